@@ -1,0 +1,16 @@
+#include "components/ReferenceComponents.h"
+
+#include "components/filesystem/FileSystem.h"
+#include "components/xmlparser/XMLParser.h"
+#include "service/ComponentRegistry.h"
+#include "service/modService.h"
+
+namespace tarvesk {
+
+void RegisterReferenceComponents() {
+  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+  Registry().Register<IFileSystem>(kFileSystemProgId,
+                                   [] { return std::make_unique<FileSystem>(); });
+}
+
+}  // namespace tarvesk

@@ -1,0 +1,61 @@
+// FileSet: the log files of one folder - their names in listing order, the header
+// properties of each file and a cache of the LogData objects handed out so far.
+//
+// Owns its file list, its PropertyCollections and its LogData cache. Each cached LogData
+// holds the FileSet as its Parent, so set and cache keep each other alive until
+// EjectFileset drops the cache. Create it with std::make_shared (LogContent hands
+// shared_from_this() to the LogData it creates). Used on its creator's thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "automation/Variant.h"
+#include "fileset/PropertyCollection.h"
+
+namespace tarvesk {
+
+class LogData;
+
+inline constexpr const char* kLogMarker = "<TarveskDataLayerLog>";
+
+class FileSet : public std::enable_shared_from_this<FileSet> {
+ public:
+  // Deletes the files whose SESSIONTIME is earlier than datKeepNewerThan and removes them
+  // from the set. False when no set is loaded. A file whose SESSIONTIME is missing or not
+  // a date is kept; a file that cannot be deleted leaves the set but stays on disk.
+  bool DeleteOldFiles(DateValue datKeepNewerThan);
+  // The full path of file Index; "" for an index outside the set. Never raises.
+  std::string File(int32_t Index) const;
+  int32_t FileCount() const { return static_cast<int32_t>(colFiles.size()); }
+  // Header property PropertyType of file FileIndex; "" when the file has none. Raises 91
+  // before ReadFileSetProperties, 9 for an index outside the set.
+  std::string FileProperties(int32_t FileIndex, const std::string& PropertyType) const;
+  // Lists FilePath's *.xml files and keeps those whose second line holds the log marker.
+  // False when the folder holds no *.xml file.
+  bool LoadFileSet(const std::string& FilePath);
+  void EjectFileset();
+  // Reads the header of every file into a PropertyCollection, "FILENAME" last.
+  void ReadFileSetProperties();
+  // The cached LogData of FileIndex, created, bound and loaded on first request.
+  std::shared_ptr<LogData> LogContent(int32_t FileIndex);
+
+  // The folder of the set, ending in the platform's separator; "" when none.
+  const std::string& FolderPath() const { return strFilePath; }
+
+ private:
+  void AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties);
+  void RemoveFile(size_t position);
+
+  std::vector<std::string> colFiles;
+  std::optional<std::vector<std::shared_ptr<PropertyCollection>>> colFileProperties;
+  bool bolFileSetLoaded = false;
+  std::string strFilePath;
+  std::optional<std::vector<std::shared_ptr<LogData>>> colLogData{std::in_place};
+  bool bolPropertiesRead = false;
+};
+
+}  // namespace tarvesk

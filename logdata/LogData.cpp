@@ -1,0 +1,162 @@
+#include "logdata/LogData.h"
+
+#include "automation/Error.h"
+#include "fileset/FileSet.h"
+#include "service/modService.h"
+
+namespace tarvesk {
+namespace {
+
+constexpr int kErrorInfoSearchLines = 6;
+
+bool Contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The characters of an opening line after the one that follows its first "=", without
+// its last two characters: for <ACTION Info="UPDATE RECORDID=7"> the text in quotes.
+std::string_view KindText(std::string_view line, size_t equals) {
+  size_t begin = equals + 1;
+  if (begin < line.size()) {
+    ++begin;
+    while (begin < line.size() && IsContinuationByte(line[begin])) ++begin;
+  }
+  size_t end = line.size();
+  for (int dropped = 0; dropped < 2 && end > 0; ++dropped) {
+    --end;
+    while (end > 0 && IsContinuationByte(line[end])) --end;
+  }
+  return begin < end ? line.substr(begin, end - begin) : std::string_view();
+}
+
+void AddField(PropertyCollection& properties, IXmlParser& parser, std::string_view line) {
+  const std::string name = parser.GetTagName(line);
+  std::string value = parser.GetTagValue(line, name);
+  properties.AddProperty(name, value);
+}
+
+}  // namespace
+
+std::string_view LogData::Line(int64_t position) const {
+  if (!colLogLines) throw Error(kObjectNotSet);
+  if (position < 1 || static_cast<uint64_t>(position) > colLogLines->Count()) {
+    throw Error(kSubscriptOutOfRange);
+  }
+  return colLogLines->Line(static_cast<size_t>(position - 1));
+}
+
+std::string_view LogData::LineOrEmpty(int64_t position) const {
+  if (colLogLines && static_cast<uint64_t>(position) > colLogLines->Count()) return {};
+  return Line(position);
+}
+
+void LogData::LoadLogData() {
+  if (bolLogLoaded || fileIndex_ == 0) return;
+  colLogLines.emplace();
+  if (!parent_) throw Error(kObjectNotSet);
+  *colLogLines = LineList::ReadFile(parent_->File(fileIndex_));
+  LineList& lines = *colLogLines;
+
+  for (size_t k = 0; k < lines.Count(); ++k) {
+    if (Contains(lines.Line(k), "<LOGDATA>")) {
+      lines.RemoveFirst(k + 1);
+      break;
+    }
+  }
+
+  const auto parser = CreateXMLParser();
+  const size_t count = lines.Count();
+  const size_t stop = count > kErrorInfoSearchLines ? count - kErrorInfoSearchLines : 0;
+  for (size_t k = count; k > stop; --k) {
+    const std::string_view line = lines.Line(k - 1);
+    if (Use(parser).GetTagName(line) == "ERRORINFO") {
+      strErrorInfo = Use(parser).GetTagValue(line, "ERRORINFO");
+      lines.RemoveLast();
+      lines.RemoveLast();
+      break;
+    }
+  }
+  lines.RemoveLast();
+  lines.RemoveLast();
+  bolLogLoaded = true;
+}
+
+std::vector<std::string> LogData::GetActionList() const {
+  if (!colLogLines) throw Error(kObjectNotSet);
+  const auto parser = CreateXMLParser();
+  std::vector<std::string> entries;
+  const size_t count = colLogLines->Count();
+  for (size_t n = 1; n <= count; ++n) {
+    const std::string_view line = colLogLines->Line(n - 1);
+    if (!Contains(Use(parser).GetTagName(line), "ACTION")) continue;
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    // An opening line among the last two lines (a log cut short) reads the missing
+    // lines as empty text.
+    const std::string_view second = LineOrEmpty(static_cast<int64_t>(n) + 1);
+    const std::string_view third = LineOrEmpty(static_cast<int64_t>(n) + 2);
+    const std::string name = parser->GetTagName(second);
+    std::string entry = std::to_string(n);
+    entry += ": ";
+    entry += KindText(line, equals);
+    entry += " / ";
+    entry += name;
+    entry += ": ";
+    entry += parser->GetTagValue(second, name);
+    entry += " (QueryString: ";
+    entry += parser->GetTagValue(third, "QueryString");
+    entry += ')';
+    entries.push_back(std::move(entry));
+  }
+  if (!strErrorInfo.empty()) entries.emplace_back(kErrorEntry);
+  return entries;
+}
+
+std::shared_ptr<PropertyCollection> LogData::GetActionData(int32_t PositionInList) const {
+  const auto parser = CreateXMLParser();
+  const std::string_view opening = Line(PositionInList);
+  if (!Contains(opening, "ACTION")) return nullptr;
+
+  // Field lines end before the closing line; without one there are none.
+  const size_t count = colLogLines->Count();
+  size_t lastField = 0;  // the closing line's position - 1, 0 when there is none
+  for (size_t c = static_cast<size_t>(PositionInList) + 1; c <= count; ++c) {
+    if (Contains(colLogLines->Line(c - 1), "</ACTION>")) {
+      lastField = c - 1;
+      break;
+    }
+  }
+
+  std::string first, second, attributes;
+  Use(parser).ParseRubriqueTag(opening, first, second, attributes);
+  std::string kind = GetDelimitedField(attributes, " ", 1);
+  const std::string idWord = GetDelimitedField(attributes, " ", 2);
+  std::string recordId = idWord.empty() ? "" : GetDelimitedField(idWord, "=", 2);
+
+  auto properties = std::make_shared<PropertyCollection>();
+  const bool isUpdate = kind == "UPDATE";
+  const bool isNew = kind == "NEWRECORD";
+  const bool isDelete = kind == "DELETE_OFFLINE" || kind == "DELETE_inDB";
+  if (!isUpdate && !isNew && !isDelete) return properties;
+
+  std::string action = kind;
+  properties->AddProperty("ACTION", action);
+  const size_t firstField = static_cast<size_t>(PositionInList) + 4;
+  // Delete actions end with four lines that are not fields.
+  const size_t fieldEnd = isUpdate ? lastField : isDelete && lastField >= 4 ? lastField - 4 : 0;
+  if (!isNew) {
+    for (size_t k = firstField; k <= fieldEnd; ++k) AddField(*properties, *parser, Line(k));
+  }
+  if (!isDelete) properties->AddProperty("RECORDID", recordId);
+  return properties;
+}
+
+std::string LogData::RetrieveActionQueryString(int32_t lngActionPos) const {
+  const auto parser = CreateXMLParser();
+  const std::string_view line = Line(static_cast<int64_t>(lngActionPos) + 2);
+  return Use(parser).GetTagValue(line, "QueryString");
+}
+
+}  // namespace tarvesk

@@ -1,0 +1,10 @@
+#include "service/ComponentRegistry.h"
+
+namespace tarvesk {
+
+ComponentRegistry& Registry() {
+  static ComponentRegistry registry;
+  return registry;
+}
+
+}  // namespace tarvesk

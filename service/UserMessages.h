@@ -1,0 +1,35 @@
+// The user-message seam: modal message boxes with a fixed text, buttons, icon and title.
+// Windows shows MessageBoxW, the CLI asks at the terminal, tests use a scripted fake.
+// The process has one current implementation; the default writes the message to stderr
+// and answers OK, or No to a question, so that nothing is changed unasked.
+#pragma once
+
+#include <string>
+
+namespace tarvesk {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { Critical, Question, Exclamation, Information };
+enum class MessageAnswer { Ok, Yes, No };
+
+struct UserMessage {
+  std::string text;  // a line break is CR LF
+  std::string title;
+  MessageButtons buttons = MessageButtons::Ok;
+  MessageIcon icon = MessageIcon::Information;
+  int defaultButton = 1;  // 1-based
+};
+
+class IUserMessages {
+ public:
+  virtual ~IUserMessages() = default;
+  virtual MessageAnswer Show(const UserMessage& message) = 0;
+};
+
+// The current implementation; never null.
+IUserMessages& UserMessages();
+// Replaces it (nullptr restores the default); returns the one replaced. The caller keeps
+// ownership and resets it before the object ends.
+IUserMessages* SetUserMessages(IUserMessages* messages);
+
+}  // namespace tarvesk
