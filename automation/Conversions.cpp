@@ -6,7 +6,6 @@
 
 #include "automation/Error.h"
 
-
 namespace tarvesk {
 namespace {
 
@@ -93,8 +92,10 @@ std::optional<DateValue> ParsePortableDate(std::string_view text) {
   } else if (digits <= 2 && c.Eat('.')) {  // German d.m.yyyy
     int yearDigits = 0;
     if (!c.Number(2, b) || !c.Eat('.') || !c.Number(4, y, &yearDigits)) return std::nullopt;
-    if (yearDigits == 2) y += y < 30 ? 2000 : 1900;
-    else if (yearDigits != 4) return std::nullopt;
+    if (yearDigits == 2)
+      y += y < 30 ? 2000 : 1900;
+    else if (yearDigits != 4)
+      return std::nullopt;
     year = y, month = b, day = a;
   } else {  // a time of day alone
     c.i = start;
@@ -105,8 +106,10 @@ std::optional<DateValue> ParsePortableDate(std::string_view text) {
     const size_t beforeSeparator = c.i;
     if (c.Eat('T') || (c.i < text.size() && (text[c.i] == ' ' || text[c.i] == '\t'))) {
       c.SkipBlanks();
-      if (!c.Done()) hasTime = true;
-      else c.i = beforeSeparator;
+      if (!c.Done())
+        hasTime = true;
+      else
+        c.i = beforeSeparator;
     }
   } else {
     hasTime = true;
@@ -186,8 +189,7 @@ std::string FormatDouble(double value) {
   return text;
 }
 
-std::optional<DateValue> MakeDate(int year, int month, int day, int hour, int minute,
-                                  int second) {
+std::optional<DateValue> MakeDate(int year, int month, int day, int hour, int minute, int second) {
   if (year < 100 || year > 9999 || month < 1 || month > 12 || day < 1 ||
       day > DaysInMonth(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
       second < 0 || second > 59) {
@@ -234,21 +236,27 @@ std::string FormatDate(DateValue date) {
 
 std::string CStr(const Variant& value) {
   switch (value.GetType()) {
-    case Variant::Type::Empty: return "";
-    case Variant::Type::Null: throw Error(kInvalidUseOfNull);
-    case Variant::Type::Boolean: return value.AsBool() ? "Wahr" : "Falsch";
-    case Variant::Type::Long: return std::to_string(value.AsLong());
-    case Variant::Type::LongLong: return std::to_string(value.AsLongLong());
-    case Variant::Type::Double: return FormatDouble(value.AsDouble());
-    case Variant::Type::Date: return FormatDate(value.AsDate());
-    case Variant::Type::String: return value.AsString();
+    case Variant::Type::Empty:
+      return "";
+    case Variant::Type::Null:
+      throw Error(kInvalidUseOfNull);
+    case Variant::Type::Boolean:
+      return value.AsBool() ? "Wahr" : "Falsch";
+    case Variant::Type::Long:
+      return std::to_string(value.AsLong());
+    case Variant::Type::LongLong:
+      return std::to_string(value.AsLongLong());
+    case Variant::Type::Double:
+      return FormatDouble(value.AsDouble());
+    case Variant::Type::Date:
+      return FormatDate(value.AsDate());
+    case Variant::Type::String:
+      return value.AsString();
   }
   return "";
 }
 
-std::optional<DateValue> ParseDate(std::string_view text) {
-  return ParsePortableDate(text);
-}
+std::optional<DateValue> ParseDate(std::string_view text) { return ParsePortableDate(text); }
 
 DateValue CDate(std::string_view text) {
   if (auto date = ParseDate(text)) return *date;

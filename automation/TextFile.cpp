@@ -31,15 +31,20 @@ std::filesystem::path ToPath(const std::string& utf8) {
       if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) throw Error(kPathNotFound);
       throw Error(kFileNotFound);
     }
-    case ENOTDIR: throw Error(kPathNotFound);
+    case ENOTDIR:
+      throw Error(kPathNotFound);
     case EACCES:
     case EPERM:
     case EROFS:
-    case EBUSY: throw Error(kPermissionDenied);
-    case ENAMETOOLONG: throw Error(kBadFileName);
+    case EBUSY:
+      throw Error(kPermissionDenied);
+    case ENAMETOOLONG:
+      throw Error(kBadFileName);
     case EMFILE:
-    case ENFILE: throw Error(67);
-    default: throw Error(kPathFileAccessError);
+    case ENFILE:
+      throw Error(67);
+    default:
+      throw Error(kPathFileAccessError);
   }
 }
 
@@ -195,7 +200,8 @@ void DeleteFileOrFail(const std::string& path) {
     const DWORD err = GetLastError();
     if (err == ERROR_FILE_NOT_FOUND) throw Error(kFileNotFound);
     if (err == ERROR_PATH_NOT_FOUND) throw Error(kPathNotFound);
-    if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION) throw Error(kPermissionDenied);
+    if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION)
+      throw Error(kPermissionDenied);
     throw Error(kPathFileAccessError);
   }
 #else

@@ -5,11 +5,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "fileset/FileSet.h"
 

@@ -99,12 +99,16 @@ void FileSet::AddHeaderProperty(const std::string& strLine, PropertyCollection& 
   objProperties.AddProperty(name, value);
 }
 
-std::string FileSet::FileProperties(int32_t FileIndex, const std::string& PropertyType) const {
+std::shared_ptr<const PropertyCollection> FileSet::HeaderProperties(int32_t FileIndex) const {
   if (!colFileProperties) throw Error(kObjectNotSet);
   if (FileIndex < 1 || static_cast<size_t>(FileIndex) > colFileProperties->size()) {
     throw Error(kSubscriptOutOfRange);
   }
-  return (*colFileProperties)[static_cast<size_t>(FileIndex) - 1]->PropertyContent(PropertyType);
+  return (*colFileProperties)[static_cast<size_t>(FileIndex) - 1];
+}
+
+std::string FileSet::FileProperties(int32_t FileIndex, const std::string& PropertyType) const {
+  return HeaderProperties(FileIndex)->PropertyContent(PropertyType);
 }
 
 std::shared_ptr<LogData> FileSet::LogContent(int32_t FileIndex) {

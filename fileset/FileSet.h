@@ -45,6 +45,8 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
 
   // The folder of the set, ending in the platform's separator; "" when none.
   const std::string& FolderPath() const { return strFilePath; }
+  // All header properties of a file, in their order; the errors of FileProperties.
+  std::shared_ptr<const PropertyCollection> HeaderProperties(int32_t FileIndex) const;
 
  private:
   void AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties);

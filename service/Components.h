@@ -51,7 +51,7 @@ class IFolderPicker {
   virtual void SetHideIcon(bool value) = 0;
   virtual void SetDefaultPath(const std::string& path) = 0;
   virtual void SetFormCaption(const std::string& caption) = 0;
-  virtual void DisplayFileManager() = 0;  // returns once the user has chosen or given up
+  virtual void DisplayFileManager() = 0;     // returns once the user has chosen or given up
   virtual std::string ResultFullPath() = 0;  // "" when no folder was chosen
 };
 

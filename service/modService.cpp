@@ -20,8 +20,8 @@ template <class Interface>
 std::unique_ptr<Interface> CreateOrTell(const char* progId, const char* missingText) {
   auto object = CreateComponent<Interface>(progId);
   if (!object) {
-    UserMessages().Show({missingText, "Komponente nicht verfügbar!", MessageButtons::Ok,
-                         MessageIcon::Critical});
+    UserMessages().Show(
+        {missingText, "Komponente nicht verfügbar!", MessageButtons::Ok, MessageIcon::Critical});
   }
   return object;
 }

@@ -56,7 +56,8 @@ std::vector<std::string> FileSystem::GetFilesInFolder(const std::string& folder,
   if (!std::filesystem::is_directory(path, ec)) throw Error(kPathNotFound);
   std::vector<std::string> names;
   std::filesystem::directory_iterator it(path, ec);
-  if (ec) throw Error(ec == std::errc::permission_denied ? kPermissionDenied : kPathFileAccessError);
+  if (ec)
+    throw Error(ec == std::errc::permission_denied ? kPermissionDenied : kPathFileAccessError);
   for (const auto& entry : it) {
     std::error_code typeError;
     if (!entry.is_regular_file(typeError)) continue;

@@ -35,10 +35,14 @@ std::optional<char32_t> ParseReference(std::string_view ref) {
   char32_t value = 0;
   for (char c : digits) {
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return std::nullopt;
     value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
   }
   if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
@@ -86,7 +90,8 @@ std::string XMLParser::GetTagValue(std::string_view line, std::string_view tagNa
     from = open + 1;
     if (line.compare(from, tagName.size(), tagName) != 0) continue;
     const size_t after = from + tagName.size();
-    if (after >= line.size() || !(line[after] == '>' || line[after] == ' ' || line[after] == '\t')) {
+    if (after >= line.size() ||
+        !(line[after] == '>' || line[after] == ' ' || line[after] == '\t')) {
       continue;
     }
     const size_t close = line.find('>', after);
