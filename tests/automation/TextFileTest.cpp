@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "automation/Error.h"
+#include "automation/Text.h"
+#include "automation/TextFile.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarvesk {
+namespace {
+
+using test::TempFolder;
+
+std::vector<std::string> Lines(const LineList& list) {
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < list.Count(); ++i) lines.emplace_back(list.Line(i));
+  return lines;
+}
+
+int OpenError(const std::string& path) {
+  try {
+    LineReader reader(path);
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+TEST(AnsiDecoding, MapsWindows1252ToUnicode) {
+  EXPECT_EQ(AnsiToUtf8("K\xF6ln \x80 \x84Zitat\x93 \xDF"), "Köln € „Zitat“ ß");
+  // Bytes without a character keep their number, so nothing is lost.
+  EXPECT_EQ(AnsiToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
+  EXPECT_EQ(AnsiToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
+  for (int b = 0; b < 256; ++b) {
+    const std::string utf8 = AnsiToUtf8(std::string(1, static_cast<char>(b)));
+    size_t pos = 0;
+    EXPECT_EQ(AnsiByteOf(NextCodePoint(utf8, pos)), b);
+  }
+  EXPECT_FALSE(AnsiByteOf(U'\u4E2D').has_value());
+}
+
+TEST(LineSplitting, EndsLinesAtCrAndCrLfOnly) {
+  EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c\nd"}));
+  EXPECT_EQ(SplitLines("a\r\n"), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(SplitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
+  EXPECT_EQ(SplitLines("\r\r\n"), (std::vector<std::string>{"", ""}));
+  EXPECT_TRUE(SplitLines("").empty());
+  EXPECT_EQ(Lines(LineList::FromText("a\r\nb\rc\nd")), SplitLines("a\r\nb\rc\nd"));
+}
+
+TEST(LineSplitting, CountsCharactersNotBytes) {
+  EXPECT_EQ(CharCount("Köln"), 4u);
+  EXPECT_EQ(CharSubstr("Müller", 1, 3), "üll");
+  EXPECT_EQ(TrimBlanks("  \tx y \t "), "\tx y \t");
+  EXPECT_EQ(TrimBlanks("   "), "");
+}
+
+TEST(WholeFileReading, SplitsAndDecodesLikeTheTextSplitter) {
+  TempFolder folder;
+  // Breaks and umlauts straddle the 1 MiB read chunks.
+  std::string bytes;
+  for (int i = 0; bytes.size() < (3u << 20); ++i) {
+    bytes += "Zeile " + std::to_string(i) + " \xE4\xF6\xFC";
+    bytes += i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\r" : "\n";
+  }
+  for (size_t cut : {(1u << 20) - 1, (2u << 20) - 2}) bytes.replace(cut, 2, "\r\n");
+  bytes += "letzte";
+  folder.WriteBytes("big.txt", bytes);
+  const LineList list = LineList::ReadFile(folder.FileStr("big.txt"));
+  EXPECT_EQ(Lines(list), SplitLines(AnsiToUtf8(bytes)));
+}
+
+TEST(WholeFileReading, RemovesLinesFromBothEnds) {
+  LineList list = LineList::FromText("1\r2\r3\r4");
+  list.RemoveFirst(1);
+  list.RemoveLast();
+  EXPECT_EQ(Lines(list), (std::vector<std::string>{"2", "3"}));
+  list.RemoveFirst(5);
+  list.RemoveLast();
+  EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(FirstLinesReading, ReadsLineByLineAcrossTheBuffer) {
+  TempFolder folder;
+  const std::string longLine(200000, 'x');
+  folder.WriteBytes("f.txt", "eins\r\n" + longLine + "\r\n\r\nvier\nmit LF");
+  LineReader reader(folder.FileStr("f.txt"));
+  std::string line;
+  std::vector<std::string> lines;
+  while (reader.ReadLine(line)) lines.push_back(line);
+  EXPECT_EQ(lines, (std::vector<std::string>{"eins", longLine, "", "vier\nmit LF"}));
+  EXPECT_THROW(reader.ReadLineOrFail(), Error);
+}
+
+TEST(FileErrors, NameTheCause) {
+  TempFolder folder;
+  EXPECT_EQ(OpenError(folder.FileStr("fehlt.xml")), kFileNotFound);
+  EXPECT_EQ(OpenError(folder.FileStr("fehlt/x.xml")), kPathNotFound);
+  EXPECT_EQ(OpenError(folder.Str()), kPathFileAccessError);
+  EXPECT_EQ(OpenError(""), kBadFileName);
+}
+
+TEST(FileErrors, ReadOnlyFilesAreNotDeleted) {
+  TempFolder folder;
+  folder.WriteBytes("a.xml", "x");
+  std::filesystem::permissions(folder.Path() / "a.xml", std::filesystem::perms::owner_read);
+  try {
+    DeleteFileOrFail(folder.FileStr("a.xml"));
+    FAIL() << "deleted a read-only file";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), kPermissionDenied);
+  }
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "a.xml"));
+  std::filesystem::permissions(folder.Path() / "a.xml", std::filesystem::perms::owner_all);
+  DeleteFileOrFail(folder.FileStr("a.xml"));
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "a.xml"));
+}
+
+}  // namespace
+}  // namespace tarvesk

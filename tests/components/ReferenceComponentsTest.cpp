@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include "automation/Error.h"
+#include "components/filesystem/FileSystem.h"
+#include "components/xmlparser/XMLParser.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarvesk {
+namespace {
+
+class TagParser : public ::testing::Test {
+ protected:
+  XMLParser parser;
+};
+
+TEST_F(TagParser, SplitsAnElementIntoNameAndValue) {
+  std::string name, value;
+  parser.ParseSingleTag("<DATABASE>C:\\Daten\\shop.db</DATABASE>", name, value);
+  EXPECT_EQ(name, "DATABASE");
+  EXPECT_EQ(value, "C:\\Daten\\shop.db");
+  parser.ParseSingleTag("<Telefon></Telefon>", name, value);
+  EXPECT_EQ(name, "Telefon");
+  EXPECT_EQ(value, "");
+}
+
+TEST_F(TagParser, DecodesReferencesInValuesOnly) {
+  EXPECT_EQ(parser.GetTagValue("<B>a &lt;b&gt; &amp; &quot;c&quot; &apos;d&apos;</B>", "B"),
+            "a <b> & \"c\" 'd'");
+  EXPECT_EQ(parser.GetTagValue("<B>Zeile 1&#13;&#10;Zeile 2 &#x4E2D; &#61;</B>", "B"),
+            "Zeile 1\r\nZeile 2 中 =");
+  // What is no reference stays as written.
+  EXPECT_EQ(parser.GetTagValue("<B>A&B &#0; &#xD800; &unbekannt; &#12</B>", "B"),
+            "A&B &#0; &#xD800; &unbekannt; &#12");
+}
+
+TEST_F(TagParser, NamesTheFirstTagOfAnyLine) {
+  EXPECT_EQ(parser.GetTagName("<ACTION Info=\"UPDATE RECORDID=7\">"), "ACTION");
+  EXPECT_EQ(parser.GetTagName("</ACTION>"), "ACTION");
+  EXPECT_EQ(parser.GetTagName("  <ERRORINFO>x</ERRORINFO>"), "ERRORINFO");
+  EXPECT_EQ(parser.GetTagName("<LEER/>"), "LEER");
+  EXPECT_EQ(parser.GetTagName("freier Text"), "");
+  EXPECT_EQ(parser.GetTagName(""), "");
+  EXPECT_EQ(parser.GetTagName("<"), "");
+}
+
+TEST_F(TagParser, AnswersEmptyForMissingOrUnclosedTags) {
+  EXPECT_EQ(parser.GetTagValue("<A>x</A>", "QueryString"), "");
+  EXPECT_EQ(parser.GetTagValue("<A>x", "A"), "");
+  EXPECT_EQ(parser.GetTagValue("<AB>x</AB>", "A"), "");
+  EXPECT_EQ(parser.GetTagValue("<A/>", "A"), "");
+  EXPECT_EQ(parser.GetTagValue("<A>x</A>", ""), "");
+  EXPECT_EQ(parser.GetTagValue("<X>1</X><A k=\"v\">2</A>", "A"), "2");
+}
+
+TEST_F(TagParser, TakesTheAttributeTextOfAnOpeningLine) {
+  std::string tag, attribute, text;
+  parser.ParseRubriqueTag("<ACTION Info=\"DELETE_inDB RECORDID=3\">", tag, attribute, text);
+  EXPECT_EQ(tag, "ACTION");
+  EXPECT_EQ(attribute, "Info");
+  EXPECT_EQ(text, "DELETE_inDB RECORDID=3");
+  parser.ParseRubriqueTag("<ACTION Info=NEWRECORD>", tag, attribute, text);
+  EXPECT_EQ(text, "NEWRECORD");
+  parser.ParseRubriqueTag("</ACTION>", tag, attribute, text);
+  EXPECT_EQ(text, "");
+  parser.ParseRubriqueTag("<ACTION Info=\"", tag, attribute, text);
+  EXPECT_EQ(text, "");
+}
+
+TEST(FileListing, ListsMatchingRegularFilesSortedByName) {
+  test::TempFolder folder;
+  for (const char* name : {"b.xml", "A.XML", "c.xml.bak", "Ä.xml", "a.txt", "C.Xml"}) {
+    folder.WriteBytes(name, "x");
+  }
+  std::filesystem::create_directory(folder.Path() / "ordner.xml");
+  FileSystem fileSystem;
+  const std::vector<std::string> expected = {"A.XML", "b.xml", "C.Xml", "Ä.xml"};
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "*.xml"), expected);
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str() + "/", "*.xml"), expected);
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "?.txt"),
+            std::vector<std::string>{"a.txt"});
+}
+
+TEST(FileListing, MatchesWildcards) {
+  EXPECT_TRUE(MatchesPattern("log.XML", "*.xml"));
+  EXPECT_TRUE(MatchesPattern(".xml", "*.xml"));
+  EXPECT_FALSE(MatchesPattern("log.xml.bak", "*.xml"));
+  EXPECT_TRUE(MatchesPattern("a.b.xml", "*.xml"));
+  EXPECT_TRUE(MatchesPattern("abc", "a*c*"));
+  EXPECT_FALSE(MatchesPattern("ab", "a?c"));
+}
+
+TEST(FileListing, AMissingFolderIsPathNotFound) {
+  FileSystem fileSystem;
+  for (const std::string folder : {"/gibt/es/nicht", ""}) {
+    try {
+      fileSystem.GetFilesInFolder(folder, "*.xml");
+      FAIL() << folder;
+    } catch (const Error& error) {
+      EXPECT_EQ(error.Number(), kPathNotFound);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tarvesk
