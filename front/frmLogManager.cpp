@@ -1,0 +1,430 @@
+#include "front/frmLogManager.h"
+
+#include <exception>
+#include <new>
+#include <utility>
+
+#include "automation/Conversions.h"
+#include "automation/Error.h"
+#include "fileset/FileSet.h"
+#include "fileset/PropertyCollection.h"
+#include "front/LogManager.h"
+#include "logdata/LogData.h"
+#include "service/UserMessages.h"
+#include "service/modService.h"
+
+#if __has_include("undo/ActionHandler.h")
+#include "undo/ActionHandler.h"
+#define TARVESK_HAVE_ACTION_HANDLER 1
+#endif
+
+namespace tarvesk {
+namespace {
+
+#ifdef TARVESK_HAVE_ACTION_HANDLER
+using UndoHandler = ActionHandler;
+#else
+// Stands in for the undo handler until it is part of the build: the command reports that
+// the component cannot undo yet.
+class UndoHandler {
+ public:
+  void SetLogFileHandle(int32_t) {}
+  void SetActionHandle(int32_t) {}
+  void SetFileSetObject(std::shared_ptr<FileSet>) {}
+  void UndoAction() { throw Error(kCannotCreateObject); }
+};
+#endif
+
+constexpr uint32_t kLightGrey = 0xC0C0C0;
+
+using enum ControlId;
+using enum ControlKind;
+
+const std::array<ControlLayout, kControlCount> kLayout = {{
+    {Label1, "Label1", Label, {}, "Pfad zum Log", 180, 195, 2535, 270, 0, true, false, {}},
+    {txtPath, "txtPath", TextBox, {}, "", 1620, 150, 5490, 330, 1, true, true, kLightGrey},
+    {cmdFileManager,
+     "cmdFileManager",
+     CommandButton,
+     {},
+     "Fileset laden",
+     7155,
+     135,
+     1995,
+     315,
+     2,
+     true,
+     false,
+     {}},
+    {fmeFileSet, "fmeFileSet", Frame, {}, "FileSet", 120, 555, 11670, 2310, 3, true, false, {}},
+    {lstFileSet, "lstFileSet", ListBox, fmeFileSet, "", 150, 390, 11355, 1815, 4, true, false, {}},
+    {fmeActions,
+     "fmeActions",
+     Frame,
+     {},
+     "Im Logfile enthaltene Aktionen:",
+     120,
+     2880,
+     11670,
+     1875,
+     5,
+     false,
+     false,
+     {}},
+    {lstAction, "lstAction", ListBox, fmeActions, "", 135, 315, 11415, 1425, 6, true, false, {}},
+    {fmeDetails,
+     "fmeDetails",
+     Frame,
+     {},
+     "Aktionsdetails:",
+     105,
+     4815,
+     11670,
+     1980,
+     7,
+     false,
+     false,
+     {}},
+    {lstDetails, "lstDetails", ListBox, fmeDetails, "", 135, 270, 11355, 1620, 8, true, false, {}},
+    {fmeNextActions,
+     "fmeNextActions",
+     Frame,
+     {},
+     "Weitere Aktionen",
+     105,
+     6840,
+     11670,
+     645,
+     9,
+     false,
+     false,
+     {}},
+    {cmdUndo,
+     "cmdUndo",
+     CommandButton,
+     fmeNextActions,
+     "Aktion Rückgängig machen",
+     180,
+     255,
+     3825,
+     315,
+     10,
+     true,
+     false,
+     {}},
+    {cmdRedo,
+     "cmdRedo",
+     CommandButton,
+     fmeNextActions,
+     "Aktion nochmals durchführen",
+     4035,
+     255,
+     3825,
+     315,
+     11,
+     false,
+     false,
+     {}},
+    {cmdClose,
+     "cmdClose",
+     CommandButton,
+     {},
+     "Schliessen",
+     7440,
+     7560,
+     4335,
+     540,
+     12,
+     true,
+     false,
+     {}},
+    {chkDoAll,
+     "chkDoAll",
+     CheckBox,
+     fmeNextActions,
+     "Für alle Aktionen in diesem Logfile anwenden",
+     7935,
+     270,
+     3690,
+     315,
+     13,
+     false,
+     false,
+     {}},
+}};
+
+ViewFactory& CurrentViewFactory() {
+  static ViewFactory factory;
+  return factory;
+}
+
+// The thread's window. The pointer is trivially destructible, so it can still be read
+// while the thread's objects end; the holder owns the window.
+thread_local frmLogManager* tlsWindow = nullptr;
+
+struct WindowHolder {
+  std::unique_ptr<frmLogManager> window;
+  ~WindowHolder() { Discard(); }
+  void Discard() {
+    // Unpublish first: the LogManager released with the window looks for the thread's
+    // window in its end and must find none.
+    tlsWindow = nullptr;
+    auto ending = std::move(window);
+  }
+};
+thread_local WindowHolder tlsHolder;
+
+// The file name that follows the set's folder in a FILENAME property. A FILENAME that
+// does not start with that folder (a header may carry its own) gives its last part.
+std::string NameInFolder(const std::string& fileName, const std::string& folder) {
+  if (!folder.empty() && fileName.starts_with(folder)) return fileName.substr(folder.size());
+  const size_t slash = fileName.find_last_of("\\/");
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+}  // namespace
+
+const std::array<ControlLayout, kControlCount>& WindowLayout() { return kLayout; }
+const ControlLayout& LayoutOf(ControlId id) { return kLayout[static_cast<size_t>(id)]; }
+
+void SetViewFactory(ViewFactory factory) { CurrentViewFactory() = std::move(factory); }
+
+frmLogManager::frmLogManager(std::unique_ptr<IViewerWindowView> view) : view_(std::move(view)) {
+  SetStartState(false);
+}
+
+frmLogManager::~frmLogManager() = default;
+
+frmLogManager& frmLogManager::ForCurrentThread() {
+  if (tlsWindow) return *tlsWindow;
+  // The window is made before its view, which is given the window to call back.
+  auto window = std::make_unique<frmLogManager>(nullptr);
+  if (const ViewFactory& factory = CurrentViewFactory()) window->view_ = factory(*window);
+  tlsHolder.window = std::move(window);
+  tlsWindow = tlsHolder.window.get();
+  return *tlsWindow;
+}
+
+frmLogManager* frmLogManager::CurrentThreadWindow() { return tlsWindow; }
+
+void frmLogManager::DiscardCurrentThreadWindow() { tlsHolder.Discard(); }
+
+void frmLogManager::SetLogManagerObject(std::shared_ptr<LogManager> logManager) {
+  auto previous = std::exchange(logManagerObject_, std::move(logManager));
+  previous.reset();  // may end that LogManager, which unloads this window
+}
+
+void frmLogManager::Show() {
+  if (!loaded_) {
+    SetStartState(false);
+    loaded_ = true;
+  }
+  if (view_) view_->Show();
+}
+
+void frmLogManager::Unload() {
+  if (!loaded_) return;
+  loaded_ = false;
+  SetStartState(false);
+  if (view_) view_->Close();
+}
+
+void frmLogManager::ResetToStartState() {
+  if (loaded_) SetStartState(true);
+}
+
+void frmLogManager::SetStartState(bool notify) {
+  for (const ControlLayout& layout : kLayout) {
+    ControlState& state = state_[Index(layout.id)];
+    state = ControlState{};
+    state.visible = layout.visibleAtStart;
+    if (!notify || !view_) continue;
+    view_->ControlChanged(layout.id, ControlChange::Visible);
+    if (layout.kind == TextBox) view_->ControlChanged(layout.id, ControlChange::Text);
+    if (layout.kind == ListBox) view_->ControlChanged(layout.id, ControlChange::Cleared);
+  }
+}
+
+bool frmLogManager::IsVisible(ControlId id) const {
+  if (!loaded_ || !Visible(id)) return false;
+  const auto& parent = LayoutOf(id).parent;
+  return !parent || IsVisible(*parent);
+}
+
+void frmLogManager::SelectListEntry(ControlId list, int index) {
+  ControlState& state = state_[Index(list)];
+  // Positions are 16-bit: entries beyond that cannot be selected.
+  const bool inside =
+      index >= 0 && index <= INT16_MAX && static_cast<size_t>(index) < state.entries.size();
+  state.listIndex = static_cast<int16_t>(inside ? index : -1);
+}
+
+void frmLogManager::Click(ControlId id) {
+  if (!IsVisible(id)) return;
+  switch (id) {
+    case cmdFileManager:
+      return cmdFileManager_Click();
+    case cmdClose:
+      return cmdClose_Click();
+    case lstFileSet:
+      return lstFileSet_Click();
+    case lstAction:
+      return lstAction_Click();
+    case cmdUndo:
+      return cmdUndo_Click();
+    case cmdRedo:
+      return cmdRedo_Click();
+    default:
+      return;
+  }
+}
+
+void frmLogManager::cmdFileManager_Click() { RunHandler(&frmLogManager::LoadFileSetCommand); }
+void frmLogManager::cmdClose_Click() { RunHandler(&frmLogManager::Unload); }
+void frmLogManager::lstFileSet_Click() { RunHandler(&frmLogManager::ListActionsOfFile); }
+void frmLogManager::lstAction_Click() { RunHandler(&frmLogManager::ListDetailsOfAction); }
+void frmLogManager::cmdUndo_Click() { RunHandler(&frmLogManager::UndoSelectedAction); }
+void frmLogManager::cmdRedo_Click() {}
+
+void frmLogManager::RunHandler(void (frmLogManager::*body)()) {
+  try {
+    (this->*body)();
+  } catch (const Error& error) {
+    ReportError(error);
+  } catch (const std::bad_alloc&) {
+    ReportError(Error(kOutOfMemory));
+  } catch (const std::exception& other) {
+    ReportError(Error(51, "Interner Fehler: " + std::string(other.what())));
+  }
+}
+
+void frmLogManager::ReportError(const Error& error) {
+  try {
+    UserMessages().Show(
+        {DescribeError(error), kErrorTitle, MessageButtons::Ok, MessageIcon::Critical});
+  } catch (...) {
+    // Nothing is left to tell the user with; the window stays usable.
+  }
+}
+
+void frmLogManager::LoadFileSetCommand() {
+  FileSetManager()->EjectFileset();
+  {
+    const auto picker = CreateFileManager();
+    if (!picker) return;  // the factory has told the user
+    picker->SetShowDirectoryOnly(true);
+    picker->SetHideIcon(true);
+    picker->SetDefaultPath(Text(txtPath));
+    picker->SetFormCaption(kPickerCaption);
+    picker->DisplayFileManager();
+    SetText(txtPath, picker->ResultFullPath());
+  }
+  ClearList(lstFileSet);
+  // The lower lists belong to the ejected set: a click on them would reach a file that is
+  // gone, so they go with the file list.
+  ClearList(lstAction);
+  ClearList(lstDetails);
+  SetVisible(fmeActions, false);
+  SetVisible(fmeDetails, false);
+  SetVisible(fmeNextActions, false);
+  if (Text(txtPath).empty()) return;
+
+  const auto fileSet = FileSetManager();
+  if (!fileSet->LoadFileSet(Text(txtPath))) return;
+  fileSet->ReadFileSetProperties();
+  const int32_t n = fileSet->FileCount();
+  for (int32_t i = 1; i <= n; ++i) {
+    const std::string sessionTime = FileSetManager()->FileProperties(i, "SESSIONTIME");
+    const std::string database = FileSetManager()->FileProperties(i, "DATABASE");
+    const std::string fileName = FileSetManager()->FileProperties(i, "FILENAME");
+    AddItem(lstFileSet, sessionTime + ": " + database + " (" +
+                            NameInFolder(fileName, FileSetManager()->FolderPath()) + ")");
+  }
+}
+
+void frmLogManager::ListActionsOfFile() {
+  if (ListIndex(lstFileSet) == -1) return;
+  ClearList(lstAction);
+  SetVisible(fmeActions, false);
+  SetVisible(fmeDetails, false);
+  SetVisible(fmeNextActions, false);
+  std::vector<std::string> actions =
+      FileSetManager()->LogContent(SelectedFileIndex())->GetActionList();
+  if (actions.empty()) return;
+  const size_t n = actions.size();
+  for (size_t i = 0; i < n; ++i) AddItem(lstAction, std::move(actions[i]));
+  SetVisible(fmeActions, true);
+}
+
+void frmLogManager::ListDetailsOfAction() {
+  SetVisible(fmeDetails, false);
+  SetVisible(fmeNextActions, false);
+  ClearList(lstDetails);
+  if (ListIndex(lstAction) == -1) return;
+  SetVisible(fmeDetails, true);
+  const std::string entry = SelectedEntry(lstAction);
+  if (entry == kErrorEntry) {
+    AddItem(lstDetails, FileSetManager()->LogContent(SelectedFileIndex())->ErrorInfo());
+    return;
+  }
+  const int32_t position = LeadingNumber(GetDelimitedField(entry, ":", 1));
+  const auto details = FileSetManager()->LogContent(SelectedFileIndex())->GetActionData(position);
+  if (!details) throw Error(kObjectNotSet);  // a line without an action has no details
+  const int32_t n = details->PropertyCount();
+  for (int32_t i = 1; i <= n; ++i) {
+    AddItem(lstDetails, details->PropertyNameByIndex(i) + ": " + details->PropertyValueByIndex(i));
+  }
+  if (FileSetManager()->FileProperties(SelectedFileIndex(), "DATABASE") != "OFFLINE") {
+    SetVisible(fmeNextActions, true);
+  }
+}
+
+void frmLogManager::UndoSelectedAction() {
+  UndoHandler handler;  // one per click, released at its end
+  handler.SetLogFileHandle(SelectedFileIndex());
+  handler.SetFileSetObject(FileSetManager());
+  const std::string entry = SelectedEntry(lstAction);
+  const size_t colon = entry.find(':');
+  // Only an action entry, which always holds a colon, offers the command.
+  if (colon == std::string::npos) throw Error(kInvalidProcedureCall);
+  handler.SetActionHandle(LeadingNumber(std::string_view(entry).substr(0, colon)));
+  handler.UndoAction();
+}
+
+std::shared_ptr<FileSet> frmLogManager::FileSetManager() const {
+  if (!logManagerObject_) throw Error(kObjectNotSet);
+  return logManagerObject_->FileSetManager();
+}
+
+int32_t frmLogManager::SelectedFileIndex() const {
+  return static_cast<int32_t>(ListIndex(lstFileSet)) + 1;
+}
+
+std::string frmLogManager::SelectedEntry(ControlId list) const {
+  const int16_t index = ListIndex(list);
+  return index < 0 ? std::string() : Entries(list)[static_cast<size_t>(index)];
+}
+
+void frmLogManager::SetVisible(ControlId id, bool visible) {
+  state_[Index(id)].visible = visible;
+  if (view_) view_->ControlChanged(id, ControlChange::Visible);
+}
+
+void frmLogManager::SetText(ControlId id, std::string text) {
+  state_[Index(id)].text = std::move(text);
+  if (view_) view_->ControlChanged(id, ControlChange::Text);
+}
+
+void frmLogManager::ClearList(ControlId id) {
+  ControlState& state = state_[Index(id)];
+  state.entries.clear();
+  state.listIndex = -1;
+  if (view_) view_->ControlChanged(id, ControlChange::Cleared);
+}
+
+void frmLogManager::AddItem(ControlId id, std::string entry) {
+  state_[Index(id)].entries.push_back(std::move(entry));
+  if (view_) view_->ControlChanged(id, ControlChange::Appended);
+}
+
+}  // namespace tarvesk

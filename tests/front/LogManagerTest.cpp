@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "automation/Error.h"
+#include "tests/front/FrontFixture.h"
+
+namespace tarvesk::test {
+namespace {
+
+using enum ControlId;
+
+class LogManagerFileSet : public FrontTest {};
+
+TEST_F(LogManagerFileSet, FileSetManagerCreatesOneEmptySetWithoutAWindow) {
+  auto lm = std::make_shared<LogManager>();
+  const auto first = lm->FileSetManager();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->FileCount(), 0);
+  EXPECT_EQ(lm->FileSetManager(), first);
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
+}
+
+TEST_F(LogManagerFileSet, EjectWithoutSetRaises91AndFileSetManagerStillWorks) {
+  auto lm = std::make_shared<LogManager>();
+  try {
+    lm->EjectFileset();
+    FAIL() << "no error";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), kObjectNotSet);
+  }
+  EXPECT_NE(lm->FileSetManager(), nullptr);
+  lm->EjectFileset();
+  EXPECT_THROW(lm->EjectFileset(), Error);  // twice in a row
+}
+
+TEST_F(LogManagerFileSet, EjectEmptiesTheSetAndTheNextRequestGetsAnotherOne) {
+  folder.Write("a.xml", LogLines("db", "01.01.2026", {}));
+  auto lm = std::make_shared<LogManager>();
+  const auto first = lm->FileSetManager();
+  ASSERT_TRUE(first->LoadFileSet(folder.Path()));
+  ASSERT_EQ(first->FileCount(), 1);
+  lm->EjectFileset();
+  EXPECT_EQ(first->FileCount(), 0);  // the host's reference sees the emptied set
+  const auto second = lm->FileSetManager();
+  EXPECT_NE(second, first);
+  EXPECT_EQ(second->FileCount(), 0);
+}
+
+TEST_F(LogManagerFileSet, DisplayReplacesTheSetByANewEmptyOneWithoutEmptyingTheOld) {
+  folder.Write("a.xml", LogLines("db", "01.01.2026", {}));
+  manager = std::make_shared<LogManager>();
+  const auto before = manager->FileSetManager();
+  ASSERT_TRUE(before->LoadFileSet(folder.Path()));
+  manager->Display();
+  EXPECT_NE(manager->FileSetManager(), before);
+  EXPECT_EQ(manager->FileSetManager()->FileCount(), 0);
+  EXPECT_EQ(before->FileCount(), 1);  // released, not ejected
+}
+
+class LogManagerWindow : public FrontTest {};
+
+TEST_F(LogManagerWindow, DisplayCreatesTheThreadsWindowTargetsItAndReturnsWithItShown) {
+  frmLogManager& window = Open();
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), &window);
+  EXPECT_EQ(window.LogManagerObject(), manager);
+  EXPECT_TRUE(window.IsLoaded());
+  EXPECT_EQ(view.created, 1);
+  EXPECT_EQ(view.log.back(), "Show loaded");
+}
+
+TEST_F(LogManagerWindow, SecondDisplayOfAnotherObjectRetargetsTheSameWindow) {
+  frmLogManager& window = Open();
+  auto other = std::make_shared<LogManager>();
+  other->Display();
+  EXPECT_EQ(&frmLogManager::ForCurrentThread(), &window);
+  EXPECT_EQ(view.created, 1);
+  EXPECT_EQ(window.LogManagerObject(), other);
+  EXPECT_TRUE(window.IsLoaded());
+  // The first object is still held by the host: its window was not closed.
+  EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "Close"), 0);
+  other->FileSetManager()->EjectFileset();
+}
+
+TEST_F(LogManagerWindow, WindowKeepsTheDisplayingObjectAndItsSetAliveAfterTheHostLetsGo) {
+  Open();
+  const auto set = manager->FileSetManager();
+  std::weak_ptr<LogManager> watched = manager;
+  manager.reset();
+  ASSERT_FALSE(watched.expired());
+  EXPECT_TRUE(Window().IsLoaded());
+  EXPECT_EQ(Window().LogManagerObject()->FileSetManager(), set);
+}
+
+TEST_F(LogManagerWindow, EndReleasesTheSetFirstAndThenClosesTheRetargetedWindow) {
+  auto first = std::make_shared<LogManager>();
+  first->Display();
+  std::weak_ptr<FileSet> firstSet = first->FileSetManager();
+  auto second = std::make_shared<LogManager>();
+  second->Display();
+
+  bool setGoneAtClose = false;
+  view.onClose = [&] { setGoneAtClose = firstSet.expired(); };
+  first.reset();
+
+  EXPECT_TRUE(setGoneAtClose);
+  EXPECT_FALSE(Window().IsLoaded());
+  EXPECT_EQ(Window().LogManagerObject(), second);  // closing keeps the reference
+}
+
+TEST_F(LogManagerWindow, ReleasedTargetEndsWhenReplacedAndTheNewDisplayStillShows) {
+  Open();
+  std::weak_ptr<LogManager> watched = manager;
+  manager.reset();
+  TakeViewLog();
+
+  auto next = std::make_shared<LogManager>();
+  next->Display();
+
+  EXPECT_TRUE(watched.expired());
+  const auto events = TakeViewLog();
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events.front(), "Close");
+  EXPECT_EQ(events.back(), "Show loaded");
+  EXPECT_TRUE(Window().IsLoaded());
+  EXPECT_EQ(Window().LogManagerObject(), next);
+}
+
+TEST_F(LogManagerWindow, DisplayingTwiceFromTheSameObjectNeverClosesTheWindow) {
+  Open();
+  std::weak_ptr<LogManager> watched = manager;
+  manager.reset();
+  watched.lock()->Display();
+  EXPECT_FALSE(watched.expired());
+  EXPECT_EQ(std::count(view.log.begin(), view.log.end(), "Close"), 0);
+}
+
+TEST_F(LogManagerWindow, ObjectThatNeverDisplayedEndsWithoutMakingAWindow) {
+  std::make_shared<LogManager>()->FileSetManager();
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
+}
+
+TEST_F(LogManagerWindow, EndOfTheObjectWhileTheWindowIsClosedChangesNothing) {
+  auto first = std::make_shared<LogManager>();
+  first->Display();
+  auto second = std::make_shared<LogManager>();
+  second->Display();
+  Window().Click(cmdClose);
+  TakeViewLog();
+  first.reset();
+  EXPECT_TRUE(TakeViewLog().empty());
+  EXPECT_FALSE(Window().IsLoaded());
+}
+
+TEST_F(LogManagerWindow, EachThreadHasItsOwnWindowWhichEndsWithTheThread) {
+  frmLogManager& mine = Open();
+  frmLogManager* theirs = nullptr;
+  std::weak_ptr<LogManager> theirManager;
+  std::thread worker([&] {
+    auto lm = std::make_shared<LogManager>();
+    lm->Display();
+    theirs = frmLogManager::CurrentThreadWindow();
+    theirManager = lm;
+  });
+  worker.join();
+  EXPECT_NE(theirs, nullptr);
+  EXPECT_NE(theirs, &mine);
+  EXPECT_EQ(view.created, 2);
+  // The thread's end took its window, and with it the last reference to its LogManager,
+  // whose end found no window left to close: ours is untouched.
+  EXPECT_TRUE(theirManager.expired());
+  EXPECT_TRUE(mine.IsLoaded());
+  EXPECT_EQ(mine.LogManagerObject(), manager);
+}
+
+TEST_F(LogManagerWindow, DiscardingTheWindowEndsTheObjectItHeld) {
+  Open();
+  std::weak_ptr<LogManager> watched = manager;
+  manager->FileSetManager()->EjectFileset();
+  manager.reset();
+  frmLogManager::DiscardCurrentThreadWindow();
+  EXPECT_TRUE(watched.expired());
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
+}
+
+}  // namespace
+}  // namespace tarvesk::test
