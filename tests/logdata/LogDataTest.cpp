@@ -1,0 +1,264 @@
+#include <gtest/gtest.h>
+
+#include "automation/Error.h"
+#include "components/xmlparser/XMLParser.h"
+#include "fileset/FileSet.h"
+#include "logdata/LogData.h"
+#include "service/ComponentRegistry.h"
+#include "service/modService.h"
+#include "tests/support/TestFiles.h"
+
+namespace tarvesk {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+int ErrorNumberOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+Lines Update(int id, const std::string& field, const std::string& oldValue) {
+  return {"<ACTION Info=\"UPDATE RECORDID=" + std::to_string(id) + "\">",
+          "<TABLE>Kunden</TABLE>",
+          "<QueryString>SELECT * FROM Kunden WHERE ID = " + std::to_string(id) + "</QueryString>",
+          "<TIME>01.12.2026 08:31:40</TIME>",
+          "<FieldName>" + field + "</FieldName>",
+          "<OldValue>" + oldValue + "</OldValue>",
+          "<NewValue>neu</NewValue>",
+          "</ACTION>"};
+}
+
+Lines Concat(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// A file set of one log file whose whole text is given.
+class LogFile : public ::testing::Test {
+ protected:
+  void TearDown() override { set->EjectFileset(); }
+
+  std::shared_ptr<LogData> Load(const Lines& fileLines) {
+    folder.WriteLines("log.xml", fileLines);
+    set->LoadFileSet(folder.Str());
+    return set->LogContent(1);
+  }
+  std::shared_ptr<LogData> LoadBody(const Lines& body, const std::string& errorInfo = "") {
+    return Load(test::LogLines("C:\\db", "01.12.2026", body, errorInfo));
+  }
+  static Lines Properties(const std::shared_ptr<PropertyCollection>& properties) {
+    Lines pairs;
+    for (int32_t i = 1; i <= properties->PropertyCount(); ++i) {
+      pairs.push_back(properties->PropertyNameByIndex(i) + "=" +
+                      properties->PropertyValueByIndex(i));
+    }
+    return pairs;
+  }
+
+  test::TempFolder folder;
+  std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
+};
+
+using LogLoading = LogFile;
+
+TEST_F(LogLoading, KeepsTheBodyBetweenHeadAndTail) {
+  const auto log = LoadBody(Update(7, "Ort", "München"));
+  EXPECT_EQ(log->BodyLineCount(), 8u);
+  EXPECT_EQ(log->ErrorInfo(), "");
+  EXPECT_EQ(log->RetrieveActionQueryString(1), "SELECT * FROM Kunden WHERE ID = 7");
+}
+
+TEST_F(LogLoading, AnUnboundObjectTouchesNoFile) {
+  LogData log;
+  log.LoadLogData();
+  EXPECT_FALSE(log.IsLoaded());
+  EXPECT_EQ(ErrorNumberOf([&] { log.GetActionList(); }), kObjectNotSet);
+  log.SetFileIndex(1);
+  EXPECT_EQ(ErrorNumberOf([&] { log.LoadLogData(); }), kObjectNotSet);  // no Parent
+  EXPECT_EQ(log.GetActionList().size(), 0u);  // the line list exists, empty
+}
+
+TEST_F(LogLoading, ASecondLoadReadsNothing) {
+  const auto log = LoadBody(Update(7, "Ort", "München"));
+  folder.WriteLines("log.xml", test::LogLines("C:\\db", "01.12.2026", {}));
+  log->LoadLogData();
+  EXPECT_EQ(log->GetActionList().size(), 1u);
+}
+
+TEST_F(LogLoading, TheHeadEndsAtTheFirstLineHoldingTheDataMarker) {
+  const auto log = Load({"a", "<TarveskDataLayerLog> <LOGDATA> Rest", "<X>1</X>", "<LOGDATA>", "c", "d", "e"});
+  EXPECT_EQ(log->BodyLineCount(), 3u);  // <X>, <LOGDATA>, c
+  EXPECT_EQ(log->RetrieveActionQueryString(-1), "");
+  const auto noMarker = std::make_shared<FileSet>();
+  folder.WriteLines("log.xml", {"a", "<TarveskDataLayerLog>", "c", "d"});
+  noMarker->LoadFileSet(folder.Str());
+  EXPECT_EQ(noMarker->LogContent(1)->BodyLineCount(), 2u);
+  noMarker->EjectFileset();
+}
+
+TEST_F(LogLoading, FindsErrorInformationInTheLastSixLines) {
+  Lines body = Update(7, "Ort", "München");
+  auto log = Load(Concat({{"x", "<TarveskDataLayerLog>", "<LOGDATA>"}, body,
+                          {"<ERRORINFO>Zeile 1&#13;&#10;Zeile 2</ERRORINFO>", "a", "b", "c",
+                           "d", "e"}}));
+  EXPECT_EQ(log->ErrorInfo(), "Zeile 1\r\nZeile 2");
+  // The information stood sixth-last: four lines go, it stays among the body lines.
+  EXPECT_EQ(log->BodyLineCount(), body.size() + 2);
+  EXPECT_EQ(log->GetActionList().back(), kErrorEntry);
+}
+
+TEST_F(LogLoading, IgnoresErrorInformationFurtherUpOrInOtherCase) {
+  auto log = Load({"x", "<TarveskDataLayerLog>", "<LOGDATA>", "<ERRORINFO>alt</ERRORINFO>", "1",
+                   "2", "3", "4", "5", "6"});
+  EXPECT_EQ(log->ErrorInfo(), "");
+  EXPECT_EQ(log->BodyLineCount(), 5u);
+  set->EjectFileset();
+  log = Load({"x", "<TarveskDataLayerLog>", "<LOGDATA>", "1", "<errorinfo>x</errorinfo>", "2"});
+  EXPECT_EQ(log->ErrorInfo(), "");
+  EXPECT_EQ(log->BodyLineCount(), 1u);
+}
+
+TEST_F(LogLoading, EmptyErrorInformationStillTakesFourLines) {
+  const auto log = LoadBody({"1", "2", "3"}, "");
+  EXPECT_EQ(log->BodyLineCount(), 3u);
+  set->EjectFileset();
+  const auto withEmpty = Load({"x", "<TarveskDataLayerLog>", "<LOGDATA>", "1", "2", "3",
+                               "</LOGDATA>", "<ERRORINFO></ERRORINFO>", "<N>0</N>", "</E>"});
+  EXPECT_EQ(withEmpty->ErrorInfo(), "");
+  EXPECT_EQ(withEmpty->BodyLineCount(), 3u);
+  EXPECT_TRUE(withEmpty->GetActionList().empty());
+}
+
+TEST_F(LogLoading, ShortBodiesEndEmpty) {
+  EXPECT_EQ(Load({"x", "<TarveskDataLayerLog>", "<LOGDATA>", "1"})->BodyLineCount(), 0u);
+  set->EjectFileset();
+  const auto log = Load({"x", "<TarveskDataLayerLog>", "<LOGDATA>"});
+  EXPECT_EQ(log->BodyLineCount(), 0u);
+  EXPECT_TRUE(log->IsLoaded());
+}
+
+TEST_F(LogLoading, ResetErrorsDropsTheErrorEntry) {
+  const auto log = LoadBody({}, "Fehler");
+  EXPECT_EQ(log->GetActionList(), Lines{kErrorEntry});
+  log->ResetErrors();
+  EXPECT_EQ(log->ErrorInfo(), "");
+  EXPECT_TRUE(log->GetActionList().empty());
+}
+
+TEST_F(LogLoading, AMissingParserFailsTheLoad) {
+  test::RecordingMessages messages;
+  Registry().Unregister(kXmlParserProgId);
+  folder.WriteLines("log.xml", test::LogLines("C:\\db", "01.12.2026", {"1"}));
+  set->LoadFileSet(folder.Str());
+  const int error = ErrorNumberOf([&] { set->LogContent(1); });
+  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+  EXPECT_EQ(error, kObjectNotSet);
+  EXPECT_EQ(messages.shown.size(), 1u);
+}
+
+using ActionList = LogFile;
+
+TEST_F(ActionList, ComposesOneEntryPerOpeningLine) {
+  const auto log = LoadBody(
+      Concat({Update(7, "Ort", "M&amp;M"),
+              {"<ACTION Info=\"NEWRECORD RECORDID=12\">", "<TABLE>Bestellungen</TABLE>",
+               "<QueryString>SELECT * FROM Bestellungen WHERE ID = 12</QueryString>", "<T/>",
+               "</ACTION>"}}),
+      "Fehler");
+  EXPECT_EQ(log->GetActionList(),
+            (Lines{"1: UPDATE RECORDID=7 / TABLE: Kunden (QueryString: SELECT * FROM Kunden "
+                   "WHERE ID = 7)",
+                   "9: NEWRECORD RECORDID=12 / TABLE: Bestellungen (QueryString: SELECT * FROM "
+                   "Bestellungen WHERE ID = 12)",
+                   kErrorEntry}));
+}
+
+TEST_F(ActionList, TakesKindTextByCharacterPositions) {
+  const auto log = LoadBody({"<ACTION Info=\"ÄNDERUNG Nr=ü\">", "<A>x</A>", "<Q>y</Q>",
+                             "<XACTIONX =>", "a", "b", "<ACTION Info=>", "a", "b",
+                             "<ACTION =ab>", "a", "b", "<action Info=\"x\">", "<ACTION ohne>",
+                             "a", "b"});
+  EXPECT_EQ(log->GetActionList(),
+            (Lines{"1: ÄNDERUNG Nr=ü / A: x (QueryString: )", "4:  / :  (QueryString: )",
+                   "7:  / :  (QueryString: )", "10:  / :  (QueryString: )"}));
+}
+
+TEST_F(ActionList, AnOpeningLineAtTheEndReadsMissingLinesAsEmpty) {
+  const auto log = LoadBody({"<A>1</A>", "<ACTION Info=\"UPDATE RECORDID=1\">", "<B>2</B>"});
+  EXPECT_EQ(log->GetActionList(), (Lines{"2: UPDATE RECORDID=1 / B: 2 (QueryString: )"}));
+}
+
+using ActionDetails = LogFile;
+
+TEST_F(ActionDetails, GivesTheFieldsOfAnUpdate) {
+  const auto log = LoadBody(Update(7, "Ort", "München"));
+  EXPECT_EQ(Properties(log->GetActionData(1)),
+            (Lines{"ACTION=UPDATE", "FieldName=Ort", "OldValue=München", "NewValue=neu",
+                   "RECORDID=7"}));
+}
+
+TEST_F(ActionDetails, GivesKindAndIdOfANewRecord) {
+  const auto log = LoadBody({"<ACTION Info=\"NEWRECORD RECORDID=12\">", "<A/>", "<Q/>", "<T/>",
+                             "<X>1</X>", "</ACTION>"});
+  EXPECT_EQ(Properties(log->GetActionData(1)), (Lines{"ACTION=NEWRECORD", "RECORDID=12"}));
+}
+
+TEST_F(ActionDetails, LeavesOutTheLastFourLinesOfADelete) {
+  Lines block = {"<ACTION Info=\"DELETE_inDB RECORDID=3\">", "<A/>", "<Q/>", "<T/>"};
+  const Lines tail = {"<U>u</U>", "<C>c</C>", "<P>p</P>", "<R>1</R>", "</ACTION>"};
+  Lines shortBlock = Concat({block, tail});  // closing line at P + 8
+  Lines oneField = Concat({block, {"<ID>3</ID>"}, tail});
+  const auto log = LoadBody(Concat({shortBlock, oneField}));
+  EXPECT_EQ(Properties(log->GetActionData(1)), Lines{"ACTION=DELETE_inDB"});
+  EXPECT_EQ(Properties(log->GetActionData(10)), (Lines{"ACTION=DELETE_inDB", "ID=3"}));
+}
+
+TEST_F(ActionDetails, ReachesToTheNextClosingLine) {
+  Lines noClose = Update(7, "Ort", "alt");
+  noClose.pop_back();
+  const auto log = LoadBody(Concat({noClose, {"<Extra>1</Extra>"}, Update(8, "PLZ", "1")}));
+  const Lines details = Properties(log->GetActionData(1));
+  EXPECT_EQ(details.size(), 1u + 3 + 1 + 7 + 1);  // own fields, the next block but its end
+  EXPECT_EQ(details.back(), "RECORDID=7");
+  set->EjectFileset();
+  const auto unclosed = LoadBody(noClose);
+  EXPECT_EQ(Properties(unclosed->GetActionData(1)), (Lines{"ACTION=UPDATE", "RECORDID=7"}));
+}
+
+TEST_F(ActionDetails, AnswersNothingOrEmptyForOtherLines) {
+  const auto log = LoadBody(Concat(
+      {Update(7, "Ort", "alt"),
+       {"<ACTION Info=\"delete_indb RECORDID=1\">", "<A/>", "<Q/>", "<T/>", "</ACTION>",
+        "<ACTION Info=\"UPDATE\">", "<A/>", "<Q/>", "<T/>", "<>leer</>", "<F>1</F>", "<F>2</F>",
+        "</ACTION>"}}));
+  EXPECT_EQ(log->GetActionData(2), nullptr);                 // a field line
+  EXPECT_EQ(log->GetActionData(8)->PropertyCount(), 0);      // a closing line: no kind
+  EXPECT_EQ(log->GetActionData(9)->PropertyCount(), 0);      // kind in small letters
+  EXPECT_EQ(Properties(log->GetActionData(14)),
+            (Lines{"ACTION=UPDATE", "F=1", "F=2", "RECORDID="}));
+  EXPECT_EQ(ErrorNumberOf([&] { log->GetActionData(0); }), kSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { log->GetActionData(22); }), kSubscriptOutOfRange);
+}
+
+TEST_F(ActionDetails, QueryStringsMatchTheListEntries) {
+  const auto log = LoadBody(Concat({Update(7, "Ort", "alt"), Update(9, "PLZ", "1")}));
+  for (const std::string& entry : log->GetActionList()) {
+    const int32_t position = std::stoi(entry);
+    const size_t start = entry.find("(QueryString: ") + 14;
+    EXPECT_EQ(log->RetrieveActionQueryString(position),
+              entry.substr(start, entry.size() - start - 1));
+  }
+  EXPECT_EQ(log->RetrieveActionQueryString(0), "");  // line 2 holds no QueryString
+  EXPECT_EQ(ErrorNumberOf([&] { log->RetrieveActionQueryString(15); }), kSubscriptOutOfRange);
+  EXPECT_EQ(ErrorNumberOf([&] { log->RetrieveActionQueryString(INT32_MAX); }),
+            kSubscriptOutOfRange);
+}
+
+}  // namespace
+}  // namespace tarvesk
