@@ -1,0 +1,147 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/front/FrontFixture.h"
+
+namespace tarvesk::test {
+namespace {
+
+using enum ControlId;
+using ::testing::ElementsAre;
+
+class WindowLayoutRules : public ::testing::Test {};
+
+TEST_F(WindowLayoutRules, TableIsInTabOrderAndEveryParentIsAFrame) {
+  int expected = 0;
+  for (const ControlLayout& control : WindowLayout()) {
+    EXPECT_EQ(static_cast<int>(control.id), expected) << control.name;
+    EXPECT_EQ(control.tabIndex, expected) << control.name;
+    if (control.parent) EXPECT_EQ(LayoutOf(*control.parent).kind, ControlKind::Frame);
+    ++expected;
+  }
+}
+
+TEST_F(WindowLayoutRules, EveryControlFitsIntoItsFrameOrTheClientArea) {
+  for (const ControlLayout& control : WindowLayout()) {
+    const int32_t width = control.parent ? LayoutOf(*control.parent).width : kClientWidthTwips;
+    const int32_t height = control.parent ? LayoutOf(*control.parent).height : kClientHeightTwips;
+    EXPECT_LE(control.left + control.width, width) << control.name;
+    EXPECT_LE(control.top + control.height, height) << control.name;
+  }
+}
+
+class WindowLifecycle : public FrontTest {
+ protected:
+  void Browse() {
+    folder.Write("a.xml",
+                 LogLines("db.mdb", "06.12.2026", UpdateAction(7, "Kunden", "Name", "A", "B")));
+    Load(folder.Path());
+    ChooseFile(0);
+    ChooseAction(0);
+    ASSERT_TRUE(Seen(cmdUndo));
+  }
+  void ExpectStartState() {
+    EXPECT_TRUE(Window().IsLoaded());
+    EXPECT_EQ(Window().Text(txtPath), "");
+    for (ControlId list : {lstFileSet, lstAction, lstDetails}) {
+      EXPECT_TRUE(Entries(list).empty()) << LayoutOf(list).name;
+      EXPECT_EQ(Window().ListIndex(list), -1) << LayoutOf(list).name;
+    }
+    std::vector<std::string> seen;
+    for (const ControlLayout& control : WindowLayout()) {
+      if (Seen(control.id)) seen.push_back(control.name);
+    }
+    EXPECT_THAT(seen, ElementsAre("Label1", "txtPath", "cmdFileManager", "fmeFileSet", "lstFileSet",
+                                  "cmdClose"));
+  }
+};
+
+TEST_F(WindowLifecycle, OpensInItsStartState) {
+  Open();
+  ExpectStartState();
+  EXPECT_FALSE(Window().Checked(chkDoAll));
+}
+
+TEST_F(WindowLifecycle, CloseUnloadsButKeepsTheTargetAndItsFiles) {
+  Open();
+  Browse();
+  TakeViewLog();
+  Window().Click(cmdClose);
+  EXPECT_THAT(TakeViewLog(), ElementsAre("Close"));
+  EXPECT_FALSE(Window().IsLoaded());
+  EXPECT_FALSE(Seen(fmeFileSet));
+  EXPECT_EQ(Window().LogManagerObject(), manager);
+  EXPECT_EQ(manager->FileSetManager()->FileCount(), 1);
+}
+
+TEST_F(WindowLifecycle, ClosedWindowIgnoresClicks) {
+  Open();
+  Window().Click(cmdClose);
+  Window().Click(cmdFileManager);
+  EXPECT_EQ(picker->created, 0);
+}
+
+TEST_F(WindowLifecycle, ReopenedWindowIsInItsStartStateWithAnEmptyDefaultPath) {
+  Open();
+  Browse();
+  Window().Click(cmdClose);
+  const auto oldSet = manager->FileSetManager();
+  manager->Display();
+  ExpectStartState();
+  setsToEject.push_back(oldSet);
+
+  picker->calls.clear();
+  Load("");
+  EXPECT_EQ(picker->calls.at(2), "strDefaultPath=");
+}
+
+TEST_F(WindowLifecycle, DisplayOnAShownWindowResetsItWithoutClosingIt) {
+  Open();
+  Browse();
+  const auto oldSet = manager->FileSetManager();
+  TakeViewLog();
+  auto other = std::make_shared<LogManager>();
+  other->Display();
+  const auto events = TakeViewLog();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "Close"), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "Cleared lstAction"), 1);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "Visible fmeNextActions"), 1);
+  EXPECT_EQ(events.back(), "Show loaded");
+  ExpectStartState();
+  setsToEject.push_back(oldSet);
+}
+
+TEST_F(WindowLifecycle, ClicksReachOnlyControlsOnTheScreen) {
+  Open();
+  Browse();
+  // The check box and the redo command stay hidden, whatever the view forwards.
+  Window().Click(cmdRedo);
+  Window().Click(chkDoAll);
+  Window().Click(Label1);
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(Seen(cmdUndo));
+  EXPECT_EQ(Entries(lstDetails).size(), 5u);
+}
+
+TEST_F(WindowLifecycle, SelectionOutsideTheListMeansNone) {
+  Open();
+  Browse();
+  Window().SelectListEntry(lstFileSet, 1);
+  EXPECT_EQ(Window().ListIndex(lstFileSet), -1);
+  Window().SelectListEntry(lstFileSet, 0);
+  EXPECT_EQ(Window().ListIndex(lstFileSet), 0);
+}
+
+TEST_F(WindowLifecycle, WindowWithoutTargetReportsObjectNotSet) {
+  frmLogManager& window = Window();
+  window.Show();
+  picker->answer = folder.Path();
+  window.Click(cmdFileManager);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text,
+            "Laufzeitfehler 91: Objektvariable oder With-Blockvariable nicht festgelegt");
+  EXPECT_EQ(picker->created, 0);
+}
+
+}  // namespace
+}  // namespace tarvesk::test
