@@ -17,6 +17,8 @@ namespace tarvesk {
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
+// Headers and markers sit in the first few kilobytes of a log.
+constexpr size_t kReaderBuffer = 4096;
 
 std::filesystem::path ToPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -76,9 +78,9 @@ LineReader::~LineReader() { std::fclose(file_); }
 
 bool LineReader::Fill() {
   if (eof_) return false;
-  if (buffer_.empty()) buffer_.resize(64 * 1024);
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReaderBuffer);
   begin_ = 0;
-  end_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
+  end_ = std::fread(buffer_.get(), 1, kReaderBuffer, file_);
   if (end_ == 0) {
     if (std::ferror(file_)) throw Error(57);
     eof_ = true;
@@ -93,7 +95,7 @@ bool LineReader::ReadLine(std::string& line) {
   for (;;) {
     if (begin_ == end_ && !Fill()) return any;
     any = true;
-    const char* start = buffer_.data() + begin_;
+    const char* start = buffer_.get() + begin_;
     const void* cr = std::memchr(start, '\r', end_ - begin_);
     if (!cr) {
       AppendAnsiAsUtf8(line, std::string_view(start, end_ - begin_));

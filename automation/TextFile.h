@@ -31,7 +31,7 @@ class LineReader {
   bool Fill();
 
   std::FILE* file_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;
   size_t begin_ = 0, end_ = 0;
   bool eof_ = false;
 };
