@@ -1,5 +1,6 @@
 #include "components/ReferenceComponents.h"
 
+#include "components/datalayer/DataLayer.h"
 #include "components/filesystem/FileSystem.h"
 #include "components/xmlparser/XMLParser.h"
 #include "service/ComponentRegistry.h"
@@ -11,6 +12,7 @@ void RegisterReferenceComponents() {
   Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
   Registry().Register<IFileSystem>(kFileSystemProgId,
                                    [] { return std::make_unique<FileSystem>(); });
+  Registry().Register<IDataLayer>(kDataLayerProgId, [] { return std::make_unique<DataLayer>(); });
 }
 
 }  // namespace tarvesk

@@ -1,0 +1,930 @@
+#include "components/datalayer/DataLayer.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "automation/Conversions.h"
+#include "automation/Error.h"
+#include "components/datalayer/ChangeLog.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace tarvesk {
+namespace {
+
+// A failed SQLite call inside one member; the member notes it and ends.
+struct SqlFailure {
+  int code;
+  std::string message;
+};
+
+struct StatementFinalizer {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using Statement = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
+
+[[noreturn]] void Fail(sqlite3* db, int code) { throw SqlFailure{code, sqlite3_errmsg(db)}; }
+
+Statement Prepare(sqlite3* db, const std::string& sql) {
+  sqlite3_stmt* raw = nullptr;
+  const int rc = sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &raw, nullptr);
+  Statement statement(raw);
+  if (rc != SQLITE_OK) Fail(db, rc);
+  return statement;
+}
+
+void Execute(sqlite3* db, const char* sql) {
+  const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) Fail(db, rc);
+}
+
+// BEGIN IMMEDIATE takes the write lock at once (waiting out a busy database), so a Save or
+// a removal either writes all of its statements or, rolled back, none.
+class Transaction {
+ public:
+  explicit Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+  ~Transaction() {
+    if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+  void Commit() {
+    Execute(db_, "COMMIT");
+    open_ = false;
+  }
+
+ private:
+  sqlite3* db_;
+  bool open_ = true;
+};
+
+Variant ReadColumn(sqlite3_stmt* statement, int index) {
+  switch (sqlite3_column_type(statement, index)) {
+    case SQLITE_INTEGER: {
+      const sqlite3_int64 value = sqlite3_column_int64(statement, index);
+      if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int32_t>(value));
+      return Variant(static_cast<int64_t>(value));
+    }
+    case SQLITE_FLOAT:
+      return Variant(sqlite3_column_double(statement, index));
+    case SQLITE_NULL:
+      return Variant::Null();
+    case SQLITE_BLOB: {
+      const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, index));
+      return Variant(std::string(bytes ? bytes : "", sqlite3_column_bytes(statement, index)));
+    }
+    default: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
+      return Variant(std::string(text ? text : "", sqlite3_column_bytes(statement, index)));
+    }
+  }
+}
+
+std::vector<Variant> ReadRow(sqlite3_stmt* statement) {
+  std::vector<Variant> row;
+  const int count = sqlite3_column_count(statement);
+  row.reserve(count);
+  for (int i = 0; i < count; ++i) row.push_back(ReadColumn(statement, i));
+  return row;
+}
+
+void Bind(sqlite3* db, sqlite3_stmt* statement, int index, const Variant& value) {
+  int rc = SQLITE_OK;
+  switch (value.GetType()) {
+    case Variant::Type::Empty:
+    case Variant::Type::Null:
+      rc = sqlite3_bind_null(statement, index);
+      break;
+    case Variant::Type::Boolean:
+      rc = sqlite3_bind_int(statement, index, value.AsBool());
+      break;
+    case Variant::Type::Long:
+      rc = sqlite3_bind_int(statement, index, value.AsLong());
+      break;
+    case Variant::Type::LongLong:
+      rc = sqlite3_bind_int64(statement, index, value.AsLongLong());
+      break;
+    case Variant::Type::Double:
+      rc = sqlite3_bind_double(statement, index, value.AsDouble());
+      break;
+    case Variant::Type::Date:
+      rc = sqlite3_bind_text(statement, index, FormatDate(value.AsDate()).c_str(), -1,
+                             SQLITE_TRANSIENT);
+      break;
+    case Variant::Type::String:
+      rc = sqlite3_bind_text(statement, index, value.AsString().data(),
+                             static_cast<int>(value.AsString().size()), SQLITE_TRANSIENT);
+      break;
+  }
+  if (rc != SQLITE_OK) Fail(db, rc);
+}
+
+// Steps a statement that yields at most one row (RETURNING of a single-record write, or a
+// lookup by key) to its end; the row, or nothing.
+std::optional<std::vector<Variant>> StepOne(sqlite3* db, sqlite3_stmt* statement) {
+  std::optional<std::vector<Variant>> row;
+  for (;;) {
+    const int rc = sqlite3_step(statement);
+    if (rc == SQLITE_DONE) return row;
+    if (rc != SQLITE_ROW) Fail(db, rc);
+    if (!row) row = ReadRow(statement);
+  }
+}
+
+// SQL text for a name: always quoted, so that no name is read as a keyword.
+std::string Quoted(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    out += c;
+    if (c == '"') out += '"';
+  }
+  return out + "\"";
+}
+
+// The same for the query strings of the log, which people read: quoted only when needed.
+std::string Readable(const std::string& name) {
+  bool plain = !name.empty() && !(name[0] >= '0' && name[0] <= '9');
+  for (char c : name) {
+    plain = plain && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '_');
+  }
+  if (plain && !sqlite3_keyword_check(name.data(), static_cast<int>(name.size()))) return name;
+  return Quoted(name);
+}
+
+std::string FormatReal(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+
+// A value as the log writes it: numbers in the form SQLite reads back, NULL as "".
+std::string ValueText(const Variant& value) {
+  switch (value.GetType()) {
+    case Variant::Type::Long:
+      return std::to_string(value.AsLong());
+    case Variant::Type::LongLong:
+      return std::to_string(value.AsLongLong());
+    case Variant::Type::Double:
+      return FormatReal(value.AsDouble());
+    case Variant::Type::String:
+      return value.AsString();
+    case Variant::Type::Boolean:
+      return value.AsBool() ? "1" : "0";
+    case Variant::Type::Date:
+      return FormatDate(value.AsDate());
+    default:
+      return "";
+  }
+}
+
+std::string SqlLiteral(const Variant& value) {
+  switch (value.GetType()) {
+    case Variant::Type::Empty:
+    case Variant::Type::Null:
+      return "NULL";
+    case Variant::Type::String: {
+      std::string out = "'";
+      for (char c : value.AsString()) {
+        out += c;
+        if (c == '\'') out += '\'';
+      }
+      return out + "'";
+    }
+    default:
+      return ValueText(value);
+  }
+}
+
+// SQLite's rules for the affinity of a declared column type.
+char AffinityOf(std::string type) {
+  for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (type.find("INT") != std::string::npos) return 'I';
+  if (type.find("CHAR") != std::string::npos || type.find("CLOB") != std::string::npos ||
+      type.find("TEXT") != std::string::npos) {
+    return 'T';
+  }
+  if (type.empty() || type.find("BLOB") != std::string::npos) return 'B';
+  if (type.find("REAL") != std::string::npos || type.find("FLOA") != std::string::npos ||
+      type.find("DOUB") != std::string::npos) {
+    return 'R';
+  }
+  return 'N';
+}
+
+// The value SetFieldValue's text stands for in a column (see the header).
+Variant ValueForColumn(const DataLayer::Column& column, const std::string& text) {
+  if (text.empty()) return column.notNull ? Variant(std::string()) : Variant::Null();
+  if (column.affinity == 'I' || column.affinity == 'R' || column.affinity == 'N') {
+    const char* end = text.data() + text.size();
+    int64_t whole = 0;
+    if (auto r = std::from_chars(text.data(), end, whole); r.ec == std::errc() && r.ptr == end) {
+      if (column.affinity == 'R') return Variant(static_cast<double>(whole));
+      if (whole >= INT32_MIN && whole <= INT32_MAX) return Variant(static_cast<int32_t>(whole));
+      return Variant(whole);
+    }
+    double real = 0;
+    if (auto r = std::from_chars(text.data(), end, real);
+        r.ec == std::errc() && r.ptr == end && std::isfinite(real)) {
+      return Variant(real);
+    }
+  }
+  return Variant(text);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return sqlite3_stricmp(a.c_str(), b.c_str()) == 0;
+}
+
+bool HoldsNumber(const Variant& value, int32_t number) {
+  switch (value.GetType()) {
+    case Variant::Type::Long:
+      return value.AsLong() == number;
+    case Variant::Type::LongLong:
+      return value.AsLongLong() == number;
+    case Variant::Type::Double:
+      return value.AsDouble() == number;
+    case Variant::Type::String:
+      return value.AsString() == std::to_string(number);
+    default:
+      return false;
+  }
+}
+
+std::string EnvironmentValue(std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (const char* value = std::getenv(name); value && *value) return value;
+  }
+  return "";
+}
+
+std::string ComputerName() {
+#ifdef _WIN32
+  return EnvironmentValue({"COMPUTERNAME"});
+#else
+  char buffer[256] = {};
+  if (gethostname(buffer, sizeof buffer - 1) == 0) return buffer;
+  return EnvironmentValue({"HOSTNAME"});
+#endif
+}
+
+std::string ProgramName() {
+  std::ifstream comm("/proc/self/comm");
+  std::string name;
+  if (comm && std::getline(comm, name) && !name.empty()) return name;
+  return "TarveskDataLayer";
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  const auto absolute =
+      std::filesystem::absolute(std::filesystem::path(std::u8string(path.begin(), path.end())), ec);
+  if (ec) return path;
+  const std::u8string text = absolute.lexically_normal().u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// Watches the compilation of a query: only reading a table, calling a function and the
+// SELECT itself pass; anything else (writing, PRAGMA, ATTACH, transactions) is denied.
+struct QueryGuard {
+  std::set<std::string> tables;
+  bool select = false;
+  bool denied = false;
+
+  static int Authorize(void* self, int action, const char* first, const char*, const char*,
+                       const char*) {
+    auto& guard = *static_cast<QueryGuard*>(self);
+    switch (action) {
+      case SQLITE_SELECT:
+        guard.select = true;
+        return SQLITE_OK;
+      case SQLITE_READ:
+        if (first) guard.tables.insert(first);
+        return SQLITE_OK;
+      case SQLITE_FUNCTION:
+      case SQLITE_RECURSIVE:
+        return SQLITE_OK;
+      default:
+        guard.denied = true;
+        return SQLITE_DENY;
+    }
+  }
+};
+
+bool OnlyBlanks(const char* text) {
+  for (; *text; ++text) {
+    if (!std::isspace(static_cast<unsigned char>(*text))) return false;
+  }
+  return true;
+}
+
+// The record-set objects handed to callers: views of the data layer's rows that stay
+// valid as long as the caller holds them.
+class OfflineField : public IDataField {
+ public:
+  OfflineField(std::string label, Variant value)
+      : label_(std::move(label)), value_(std::move(value)) {}
+  Variant Description() override { return Variant(label_); }
+  Variant Anything() override { return value_; }
+
+ private:
+  std::string label_;
+  Variant value_;
+};
+
+class OfflineRecord : public IDataRecord {
+ public:
+  OfflineRecord(std::shared_ptr<DataLayer::RecordData> data,
+                std::shared_ptr<DataLayer::Record> record)
+      : data_(std::move(data)), record_(std::move(record)) {}
+  int32_t FieldCount() override { return static_cast<int32_t>(data_->labels.size()); }
+  std::shared_ptr<IDataField> Fields(int32_t index) override {
+    if (index < 1 || index > FieldCount()) throw Error(kSubscriptOutOfRange);
+    const auto i = static_cast<size_t>(index - 1);
+    return std::make_shared<OfflineField>(data_->labels[i], record_->values[i]);
+  }
+
+ private:
+  std::shared_ptr<DataLayer::RecordData> data_;
+  std::shared_ptr<DataLayer::Record> record_;
+};
+
+class OfflineRecordset : public IRecordset {
+ public:
+  explicit OfflineRecordset(std::shared_ptr<DataLayer::RecordData> data) : data_(std::move(data)) {}
+  std::shared_ptr<IDataRecord> Records(const Variant& position) override {
+    int64_t index = 0;
+    switch (position.GetType()) {
+      case Variant::Type::Long:
+        index = position.AsLong();
+        break;
+      case Variant::Type::LongLong:
+        index = position.AsLongLong();
+        break;
+      case Variant::Type::Double:
+        index = CLng(position.AsDouble());
+        break;
+      case Variant::Type::String:
+        index = CLng(Val(position.AsString()));
+        break;
+      default:
+        throw Error(kTypeMismatch);
+    }
+    if (index < 1 || static_cast<size_t>(index) > data_->records.size()) {
+      throw Error(kSubscriptOutOfRange);
+    }
+    return std::make_shared<OfflineRecord>(data_, data_->records[static_cast<size_t>(index - 1)]);
+  }
+
+ private:
+  std::shared_ptr<DataLayer::RecordData> data_;
+};
+
+}  // namespace
+
+void DataLayer::DbCloser::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+
+DataLayer::DataLayer() : sessionTime_(LocalNow()) {}
+
+DataLayer::~DataLayer() = default;
+
+std::string DataLayer::LogFilePath() const { return log_ ? log_->Path() : ""; }
+
+void DataLayer::Note(const std::string& text) {
+  errors_.push_back(text);
+  const std::string folder = logFolder_ ? *logFolder_ : DefaultLogFolder();
+  if (folder.empty() || logFailed_) return;
+  try {
+    if (!log_) log_ = std::make_unique<ChangeLogWriter>(folder, Session());
+    log_->SetErrors(errorstatus().AsString(), static_cast<int32_t>(errors_.size()));
+  } catch (const Error&) {
+    // The log is a record of the work, not the work: its failure is noted once (below)
+    // or left unrecorded here, where noting it would end in this same place.
+    logFailed_ = true;
+  }
+}
+
+void DataLayer::NoteSqlite(const std::string& what, int code, const std::string& message) {
+  std::string reason;
+  switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      reason = "Die Datenbank ist gesperrt";
+      break;
+    case SQLITE_READONLY:
+      reason = "Die Datenbank ist schreibgeschützt";
+      break;
+    case SQLITE_CONSTRAINT:
+      reason = "Eine Bedingung der Datenbank wurde verletzt";
+      break;
+    case SQLITE_FULL:
+      reason = "Der Datenträger ist voll";
+      break;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      reason = "Die Datei ist keine gültige Datenbank";
+      break;
+    default:
+      reason = "Datenbankfehler";
+      break;
+  }
+  Note(what + ": " + reason + " (" + message + ").");
+}
+
+LogSession DataLayer::Session() const {
+  return LogSession{databasePath_, sessionTime_, EnvironmentValue({"USER", "USERNAME", "LOGNAME"}),
+                    ComputerName(), application_.empty() ? ProgramName() : application_};
+}
+
+bool DataLayer::HaveDatabase() {
+  if (db_) return true;
+  if (!silent_) Note("Es ist keine Datenbank geöffnet.");
+  silent_ = true;
+  return false;
+}
+
+bool DataLayer::HaveWritableTable(bool needKey) {
+  if (!HaveDatabase()) return false;
+  if (silent_) return false;
+  if (table_.empty()) {
+    Note(
+        "Die geladenen Datensätze stammen nicht aus genau einer Tabelle; es kann nichts "
+        "geschrieben werden.");
+    return false;
+  }
+  if (keyColumns_.empty()) {
+    Note("Die Tabelle \"" + table_ +
+         "\" hat keinen Primärschlüssel; es kann nichts geschrieben "
+         "werden.");
+    return false;
+  }
+  if (needKey) {
+    for (int column : keyColumns_) {
+      if (LabelIndex(columns_[column].name) < 0) {
+        Note("Der Schlüssel \"" + columns_[column].name +
+             "\" fehlt in den geladenen Datensätzen; es kann nichts geschrieben werden.");
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+std::shared_ptr<DataLayer::Record> DataLayer::Current() {
+  if (position_ >= 1 && static_cast<size_t>(position_) <= data_->records.size()) {
+    return data_->records[static_cast<size_t>(position_ - 1)];
+  }
+  if (db_ && !silent_) Note("Es gibt keinen aktuellen Datensatz.");
+  return nullptr;
+}
+
+int DataLayer::LabelIndex(const std::string& name) const {
+  for (size_t i = 0; i < data_->labels.size(); ++i) {
+    if (SameName(data_->labels[i], name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int DataLayer::ColumnIndex(const std::string& name) const {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (SameName(columns_[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int DataLayer::ColumnOfField(const std::string& fieldName) const {
+  // A field name read from a log may be the escaped tag name of its column.
+  const int direct = ColumnIndex(fieldName);
+  return direct >= 0 ? direct : ColumnIndex(DecodeTagName(fieldName));
+}
+
+void DataLayer::ResetRecordset() {
+  table_.clear();
+  columns_.clear();
+  keyColumns_.clear();
+  data_ = std::make_shared<RecordData>();
+  position_ = 0;
+}
+
+void DataLayer::SetDatabaseByPath(const std::string& path) {
+  db_.reset();
+  ResetRecordset();
+  log_.reset();
+  logFailed_ = false;
+  silent_ = false;
+  sessionTime_ = LocalNow();
+  databasePath_ = path.empty() ? path : AbsolutePath(path);
+
+  auto refuse = [&](const std::string& text) {
+    db_.reset();
+    Note(text);
+    silent_ = true;
+  };
+  const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+  std::error_code ec;
+  if (path.empty()) return refuse("Es wurde kein Datenbankpfad angegeben.");
+  if (!std::filesystem::exists(file, ec)) {
+    return refuse("Die Datenbank \"" + path + "\" wurde nicht gefunden.");
+  }
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    return refuse("\"" + path + "\" ist keine Datenbankdatei.");
+  }
+  // A file without write permission stays unwritten, as on Windows, also for a user whom
+  // the system would let write it anyway.
+  const auto permissions = std::filesystem::status(file, ec).permissions();
+  const bool readOnly =
+      (permissions & (std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                      std::filesystem::perms::others_write)) == std::filesystem::perms::none;
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &raw,
+                                 readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+  db_.reset(raw);
+  if (rc != SQLITE_OK) {
+    return refuse("Die Datenbank \"" + path + "\" konnte nicht geöffnet werden (" +
+                  (raw ? sqlite3_errmsg(raw) : "kein Speicher") + ").");
+  }
+  sqlite3_busy_timeout(db_.get(), busyTimeoutMs_);
+  sqlite3_extended_result_codes(db_.get(), 1);
+  // Reading the schema tells a database from other files and finds a locked one.
+  const int check =
+      sqlite3_exec(db_.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  switch (check & 0xFF) {
+    case SQLITE_OK:
+      return;
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      return refuse("Die Datei \"" + path + "\" ist keine Datenbank.");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return refuse("Die Datenbank \"" + path + "\" ist gesperrt.");
+    default:
+      return refuse("Die Datenbank \"" + path + "\" konnte nicht gelesen werden (" +
+                    sqlite3_errmsg(db_.get()) + ").");
+  }
+}
+
+bool DataLayer::LoadColumns() {
+  Statement statement =
+      Prepare(db_.get(), "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1)");
+  Bind(db_.get(), statement.get(), 1, Variant(table_));
+  std::vector<std::pair<int, int>> keys;  // key order, column index
+  for (;;) {
+    const int rc = sqlite3_step(statement.get());
+    if (rc == SQLITE_DONE) break;
+    if (rc != SQLITE_ROW) Fail(db_.get(), rc);
+    const std::vector<Variant> row = ReadRow(statement.get());
+    Column column{ValueText(row[0]), AffinityOf(ValueText(row[1])), ValueText(row[2]) != "0",
+                  row[3].GetType() == Variant::Type::Long ? row[3].AsLong() : 0};
+    if (column.keyOrder > 0) keys.emplace_back(column.keyOrder, static_cast<int>(columns_.size()));
+    columns_.push_back(std::move(column));
+  }
+  std::sort(keys.begin(), keys.end());
+  for (const auto& key : keys) keyColumns_.push_back(key.second);
+  return !columns_.empty();
+}
+
+Variant DataLayer::GetRecordset(std::string& query) {
+  ResetRecordset();
+  if (!HaveDatabase()) return Variant(false);
+  silent_ = false;
+  QueryGuard guard;
+  sqlite3_stmt* raw = nullptr;
+  const char* rest = nullptr;
+  sqlite3_set_authorizer(db_.get(), &QueryGuard::Authorize, &guard);
+  const int rc =
+      sqlite3_prepare_v2(db_.get(), query.c_str(), static_cast<int>(query.size()), &raw, &rest);
+  sqlite3_set_authorizer(db_.get(), nullptr, nullptr);
+  Statement statement(raw);
+
+  auto refuse = [&](const std::string& why) {
+    Note("Die Abfrage \"" + query + "\" wurde abgelehnt: " + why);
+    silent_ = true;
+    return Variant(false);
+  };
+  if (guard.denied) return refuse("erlaubt ist nur eine lesende SELECT-Abfrage.");
+  if (rc != SQLITE_OK)
+    return refuse(std::string("Fehler in der Abfrage (") + sqlite3_errmsg(db_.get()) + ").");
+  if (!statement) return refuse("sie ist leer.");
+  if (rest && !OnlyBlanks(rest)) return refuse("nach der ersten Anweisung folgt weiterer Text.");
+  if (!guard.select || !sqlite3_stmt_readonly(statement.get()) ||
+      sqlite3_stmt_isexplain(statement.get()) || sqlite3_column_count(statement.get()) == 0) {
+    return refuse("erlaubt ist nur eine lesende SELECT-Abfrage.");
+  }
+  if (sqlite3_bind_parameter_count(statement.get()) > 0) {
+    return refuse("sie enthält Parameter.");
+  }
+
+  auto data = std::make_shared<RecordData>();
+  for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
+    data->labels.emplace_back(sqlite3_column_name(statement.get(), i));
+  }
+  try {
+    for (;;) {
+      const int step = sqlite3_step(statement.get());
+      if (step == SQLITE_DONE) break;
+      if (step != SQLITE_ROW) Fail(db_.get(), step);
+      auto record = std::make_shared<Record>();
+      record->values = ReadRow(statement.get());
+      data->records.push_back(std::move(record));
+    }
+    data_ = std::move(data);
+    if (guard.tables.size() == 1) {
+      table_ = *guard.tables.begin();
+      LoadColumns();
+    }
+  } catch (const SqlFailure& failure) {
+    ResetRecordset();
+    NoteSqlite("Die Abfrage \"" + query + "\" konnte nicht gelesen werden", failure.code,
+               failure.message);
+    silent_ = true;
+    return Variant(false);
+  }
+  for (const auto& record : data_->records) {
+    for (int column : keyColumns_) {
+      const int label = LabelIndex(columns_[column].name);
+      record->key.push_back(label >= 0 ? record->values[label] : Variant::Null());
+    }
+  }
+  position_ = data_->records.empty() ? 0 : 1;
+  return Variant(true);
+}
+
+Variant DataLayer::FindRecord(const std::string& fieldName, int32_t& value) {
+  if (!db_ || silent_) return Variant(false);
+  const int label = LabelIndex(fieldName);
+  if (label < 0) {
+    Note("Das Feld \"" + fieldName + "\" ist nicht in den geladenen Datensätzen enthalten.");
+    return Variant(false);
+  }
+  for (size_t i = 0; i < data_->records.size(); ++i) {
+    if (HoldsNumber(data_->records[i]->values[label], value)) {
+      position_ = static_cast<int32_t>(i + 1);
+      return Variant(true);
+    }
+  }
+  return Variant(false);
+}
+
+Variant DataLayer::FieldValue(const std::string& fieldName) {
+  const auto record = Current();
+  if (!record) return Variant::Null();
+  int label = LabelIndex(fieldName);
+  if (label < 0) label = LabelIndex(DecodeTagName(fieldName));
+  if (label < 0) {
+    Note("Das Feld \"" + fieldName + "\" ist nicht in den geladenen Datensätzen enthalten.");
+    return Variant::Null();
+  }
+  return record->values[label];
+}
+
+Variant DataLayer::SetFieldValue(const std::string& fieldName, const std::string& value) {
+  const auto record = Current();
+  if (!record || !HaveWritableTable(!record->isNew)) return Variant(false);
+  const int column = ColumnOfField(fieldName);
+  if (column < 0) {
+    Note("Das Feld \"" + fieldName + "\" ist keine Spalte der Tabelle \"" + table_ + "\".");
+    return Variant(false);
+  }
+  record->pending.resize(columns_.size());
+  record->pending[column] = value;
+  // The offline record shows the new value at once, as it will be stored.
+  const int label = LabelIndex(columns_[column].name);
+  if (label >= 0) record->values[label] = ValueForColumn(columns_[column], value);
+  return Variant(true);
+}
+
+std::string DataLayer::ColumnList() const {
+  std::string list;
+  for (const Column& column : columns_) {
+    if (!list.empty()) list += ", ";
+    list += Quoted(column.name);
+  }
+  return list;
+}
+
+std::string DataLayer::KeyCondition() const {
+  std::string condition;
+  for (int column : keyColumns_) {
+    if (!condition.empty()) condition += " AND ";
+    condition += Quoted(columns_[column].name) + " IS ?";
+  }
+  return condition;
+}
+
+void DataLayer::ApplyRow(Record& record, const std::vector<Variant>& row) {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const int label = LabelIndex(columns_[i].name);
+    if (label >= 0) record.values[label] = row[i];
+  }
+  record.key.clear();
+  for (int column : keyColumns_) record.key.push_back(row[column]);
+  record.pending.assign(columns_.size(), std::nullopt);
+  record.isNew = false;
+}
+
+int DataLayer::IdColumn() const {
+  const int id = ColumnIndex("ID");
+  if (id >= 0) return id;
+  return keyColumns_.empty() ? -1 : keyColumns_.front();
+}
+
+void DataLayer::Log(const std::string& kind, const std::vector<Variant>& row,
+                    std::vector<LogField> fields) {
+  const std::string folder = logFolder_ ? *logFolder_ : DefaultLogFolder();
+  if (folder.empty() || logFailed_) return;
+  const int id = IdColumn();
+  std::string query = "SELECT * FROM " + Readable(table_);
+  if (id >= 0) {
+    query += " WHERE " + Readable(columns_[id].name) +
+             (row[id].IsNull() ? std::string(" IS NULL") : " = " + SqlLiteral(row[id]));
+  }
+  std::vector<LogField> lines = {
+      {"TABLE", table_}, {"QueryString", query}, {"TIME", FormatDate(LocalNow())}};
+  for (auto& field : fields) lines.push_back(std::move(field));
+  if (kind == "DELETE_inDB") {
+    const LogSession session = Session();
+    lines.push_back({"USER", session.user});
+    lines.push_back({"COMPUTER", session.computer});
+    lines.push_back({"APPLICATION", session.application});
+    lines.push_back({"ROWSAFFECTED", "1"});
+  }
+  try {
+    if (!log_) log_ = std::make_unique<ChangeLogWriter>(folder, Session());
+    log_->AppendAction(kind, id >= 0 ? ValueText(row[id]) : "", lines);
+  } catch (const Error& error) {
+    Note("Das Logfile konnte nicht geschrieben werden: " + DescribeError(error));
+    logFailed_ = true;
+  }
+}
+
+bool DataLayer::SaveNew(Record& record) {
+  std::string names, marks;
+  std::vector<Variant> values;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (i >= record.pending.size() || !record.pending[i]) continue;
+    names += (names.empty() ? "" : ", ") + Quoted(columns_[i].name);
+    marks += marks.empty() ? "?" : ", ?";
+    values.push_back(ValueForColumn(columns_[i], *record.pending[i]));
+  }
+  const std::string sql =
+      "INSERT INTO " + Quoted(table_) +
+      (names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")") +
+      " RETURNING " + ColumnList();
+  std::vector<Variant> row;
+  {
+    Transaction transaction(db_.get());
+    Statement statement = Prepare(db_.get(), sql);
+    for (size_t i = 0; i < values.size(); ++i) {
+      Bind(db_.get(), statement.get(), static_cast<int>(i + 1), values[i]);
+    }
+    auto inserted = StepOne(db_.get(), statement.get());
+    if (!inserted) throw SqlFailure{SQLITE_ERROR, "kein Datensatz angelegt"};
+    row = std::move(*inserted);
+    statement.reset();
+    transaction.Commit();
+  }
+  ApplyRow(record, row);
+  Log("NEWRECORD", row, {});
+  return true;
+}
+
+bool DataLayer::SaveChanges(Record& record) {
+  std::string assignments;
+  std::vector<Variant> values;
+  std::vector<int> changed;
+  for (size_t i = 0; i < record.pending.size(); ++i) {
+    if (!record.pending[i]) continue;
+    assignments += (assignments.empty() ? "" : ", ") + Quoted(columns_[i].name) + " = ?";
+    values.push_back(ValueForColumn(columns_[i], *record.pending[i]));
+    changed.push_back(static_cast<int>(i));
+  }
+  std::optional<std::vector<Variant>> before, after;
+  {
+    Transaction transaction(db_.get());
+    Statement read = Prepare(db_.get(), "SELECT " + ColumnList() + " FROM " + Quoted(table_) +
+                                            " WHERE " + KeyCondition());
+    for (size_t k = 0; k < record.key.size(); ++k) {
+      Bind(db_.get(), read.get(), static_cast<int>(k + 1), record.key[k]);
+    }
+    before = StepOne(db_.get(), read.get());
+    if (!before) {
+      Note("Der Datensatz ist nicht mehr in der Tabelle \"" + table_ +
+           "\" vorhanden; es wurde nichts gespeichert.");
+      return false;
+    }
+    Statement update =
+        Prepare(db_.get(), "UPDATE " + Quoted(table_) + " SET " + assignments + " WHERE " +
+                               KeyCondition() + " RETURNING " + ColumnList());
+    int index = 1;
+    for (const Variant& value : values) Bind(db_.get(), update.get(), index++, value);
+    for (const Variant& key : record.key) Bind(db_.get(), update.get(), index++, key);
+    after = StepOne(db_.get(), update.get());
+    if (!after) throw SqlFailure{SQLITE_ERROR, "kein Datensatz geändert"};
+    read.reset();
+    update.reset();
+    transaction.Commit();
+  }
+  ApplyRow(record, *after);
+  for (int column : changed) {
+    if ((*before)[column] == (*after)[column]) continue;
+    Log("UPDATE", *after,
+        {{"FieldName", columns_[column].name},
+         {"OldValue", ValueText((*before)[column])},
+         {"NewValue", ValueText((*after)[column])}});
+  }
+  return true;
+}
+
+Variant DataLayer::Save() {
+  const auto record = Current();
+  if (!record || !HaveWritableTable(!record->isNew)) return Variant(false);
+  const bool anyPending =
+      std::any_of(record->pending.begin(), record->pending.end(),
+                  [](const std::optional<std::string>& value) { return value.has_value(); });
+  if (!record->isNew && !anyPending) return Variant(true);
+  try {
+    return Variant(record->isNew ? SaveNew(*record) : SaveChanges(*record));
+  } catch (const SqlFailure& failure) {
+    NoteSqlite("Der Datensatz konnte nicht gespeichert werden", failure.code, failure.message);
+    return Variant(false);
+  }
+}
+
+Variant DataLayer::RemoveRecord(bool really) {
+  const auto record = Current();
+  if (!record) return Variant(false);
+  auto drop = [&] {
+    data_->records.erase(data_->records.begin() + (position_ - 1));
+    position_ = 0;
+  };
+  // A record never saved, or a removal from the offline rows only, leaves the table alone.
+  if (record->isNew || !really) {
+    drop();
+    return Variant(true);
+  }
+  if (!HaveWritableTable(true)) return Variant(false);
+  std::vector<Variant> row;
+  try {
+    Transaction transaction(db_.get());
+    Statement statement = Prepare(db_.get(), "DELETE FROM " + Quoted(table_) + " WHERE " +
+                                                 KeyCondition() + " RETURNING " + ColumnList());
+    for (size_t k = 0; k < record->key.size(); ++k) {
+      Bind(db_.get(), statement.get(), static_cast<int>(k + 1), record->key[k]);
+    }
+    auto deleted = StepOne(db_.get(), statement.get());
+    if (!deleted) {
+      Note("Der Datensatz ist nicht mehr in der Tabelle \"" + table_ +
+           "\" vorhanden; es wurde nichts gelöscht.");
+      return Variant(false);
+    }
+    row = std::move(*deleted);
+    statement.reset();
+    transaction.Commit();
+  } catch (const SqlFailure& failure) {
+    NoteSqlite("Der Datensatz konnte nicht gelöscht werden", failure.code, failure.message);
+    return Variant(false);
+  }
+  drop();
+  std::vector<LogField> fields;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    fields.push_back({EncodeTagName(columns_[i].name), ValueText(row[i])});
+  }
+  Log("DELETE_inDB", row, std::move(fields));
+  return Variant(true);
+}
+
+Variant DataLayer::AddNew() {
+  if (!HaveWritableTable(false)) return Variant(false);
+  auto record = std::make_shared<Record>();
+  record->values.assign(data_->labels.size(), Variant::Null());
+  record->pending.assign(columns_.size(), std::nullopt);
+  record->isNew = true;
+  data_->records.push_back(std::move(record));
+  position_ = static_cast<int32_t>(data_->records.size());
+  return Variant(true);
+}
+
+Variant DataLayer::ActualPosition() { return Variant(position_); }
+
+std::shared_ptr<IRecordset> DataLayer::GetOfflineRecordset() {
+  return std::make_shared<OfflineRecordset>(data_);
+}
+
+Variant DataLayer::errorstatus() {
+  std::string text;
+  for (const std::string& error : errors_) {
+    if (!text.empty()) text += "\r\n";
+    text += error;
+  }
+  return Variant(text);
+}
+
+}  // namespace tarvesk

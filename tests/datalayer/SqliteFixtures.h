@@ -1,0 +1,168 @@
+// Test support for the data layer and the undo: temporary folders, a small shop database
+// built by SQL, and views of a database file (its bytes, its content) for comparisons.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+
+namespace tarvesk::testing {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarvesk-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  std::string Path() const { return path_.string(); }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// A connection of the test's own, outside the data layer.
+class Connection {
+ public:
+  explicit Connection(const std::string& path, bool create = false) {
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+      throw std::runtime_error("cannot open " + path);
+    }
+  }
+  ~Connection() { sqlite3_close_v2(db_); }
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  void Exec(const std::string& sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+      const std::string text = message ? message : "?";
+      sqlite3_free(message);
+      throw std::runtime_error(text + " in: " + sql);
+    }
+  }
+  // Rows as "typeof:value|typeof:value" lines, in the order the query gives.
+  std::string Dump(const std::string& query) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db_, query.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+      throw std::runtime_error(sqlite3_errmsg(db_));
+    }
+    std::string out;
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+      for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+        if (i) out += '|';
+        const int type = sqlite3_column_type(statement, i);
+        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
+        switch (type) {
+          case SQLITE_NULL:
+            out += "null";
+            break;
+          case SQLITE_INTEGER:
+            out += "int:";
+            break;
+          case SQLITE_FLOAT: {
+            char buffer[40];
+            std::snprintf(buffer, sizeof buffer, "real:%.17g", sqlite3_column_double(statement, i));
+            out += buffer;
+            text = nullptr;
+            break;
+          }
+          default:
+            out += "text:";
+            break;
+        }
+        if (text && type != SQLITE_NULL) out += text;
+      }
+      out += '\n';
+    }
+    sqlite3_finalize(statement);
+    return out;
+  }
+  sqlite3* Handle() { return db_; }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// The shop: customers, articles and orders with dates, numbers, NULLs and umlauts.
+inline void CreateShop(const std::string& path) {
+  Connection db(path, true);
+  db.Exec(R"(
+    CREATE TABLE Kunden (ID INTEGER PRIMARY KEY, Name TEXT NOT NULL, Vorname TEXT, Ort TEXT,
+                         Geburtsdatum TEXT, Rabatt REAL, Punkte INTEGER);
+    CREATE TABLE Artikel (ID INTEGER PRIMARY KEY, Bezeichnung TEXT NOT NULL, Preis REAL,
+                          Bestand INTEGER CHECK (Bestand >= 0));
+    CREATE TABLE Bestellungen (ID INTEGER PRIMARY KEY, KundeID INTEGER, ArtikelID INTEGER,
+                               Menge INTEGER, Bestelldatum TEXT, Bemerkung TEXT);
+    CREATE TABLE Notizen (Text TEXT);
+    INSERT INTO Kunden VALUES (1, 'Müller', 'Jürgen', 'München', '1970-03-01', 0.05, 120);
+    INSERT INTO Kunden VALUES (2, 'Weiß', 'Zoë', 'Köln', NULL, NULL, 0);
+    INSERT INTO Kunden VALUES (3, 'Øster', NULL, 'Düsseldorf', '1988-12-24', 0.125, NULL);
+    INSERT INTO Artikel VALUES (1, 'Schraube M4', 0.07, 5000);
+    INSERT INTO Artikel VALUES (2, 'Dübel 6mm', 0.12, 800);
+    INSERT INTO Bestellungen VALUES (1, 1, 2, 100, '2026-11-30 09:15:00', NULL);
+    INSERT INTO Bestellungen VALUES (2, 3, 1, 250, '2026-12-01 14:00:00', 'Bitte „schnell“ <liefern>');
+  )");
+}
+
+// Every row of every table of the shop, with the types of its values.
+inline std::string Content(const std::string& path) {
+  Connection db(path);
+  std::string out;
+  for (const char* table : {"Kunden", "Artikel", "Bestellungen", "Notizen"}) {
+    out += std::string("# ") + table + "\n" +
+           db.Dump(std::string("SELECT * FROM ") + table + " ORDER BY rowid");
+  }
+  return out;
+}
+
+inline std::string Bytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary);
+  file << bytes;
+}
+
+// Sets an environment variable for the life of the object, restoring the old value.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    if (old_)
+      setenv(name_, old_->c_str(), 1);
+    else
+      unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+}  // namespace tarvesk::testing
