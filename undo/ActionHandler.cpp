@@ -1,0 +1,173 @@
+#include "undo/ActionHandler.h"
+
+#include "automation/Conversions.h"
+#include "automation/Error.h"
+#include "fileset/FileSet.h"
+#include "logdata/LogData.h"
+#include "service/UserMessages.h"
+#include "service/modService.h"
+
+namespace tarvesk {
+namespace {
+
+constexpr const char* kBreak = "\r\n";
+
+constexpr const char* kNotFoundText =
+    "Aktion nicht möglich, da der Datensatz nicht gefunden werden konnte! Vielleicht wurde "
+    "der Datensatz in der Zwischenzeit gelöscht und dann müssen Sie zuerst diese Aktion "
+    "rückgängig machen.";
+
+// Message text of a value: a null value shows as nothing, as it would in a text box.
+std::string TextOf(const Variant& value) { return value.IsNull() ? std::string() : CStr(value); }
+
+// FindRecord answers True when found; False and Null mean not found.
+bool IsFound(const Variant& answer) {
+  switch (answer.GetType()) {
+    case Variant::Type::Boolean:
+      return answer.AsBool();
+    case Variant::Type::Long:
+      return answer.AsLong() != 0;
+    case Variant::Type::LongLong:
+      return answer.AsLongLong() != 0;
+    case Variant::Type::Double:
+      return answer.AsDouble() != 0;
+    default:
+      return false;
+  }
+}
+
+void Tell(const std::string& text, const std::string& title, MessageIcon icon) {
+  UserMessages().Show({text, title, MessageButtons::Ok, icon, 1});
+}
+
+bool AskYes(const std::string& text, const std::string& title) {
+  return UserMessages().Show({text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) ==
+         MessageAnswer::Yes;
+}
+
+void TellNothingDone() {
+  Tell("Es wurde keine Aktion durchgeführt!", "Keine Aktion", MessageIcon::Information);
+}
+
+}  // namespace
+
+ActionHandler::~ActionHandler() { objDataLayer.reset(); }
+
+void ActionHandler::SetFileSetObject(std::shared_ptr<FileSet> objfs) {
+  objFileSet = std::move(objfs);
+  bolFileSetAssigned = true;
+}
+
+const PropertyCollection& ActionHandler::ActionData() const {
+  if (!objActionData) throw Error(kObjectNotSet);
+  return *objActionData;
+}
+
+void ActionHandler::PrepareDataLayer() {
+  if (!bolFileSetAssigned) return;
+  objDataLayer.reset();
+  objDataLayer = CreateDataLayer();
+  if (!objFileSet) throw Error(kObjectNotSet);
+  strDatabase = objFileSet->FileProperties(lngLogFileHandle, "DATABASE");
+  strQueryString =
+      objFileSet->LogContent(lngLogFileHandle)->RetrieveActionQueryString(lngActionHandle);
+  objFileSet->LogContent(lngLogFileHandle)->LoadLogData();
+  objActionData = objFileSet->LogContent(lngLogFileHandle)->GetActionData(lngActionHandle);
+  Use(objDataLayer).SetDatabaseByPath(strDatabase);
+  Use(objDataLayer).GetRecordset(strQueryString);
+}
+
+Variant ActionHandler::UndoAction() {
+  if (!bolFileSetAssigned) return Variant();
+  PrepareDataLayer();
+  const int32_t lngRecordID = LeadingNumber(ActionData().PropertyContent("RECORDID"));
+  const std::string strAction = ActionData().PropertyContent("ACTION");
+
+  if (strAction == "UPDATE") {
+    UndoUpdate(lngRecordID);
+  } else if (strAction == "NEWRECORD") {
+    UndoNewRecord(lngRecordID);
+  } else if (strAction == "DELETE_inDB") {
+    RestoreDeletedRecord();
+  }
+
+  if (TextOf(Use(objDataLayer).errorstatus()) != "") {
+    Tell("Folgende Fehler wurden gemeldet: " + std::string(kBreak) +
+             TextOf(Use(objDataLayer).errorstatus()),
+         "Fehler bei Ausführung", MessageIcon::Exclamation);
+  }
+  return Variant();
+}
+
+void ActionHandler::UndoUpdate(int32_t lngRecordID) {
+  IDataLayer& dataLayer = Use(objDataLayer);
+  int32_t id = lngRecordID;
+  if (!IsFound(dataLayer.FindRecord("ID", id))) {
+    Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
+    return;
+  }
+  const std::string fieldName = ActionData().PropertyContent("FieldName");
+  const std::string currentValue = TextOf(dataLayer.FieldValue(fieldName));
+  const std::string oldValue = ActionData().PropertyContent("OldValue");
+  const std::string question = std::string("Sie möchten Sie die folgende Aktion durchführen:") +
+                               kBreak + "Aktueller Wert des Felds " + fieldName + ": " +
+                               currentValue + kBreak + "Überschreiben mit Wert: " + oldValue;
+  if (AskYes(question, "Aktion durchführen")) {
+    dataLayer.SetFieldValue(fieldName, oldValue);
+    dataLayer.Save();
+    Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
+  } else {
+    TellNothingDone();
+  }
+}
+
+void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
+  IDataLayer& dataLayer = Use(objDataLayer);
+  int32_t id = lngRecordID;
+  if (!IsFound(dataLayer.FindRecord("ID", id))) {
+    Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
+    return;
+  }
+  const int32_t fieldCount =
+      dataLayer.GetOfflineRecordset()->Records(dataLayer.ActualPosition())->FieldCount();
+  std::string fields;
+  for (int32_t i = 1; i <= fieldCount; ++i) {
+    const auto field =
+        dataLayer.GetOfflineRecordset()->Records(dataLayer.ActualPosition())->Fields(i);
+    fields += TextOf(field->Description()) + ": " + TextOf(field->Anything()) + kBreak;
+  }
+  const std::string question =
+      std::string("Der folgende Datensatz wurde neu angelegt und soll jetzt gelöscht werden:") +
+      kBreak + kBreak + fields + kBreak + "Möchten Sie diesen Datensatz wirklich löschen?";
+  if (AskYes(question, "Datensatz löschen")) {
+    dataLayer.RemoveRecord(true);
+    Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
+  } else {
+    TellNothingDone();
+  }
+}
+
+void ActionHandler::RestoreDeletedRecord() {
+  IDataLayer& dataLayer = Use(objDataLayer);
+  std::string fields;
+  for (int32_t i = 2; i <= ActionData().PropertyCount(); ++i) {
+    fields +=
+        ActionData().PropertyNameByIndex(i) + ": " + ActionData().PropertyValueByIndex(i) + kBreak;
+  }
+  const std::string question =
+      std::string("Möchten Sie den folgenden gelöschten Datensatz wieder anlegen?") + kBreak +
+      kBreak + fields;
+  if (!AskYes(question, "Datensatz wieder anlegen")) return;
+  dataLayer.AddNew();
+  const int32_t count = ActionData().PropertyCount();
+  for (int32_t i = 2; i <= count; ++i) {
+    dataLayer.SetFieldValue(ActionData().PropertyNameByIndex(i),
+                            ActionData().PropertyValueByIndex(i));
+  }
+  dataLayer.Save();
+  const std::string newId = TextOf(dataLayer.FieldValue("ID"));
+  Tell("Der Datensatz wurde wieder angelegt. Neue ID ist: " + newId, "Datensatz angelegt",
+       MessageIcon::Information);
+}
+
+}  // namespace tarvesk

@@ -1,0 +1,61 @@
+// ActionHandler: undoes one logged action against the database its log names. A caller
+// sets the log's file index (LogFileHandle), the action's position in that log's body
+// (ActionHandle) and the FileSet (FileSetObject), then calls UndoAction, which binds a
+// new data layer to the log's database and the action's records, asks the user through
+// the user-message seam and performs the inverse change: an update is written back, a new
+// record deleted, a deleted record created again. The data layer's error text is shown
+// at the end of every undo.
+//
+// Owns the data layer of its last binding; shares the FileSet with its caller. Errors of
+// the FileSet, the LogData and the data layer are not caught: they end UndoAction and
+// reach its caller. Used on its creator's thread, one UndoAction at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "automation/Variant.h"
+#include "fileset/PropertyCollection.h"
+#include "service/Components.h"
+
+namespace tarvesk {
+
+class FileSet;
+
+class ActionHandler {
+ public:
+  ActionHandler() = default;
+  ~ActionHandler();
+  ActionHandler(const ActionHandler&) = delete;
+  ActionHandler& operator=(const ActionHandler&) = delete;
+
+  int32_t LogFileHandle() const { return lngLogFileHandle; }
+  void SetLogFileHandle(int32_t value) { lngLogFileHandle = value; }
+  int32_t ActionHandle() const { return lngActionHandle; }
+  void SetActionHandle(int32_t value) { lngActionHandle = value; }
+  // Counts as assigned also when objfs is null; the next UndoAction then raises error 91.
+  void SetFileSetObject(std::shared_ptr<FileSet> objfs);
+
+  // Asks, undoes and reports; the result is always Empty. Without a FileSet it returns
+  // at once and does nothing.
+  Variant UndoAction();
+
+ private:
+  void PrepareDataLayer();
+  void UndoUpdate(int32_t lngRecordID);
+  void UndoNewRecord(int32_t lngRecordID);
+  void RestoreDeletedRecord();
+  const PropertyCollection& ActionData() const;  // raises 91 when there is none
+
+  int32_t lngLogFileHandle = 0;
+  int32_t lngActionHandle = 0;
+  bool bolFileSetAssigned = false;
+  std::shared_ptr<FileSet> objFileSet;
+  std::string strDatabase;
+  std::string strQueryString;
+  std::unique_ptr<IDataLayer> objDataLayer;
+  std::shared_ptr<PropertyCollection> objActionData;
+};
+
+}  // namespace tarvesk
