@@ -29,7 +29,8 @@ struct Context {
   bool assumeNo = false;   // --no: every question answered with Nein
 };
 
-// A loaded file set of DIR with its headers read; raises the core's errors.
+// A loaded file set of DIR with its headers read; raises the core's errors. The set is
+// ejected when the last copy of the pointer goes.
 std::shared_ptr<FileSet> OpenFolder(const std::string& dir);
 // FILE as a 1-based index or a file name of the set; UsageError when it is neither.
 int32_t ResolveFile(const FileSet& set, const std::string& file);

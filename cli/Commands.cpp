@@ -40,10 +40,16 @@ std::string NameInFolder(const FileSet& set, const std::string& fileName) {
 }  // namespace
 
 std::shared_ptr<FileSet> OpenFolder(const std::string& dir) {
-  auto set = std::make_shared<FileSet>();
-  set->LoadFileSet(dir);
-  set->ReadFileSetProperties();
-  return set;
+  // The set and its cached LogData objects hold each other; the last user of the returned
+  // pointer ejects the set, which lets both go.
+  struct Ejector {
+    std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
+    ~Ejector() { set->EjectFileset(); }
+  };
+  auto holder = std::make_shared<Ejector>();
+  holder->set->LoadFileSet(dir);
+  holder->set->ReadFileSetProperties();
+  return std::shared_ptr<FileSet>(holder, holder->set.get());
 }
 
 int32_t ResolveFile(const FileSet& set, const std::string& file) {
