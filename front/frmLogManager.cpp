@@ -12,28 +12,10 @@
 #include "logdata/LogData.h"
 #include "service/UserMessages.h"
 #include "service/modService.h"
-
-#if __has_include("undo/ActionHandler.h")
 #include "undo/ActionHandler.h"
-#define TARVESK_HAVE_ACTION_HANDLER 1
-#endif
 
 namespace tarvesk {
 namespace {
-
-#ifdef TARVESK_HAVE_ACTION_HANDLER
-using UndoHandler = ActionHandler;
-#else
-// Stands in for the undo handler until it is part of the build: the command reports that
-// the component cannot undo yet.
-class UndoHandler {
- public:
-  void SetLogFileHandle(int32_t) {}
-  void SetActionHandle(int32_t) {}
-  void SetFileSetObject(std::shared_ptr<FileSet>) {}
-  void UndoAction() { throw Error(kCannotCreateObject); }
-};
-#endif
 
 constexpr uint32_t kLightGrey = 0xC0C0C0;
 
@@ -380,7 +362,7 @@ void frmLogManager::ListDetailsOfAction() {
 }
 
 void frmLogManager::UndoSelectedAction() {
-  UndoHandler handler;  // one per click, released at its end
+  ActionHandler handler;  // one per click, released at its end
   handler.SetLogFileHandle(SelectedFileIndex());
   handler.SetFileSetObject(FileSetManager());
   const std::string entry = SelectedEntry(lstAction);
