@@ -88,8 +88,8 @@ TEST(DateText, SerialsCountDaysFromTheEpoch) {
 }
 
 TEST(DateText, FormatsAndReadsBackTheSameMoment) {
-  for (const char* text : {"06.12.2026 11:36:43", "29.02.2024", "31.12.9999 23:59:59",
-                           "01.01.1900 00:00:01"}) {
+  for (const char* text :
+       {"06.12.2026 11:36:43", "29.02.2024", "31.12.9999 23:59:59", "01.01.1900 00:00:01"}) {
     EXPECT_EQ(FormatDate(CDate(text)), text);
   }
   EXPECT_EQ(FormatDate(DateValue{0}), "00:00:00");

@@ -76,8 +76,7 @@ TEST(FileListing, ListsMatchingRegularFilesSortedByName) {
   const std::vector<std::string> expected = {"A.XML", "b.xml", "C.Xml", "Ä.xml"};
   EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "*.xml"), expected);
   EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str() + "/", "*.xml"), expected);
-  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "?.txt"),
-            std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "?.txt"), std::vector<std::string>{"a.txt"});
 }
 
 TEST(FileListing, MatchesWildcards) {

@@ -55,12 +55,12 @@ using Loading = FileSetTest;
 
 TEST_F(Loading, KeepsTheFilesWhoseSecondLineCarriesTheMarker) {
   WriteLog("a.xml", "01.12.2026");
-  folder.WriteLines("b.xml", {"<TarveskDataLayerLog>", "x"});           // marker on line 1
-  folder.WriteLines("c.xml", {"x", "y", "<TarveskDataLayerLog>"});      // on line 3
-  folder.WriteLines("d.xml", {"x", "  <TarveskDataLayerLog> Rest"});    // text around it
-  folder.WriteLines("e.xml", {"x", "<tarveskdatalayerlog>"});           // other case
-  folder.WriteBytes("f.xml", "x\n<TarveskDataLayerLog>\n");            // LF ends no line
-  folder.WriteBytes("g.xml", "nur eine Zeile");                          // no second line
+  folder.WriteLines("b.xml", {"<TarveskDataLayerLog>", "x"});         // marker on line 1
+  folder.WriteLines("c.xml", {"x", "y", "<TarveskDataLayerLog>"});    // on line 3
+  folder.WriteLines("d.xml", {"x", "  <TarveskDataLayerLog> Rest"});  // text around it
+  folder.WriteLines("e.xml", {"x", "<tarveskdatalayerlog>"});         // other case
+  folder.WriteBytes("f.xml", "x\n<TarveskDataLayerLog>\n");           // LF ends no line
+  folder.WriteBytes("g.xml", "nur eine Zeile");                       // no second line
   folder.WriteBytes("h.xml", "");
   WriteLog("i.txt", "01.12.2026");
   EXPECT_TRUE(set->LoadFileSet(folder.Str()));
@@ -169,7 +169,8 @@ TEST_F(HeaderReading, StoresTheHeaderPropertiesThenTheFileName) {
 
 TEST_F(HeaderReading, ReadsTwentyLinesAtMost) {
   std::vector<std::string> lines = {"x", "<TarveskDataLayerLog>", "<HEAD>"};
-  for (int i = 4; i <= 22; ++i) lines.push_back("<P" + std::to_string(i) + ">v</P" + std::to_string(i) + ">");
+  for (int i = 4; i <= 22; ++i)
+    lines.push_back("<P" + std::to_string(i) + ">v</P" + std::to_string(i) + ">");
   lines.push_back("</HEAD>");
   folder.WriteLines("a.xml", lines);
   std::vector<std::string> noHead(25, "<X>1</X>");

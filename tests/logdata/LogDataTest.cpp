@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "automation/Error.h"
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
@@ -92,7 +94,8 @@ TEST_F(LogLoading, ASecondLoadReadsNothing) {
 }
 
 TEST_F(LogLoading, TheHeadEndsAtTheFirstLineHoldingTheDataMarker) {
-  const auto log = Load({"a", "<TarveskDataLayerLog> <LOGDATA> Rest", "<X>1</X>", "<LOGDATA>", "c", "d", "e"});
+  const auto log =
+      Load({"a", "<TarveskDataLayerLog> <LOGDATA> Rest", "<X>1</X>", "<LOGDATA>", "c", "d", "e"});
   EXPECT_EQ(log->BodyLineCount(), 3u);  // <X>, <LOGDATA>, c
   EXPECT_EQ(log->RetrieveActionQueryString(-1), "");
   const auto noMarker = std::make_shared<FileSet>();
@@ -104,9 +107,10 @@ TEST_F(LogLoading, TheHeadEndsAtTheFirstLineHoldingTheDataMarker) {
 
 TEST_F(LogLoading, FindsErrorInformationInTheLastSixLines) {
   Lines body = Update(7, "Ort", "München");
-  auto log = Load(Concat({{"x", "<TarveskDataLayerLog>", "<LOGDATA>"}, body,
-                          {"<ERRORINFO>Zeile 1&#13;&#10;Zeile 2</ERRORINFO>", "a", "b", "c",
-                           "d", "e"}}));
+  auto log =
+      Load(Concat({{"x", "<TarveskDataLayerLog>", "<LOGDATA>"},
+                   body,
+                   {"<ERRORINFO>Zeile 1&#13;&#10;Zeile 2</ERRORINFO>", "a", "b", "c", "d", "e"}}));
   EXPECT_EQ(log->ErrorInfo(), "Zeile 1\r\nZeile 2");
   // The information stood sixth-last: four lines go, it stays among the body lines.
   EXPECT_EQ(log->BodyLineCount(), body.size() + 2);
@@ -165,12 +169,12 @@ TEST_F(LogLoading, AMissingParserFailsTheLoad) {
 using ActionList = LogFile;
 
 TEST_F(ActionList, ComposesOneEntryPerOpeningLine) {
-  const auto log = LoadBody(
-      Concat({Update(7, "Ort", "M&amp;M"),
-              {"<ACTION Info=\"NEWRECORD RECORDID=12\">", "<TABLE>Bestellungen</TABLE>",
-               "<QueryString>SELECT * FROM Bestellungen WHERE ID = 12</QueryString>", "<T/>",
-               "</ACTION>"}}),
-      "Fehler");
+  const auto log =
+      LoadBody(Concat({Update(7, "Ort", "M&amp;M"),
+                       {"<ACTION Info=\"NEWRECORD RECORDID=12\">", "<TABLE>Bestellungen</TABLE>",
+                        "<QueryString>SELECT * FROM Bestellungen WHERE ID = 12</QueryString>",
+                        "<T/>", "</ACTION>"}}),
+               "Fehler");
   EXPECT_EQ(log->GetActionList(),
             (Lines{"1: UPDATE RECORDID=7 / TABLE: Kunden (QueryString: SELECT * FROM Kunden "
                    "WHERE ID = 7)",
@@ -181,9 +185,8 @@ TEST_F(ActionList, ComposesOneEntryPerOpeningLine) {
 
 TEST_F(ActionList, TakesKindTextByCharacterPositions) {
   const auto log = LoadBody({"<ACTION Info=\"ÄNDERUNG Nr=ü\">", "<A>x</A>", "<Q>y</Q>",
-                             "<XACTIONX =>", "a", "b", "<ACTION Info=>", "a", "b",
-                             "<ACTION =ab>", "a", "b", "<action Info=\"x\">", "<ACTION ohne>",
-                             "a", "b"});
+                             "<XACTIONX =>", "a", "b", "<ACTION Info=>", "a", "b", "<ACTION =ab>",
+                             "a", "b", "<action Info=\"x\">", "<ACTION ohne>", "a", "b"});
   EXPECT_EQ(log->GetActionList(),
             (Lines{"1: ÄNDERUNG Nr=ü / A: x (QueryString: )", "4:  / :  (QueryString: )",
                    "7:  / :  (QueryString: )", "10:  / :  (QueryString: )"}));
@@ -198,14 +201,14 @@ using ActionDetails = LogFile;
 
 TEST_F(ActionDetails, GivesTheFieldsOfAnUpdate) {
   const auto log = LoadBody(Update(7, "Ort", "München"));
-  EXPECT_EQ(Properties(log->GetActionData(1)),
-            (Lines{"ACTION=UPDATE", "FieldName=Ort", "OldValue=München", "NewValue=neu",
-                   "RECORDID=7"}));
+  EXPECT_EQ(
+      Properties(log->GetActionData(1)),
+      (Lines{"ACTION=UPDATE", "FieldName=Ort", "OldValue=München", "NewValue=neu", "RECORDID=7"}));
 }
 
 TEST_F(ActionDetails, GivesKindAndIdOfANewRecord) {
-  const auto log = LoadBody({"<ACTION Info=\"NEWRECORD RECORDID=12\">", "<A/>", "<Q/>", "<T/>",
-                             "<X>1</X>", "</ACTION>"});
+  const auto log = LoadBody(
+      {"<ACTION Info=\"NEWRECORD RECORDID=12\">", "<A/>", "<Q/>", "<T/>", "<X>1</X>", "</ACTION>"});
   EXPECT_EQ(Properties(log->GetActionData(1)), (Lines{"ACTION=NEWRECORD", "RECORDID=12"}));
 }
 
@@ -232,14 +235,14 @@ TEST_F(ActionDetails, ReachesToTheNextClosingLine) {
 }
 
 TEST_F(ActionDetails, AnswersNothingOrEmptyForOtherLines) {
-  const auto log = LoadBody(Concat(
-      {Update(7, "Ort", "alt"),
-       {"<ACTION Info=\"delete_indb RECORDID=1\">", "<A/>", "<Q/>", "<T/>", "</ACTION>",
-        "<ACTION Info=\"UPDATE\">", "<A/>", "<Q/>", "<T/>", "<>leer</>", "<F>1</F>", "<F>2</F>",
-        "</ACTION>"}}));
-  EXPECT_EQ(log->GetActionData(2), nullptr);                 // a field line
-  EXPECT_EQ(log->GetActionData(8)->PropertyCount(), 0);      // a closing line: no kind
-  EXPECT_EQ(log->GetActionData(9)->PropertyCount(), 0);      // kind in small letters
+  const auto log =
+      LoadBody(Concat({Update(7, "Ort", "alt"),
+                       {"<ACTION Info=\"delete_indb RECORDID=1\">", "<A/>", "<Q/>", "<T/>",
+                        "</ACTION>", "<ACTION Info=\"UPDATE\">", "<A/>", "<Q/>", "<T/>",
+                        "<>leer</>", "<F>1</F>", "<F>2</F>", "</ACTION>"}}));
+  EXPECT_EQ(log->GetActionData(2), nullptr);             // a field line
+  EXPECT_EQ(log->GetActionData(8)->PropertyCount(), 0);  // a closing line: no kind
+  EXPECT_EQ(log->GetActionData(9)->PropertyCount(), 0);  // kind in small letters
   EXPECT_EQ(Properties(log->GetActionData(14)),
             (Lines{"ACTION=UPDATE", "F=1", "F=2", "RECORDID="}));
   EXPECT_EQ(ErrorNumberOf([&] { log->GetActionData(0); }), kSubscriptOutOfRange);
@@ -258,6 +261,52 @@ TEST_F(ActionDetails, QueryStringsMatchTheListEntries) {
   EXPECT_EQ(ErrorNumberOf([&] { log->RetrieveActionQueryString(15); }), kSubscriptOutOfRange);
   EXPECT_EQ(ErrorNumberOf([&] { log->RetrieveActionQueryString(INT32_MAX); }),
             kSubscriptOutOfRange);
+}
+
+}  // namespace
+}  // namespace tarvesk
+
+namespace tarvesk {
+namespace {
+
+// Every prefix of a real log, and random bytes, load and read without anything but the
+// core's errors escaping.
+TEST(DamagedLogs, GiveResultsOrErrorsNeverACrash) {
+  test::TempFolder folder;
+  std::string log;
+  for (const auto& line :
+       test::LogLines("C:\\db", "01.12.2026",
+                      Concat({Update(7, "Ort", "M"), Update(8, "Name", "&#13;&#10;")}), "Fehler")) {
+    log += line + "\r\n";
+  }
+  std::mt19937 random(1);
+  std::vector<std::string> contents;
+  for (size_t cut = 0; cut <= log.size(); cut += 3) contents.push_back(log.substr(0, cut));
+  for (int i = 0; i < 20; ++i) {
+    std::string bytes = log.substr(0, 60);
+    for (int k = 0; k < 400; ++k) bytes += static_cast<char>(random() % 256);
+    contents.push_back(bytes);
+  }
+  for (const std::string& content : contents) {
+    folder.WriteBytes("log.xml", content);
+    auto set = std::make_shared<FileSet>();
+    try {
+      if (set->LoadFileSet(folder.Str()) && set->FileCount() == 1) {
+        set->ReadFileSetProperties();
+        const auto data = set->LogContent(1);
+        for (const auto& entry : data->GetActionList()) (void)entry;
+        for (int32_t p = 0; p <= static_cast<int32_t>(data->BodyLineCount()) + 1; ++p) {
+          try {
+            data->GetActionData(p);
+            data->RetrieveActionQueryString(p);
+          } catch (const Error&) {
+          }
+        }
+      }
+    } catch (const Error&) {
+    }
+    set->EjectFileset();
+  }
 }
 
 }  // namespace
