@@ -226,7 +226,10 @@ void ChangeLogWriter::EnsureFile() {
   std::snprintf(stamp, sizeof stamp, "DataLayer_%04d%02d%02d_%02d%02d%02d_%d_", t.year, t.month,
                 t.day, t.hour, t.minute, t.second, ProcessId());
   for (int attempt = 0; attempt < 1000 && !file_; ++attempt) {
-    const std::string name = stamp + std::to_string(++fileCounter) + ".xml";
+    // The counter is padded so that the files of one second list in the order made.
+    char counter[16];
+    std::snprintf(counter, sizeof counter, "%06d", ++fileCounter);
+    const std::string name = stamp + std::string(counter) + ".xml";
     const std::filesystem::path path = folder / ToPath(name);
     if (std::filesystem::exists(path, ec)) continue;
     file_.reset(CreateNew(path));

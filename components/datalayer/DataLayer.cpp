@@ -16,6 +16,7 @@
 #include "components/datalayer/ChangeLog.h"
 
 #ifndef _WIN32
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -276,6 +277,16 @@ std::string ComputerName() {
 #endif
 }
 
+std::string UserName() {
+  std::string name = EnvironmentValue({"USER", "USERNAME", "LOGNAME"});
+#ifndef _WIN32
+  if (name.empty()) {
+    if (const passwd* entry = getpwuid(geteuid())) name = entry->pw_name;
+  }
+#endif
+  return name;
+}
+
 std::string ProgramName() {
   std::ifstream comm("/proc/self/comm");
   std::string name;
@@ -440,8 +451,8 @@ void DataLayer::NoteSqlite(const std::string& what, int code, const std::string&
 }
 
 LogSession DataLayer::Session() const {
-  return LogSession{databasePath_, sessionTime_, EnvironmentValue({"USER", "USERNAME", "LOGNAME"}),
-                    ComputerName(), application_.empty() ? ProgramName() : application_};
+  return LogSession{databasePath_, sessionTime_, UserName(), ComputerName(),
+                    application_.empty() ? ProgramName() : application_};
 }
 
 bool DataLayer::HaveDatabase() {
