@@ -1,0 +1,52 @@
+// The Win32 view of the viewer window: draws an frmLogManager presenter with the controls of
+// WindowLayout() (twips converted at the screen's DPI) and forwards clicks and list
+// selections to it. It holds no logic of its own: every decision is the presenter's.
+//
+// Owns its HWNDs and the fonts and brush it draws with. Used on the thread that owns the
+// presenter; the thread's message loop delivers its messages.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "front/frmLogManager.h"
+
+namespace tarvesk {
+
+class ViewerWindowView : public IViewerWindowView {
+ public:
+  explicit ViewerWindowView(frmLogManager& presenter);
+  ~ViewerWindowView() override;
+
+  void Show() override;
+  void Close() override;
+  void ControlChanged(ControlId control, ControlChange change) override;
+
+  HWND Window() const { return window_; }
+  HWND Control(ControlId id) const { return controls_[static_cast<size_t>(id)]; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK FrameProc(HWND frame, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void Create();
+  HWND CreateControl(const ControlLayout& layout);
+  void Refill(ControlId list);
+  void AddEntry(ControlId list, const std::string& entry);
+  int Pixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
+
+  frmLogManager& presenter_;
+  HWND window_ = nullptr;
+  std::array<HWND, kControlCount> controls_{};
+  std::array<int, kControlCount> listExtent_{};  // widest entry of each list, in pixels
+  HFONT font_ = nullptr;
+  HBRUSH pathBrush_ = nullptr;
+  int dpi_ = 96;
+};
+
+// The view factory for SetViewFactory: a ViewerWindowView for each new window.
+ViewFactory Win32ViewFactory();
+
+}  // namespace tarvesk
