@@ -57,7 +57,11 @@ class LoggingSession : public ::testing::Test {
   void Load(std::string query) { layer_.GetRecordset(query); }
   void Find(int32_t id) { ASSERT_EQ(layer_.FindRecord("ID", id), Variant(true)); }
   // The one log of the session, read back as the log manager reads it.
+  void TearDown() override {
+    if (set_) set_->EjectFileset();  // the set and its logs hold each other
+  }
   std::shared_ptr<LogData> ReadBack() {
+    if (set_) set_->EjectFileset();
     set_ = std::make_shared<FileSet>();
     EXPECT_TRUE(set_->LoadFileSet(logs_));
     EXPECT_EQ(set_->FileCount(), 1);

@@ -227,7 +227,10 @@ class HandlerBinding : public UndoTest {
     Registry().Register<IDataLayer>(kDataLayerProgId,
                                     [] { return std::make_unique<CountingDataLayer>(); });
   }
-  void TearDown() override { RegisterReferenceComponents(); }
+  void TearDown() override {
+    RegisterReferenceComponents();
+    UndoTest::TearDown();
+  }
 };
 
 TEST_F(HandlerBinding, AFreshHandlerDoesNothing) {

@@ -87,12 +87,17 @@ class UndoTest : public ::testing::Test {
     layer->Save();
   }
 
-  // The log files of a folder as a loaded set.
-  static std::shared_ptr<FileSet> Logs(const std::string& folder) {
+  // The log files of a folder as a loaded set; the fixture ejects it at the end, since
+  // the set and the logs it hands out hold each other.
+  std::shared_ptr<FileSet> Logs(const std::string& folder) {
     auto set = std::make_shared<FileSet>();
     set->LoadFileSet(folder);
     set->ReadFileSetProperties();
+    sets_.push_back(set);
     return set;
+  }
+  void TearDown() override {
+    for (const auto& set : sets_) set->EjectFileset();
   }
   static std::vector<int32_t> ActionPositions(LogData& log) {
     std::vector<int32_t> positions;
@@ -132,6 +137,7 @@ class UndoTest : public ::testing::Test {
   // The undo's data layers log where the environment says.
   ScopedEnvironment logFolder_{kLogFolderVariable, undoLogs_};
   ScriptedMessages messages_;
+  std::vector<std::shared_ptr<FileSet>> sets_;
 };
 
 }  // namespace tarvesk::testing
