@@ -7,7 +7,6 @@ namespace tarvesk {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TarveskLogManagerViewer";
-constexpr wchar_t kFrameClass[] = L"TarveskLogManagerFrame";
 constexpr int kFirstControlId = 100;
 
 std::wstring Wide(const std::string& utf8) {
@@ -65,7 +64,6 @@ void ViewerWindowView::Close() {
 
 void ViewerWindowView::Create() {
   RegisterWindowClass(kWindowClass, &WindowProc);
-  RegisterWindowClass(kFrameClass, &FrameProc);
   HDC screen = GetDC(nullptr);
   dpi_ = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);
@@ -80,7 +78,7 @@ void ViewerWindowView::Create() {
     pathBrush_ = CreateSolidBrush(RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF));
   }
 
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT frame = {0, 0, Pixels(kClientWidthTwips), Pixels(kClientHeightTwips)};
   AdjustWindowRectEx(&frame, style, FALSE, 0);
   window_ = CreateWindowExW(0, kWindowClass, Wide(kWindowCaption).c_str(), style, CW_USEDEFAULT,
@@ -97,6 +95,12 @@ void ViewerWindowView::Create() {
     }
     if (layout.kind == ControlKind::ListBox) Refill(layout.id);
     ShowWindow(control, presenter_.Visible(layout.id) ? SW_SHOW : SW_HIDE);
+  }
+  // A label lies below the other controls, so that a box placed over it covers it.
+  for (const ControlLayout& layout : WindowLayout()) {
+    if (layout.kind != ControlKind::Label) continue;
+    SetWindowPos(Control(layout.id), HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
 }
 
@@ -132,21 +136,20 @@ HWND ViewerWindowView::CreateControl(const ControlLayout& layout) {
       style |= WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT;
       exStyle = WS_EX_CLIENTEDGE;
       break;
-    case ControlKind::Frame: {
-      // A frame is a container that passes its children's notifications on to the window,
-      // with a group box drawing its border and caption.
-      const HINSTANCE instance = ModuleInstance();
-      HWND frame = CreateWindowExW(WS_EX_CONTROLPARENT, kFrameClass, caption.c_str(),
-                                   WS_CHILD | WS_CLIPSIBLINGS, x, y, width, height, parent, id,
-                                   instance, nullptr);
-      HWND box = CreateWindowExW(0, L"BUTTON", caption.c_str(), WS_CHILD | WS_VISIBLE | BS_GROUPBOX,
-                                 0, 0, width, height, frame, nullptr, instance, nullptr);
-      SendMessageW(box, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-      return frame;
-    }
+    case ControlKind::Frame:
+      // A group box that holds its controls; FrameProc passes their notifications on.
+      windowClass = L"BUTTON";
+      style |= BS_GROUPBOX;
+      exStyle = WS_EX_CONTROLPARENT;
+      break;
   }
-  return CreateWindowExW(exStyle, windowClass, caption.c_str(), style | WS_CLIPSIBLINGS, x, y,
-                         width, height, parent, id, ModuleInstance(), nullptr);
+  HWND control = CreateWindowExW(exStyle, windowClass, caption.c_str(), style | WS_CLIPSIBLINGS, x,
+                                 y, width, height, parent, id, ModuleInstance(), nullptr);
+  if (layout.kind == ControlKind::Frame) {
+    buttonProc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FrameProc)));
+  }
+  return control;
 }
 
 void ViewerWindowView::Refill(ControlId list) {
@@ -205,7 +208,7 @@ LRESULT CALLBACK ViewerWindowView::FrameProc(HWND frame, UINT message, WPARAM wP
     case WM_CTLCOLORBTN:
       return SendMessageW(GetParent(frame), message, wParam, lParam);
     default:
-      return DefWindowProcW(frame, message, wParam, lParam);
+      return CallWindowProcW(buttonProc_, frame, message, wParam, lParam);
   }
 }
 
@@ -238,6 +241,7 @@ LRESULT ViewerWindowView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
       if (reinterpret_cast<HWND>(lParam) == Control(ControlId::txtPath) && pathBrush_) {
         const uint32_t rgb = *LayoutOf(ControlId::txtPath).backColor;
         SetBkColor(reinterpret_cast<HDC>(wParam),

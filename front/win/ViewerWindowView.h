@@ -37,6 +37,9 @@ class ViewerWindowView : public IViewerWindowView {
   void AddEntry(ControlId list, const std::string& entry);
   int Pixels(int twips) const { return MulDiv(twips, dpi_, 1440); }
 
+  // The window procedure of the system's buttons, which frames pass their messages to.
+  static inline WNDPROC buttonProc_ = nullptr;
+
   frmLogManager& presenter_;
   HWND window_ = nullptr;
   std::array<HWND, kControlCount> controls_{};
