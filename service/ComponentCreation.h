@@ -6,13 +6,21 @@
 #include <memory>
 #include <string>
 
+#ifdef _WIN32
+#include "server/ComComponents.h"
+#else
 #include "service/ComponentRegistry.h"
+#endif
 
 namespace tarvesk {
 
 template <class Interface>
 std::unique_ptr<Interface> CreateComponent(const std::string& progId) {
+#ifdef _WIN32
+  return com::CreateComComponent<Interface>(progId);
+#else
   return Registry().Create<Interface>(progId);
+#endif
 }
 
 }  // namespace tarvesk

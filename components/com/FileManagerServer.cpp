@@ -1,0 +1,78 @@
+// TarveskFileManager.dll: the reference file-system component (components/filesystem) as
+// TarveskFileManager.FileSystem, and TarveskFileManager.clsFileManager, a folder picker
+// without a dialog: it shows nothing and answers the default path it was given, so that
+// hosts and tests can drive the viewer's folder command without a user.
+#include "components/com/TarveskFileManager.h"
+#include "components/filesystem/FileSystem.h"
+#include "server/ComCollection.h"
+#include "server/ComServer.h"
+
+namespace tarvesk::com {
+namespace {
+
+class FileSystemObject : public DispatchObject<_FileSystem> {
+ public:
+  STDMETHODIMP GetFilesInFolder(BSTR* strFolder, BSTR strPattern, _Collection** Result) override {
+    return Call([&] {
+      auto files = CollectionObject::OfTexts(
+          fileSystem_.GetFilesInFolder(InText(strFolder), BstrToUtf8(strPattern)));
+      SetOut<_Collection>(Result, ComPtr<_Collection>(files.Get()));
+    });
+  }
+
+ private:
+  FileSystem fileSystem_;
+};
+
+class FileManagerObject : public DispatchObject<_clsFileManager> {
+ public:
+  STDMETHODIMP get_bolShowDirectoryOnly(VARIANT_BOOL* Result) override {
+    return Call([&] { SetOut(Result, showDirectoryOnly_); });
+  }
+  STDMETHODIMP put_bolShowDirectoryOnly(VARIANT_BOOL Value) override {
+    return Call([&] { showDirectoryOnly_ = Value != VARIANT_FALSE; });
+  }
+  STDMETHODIMP get_bolHideIcon(VARIANT_BOOL* Result) override {
+    return Call([&] { SetOut(Result, hideIcon_); });
+  }
+  STDMETHODIMP put_bolHideIcon(VARIANT_BOOL Value) override {
+    return Call([&] { hideIcon_ = Value != VARIANT_FALSE; });
+  }
+  STDMETHODIMP get_strDefaultPath(BSTR* Result) override {
+    return Call([&] { SetOut(Result, defaultPath_); });
+  }
+  STDMETHODIMP put_strDefaultPath(BSTR Value) override {
+    return Call([&] { defaultPath_ = BstrToUtf8(Value); });
+  }
+  STDMETHODIMP get_strFormCaption(BSTR* Result) override {
+    return Call([&] { SetOut(Result, formCaption_); });
+  }
+  STDMETHODIMP put_strFormCaption(BSTR Value) override {
+    return Call([&] { formCaption_ = BstrToUtf8(Value); });
+  }
+  STDMETHODIMP DisplayFileManager(VARIANT* Result) override {
+    return Call([&] {
+      SetEmpty(Result);
+      resultFullPath_ = defaultPath_;
+    });
+  }
+  STDMETHODIMP get_strResultFullPath(BSTR* Result) override {
+    return Call([&] { SetOut(Result, resultFullPath_); });
+  }
+
+ private:
+  bool showDirectoryOnly_ = false, hideIcon_ = false;
+  std::string defaultPath_, formCaption_, resultFullPath_;
+};
+
+const ClassEntry kClasses[] = {
+    {&CLSID_FileSystem, L"TarveskFileManager.FileSystem", CreateInstance<FileSystemObject>},
+    {&CLSID_clsFileManager, L"TarveskFileManager.clsFileManager",
+     CreateInstance<FileManagerObject>},
+};
+const ServerDescription kServer{&LIBID_TarveskFileManager, 1, 0, kClasses};
+
+}  // namespace
+}  // namespace tarvesk::com
+
+#include "server/ServerExports.inc"

@@ -1,0 +1,125 @@
+// Owners of the COM resources the server and the component adapters handle: Bstr owns a
+// BSTR, VariantOwner a VARIANT, ComPtr one counted interface reference. Each frees what it
+// holds when it ends; Release() hands ownership to the caller (for out-parameters).
+// Conversions between UTF-8 text, core Variants and VARIANTs live here too. Windows only.
+#pragma once
+
+#include <windows.h>
+// after windows.h, which it needs
+#include <oleauto.h>
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "automation/Variant.h"
+
+namespace tarvesk::com {
+
+class Bstr {
+ public:
+  Bstr() = default;
+  explicit Bstr(std::string_view utf8);
+  static Bstr Attach(BSTR value) {
+    Bstr b;
+    b.value_ = value;
+    return b;
+  }
+  ~Bstr() { SysFreeString(value_); }
+  Bstr(Bstr&& other) noexcept : value_(std::exchange(other.value_, nullptr)) {}
+  Bstr& operator=(Bstr&& other) noexcept {
+    std::swap(value_, other.value_);
+    return *this;
+  }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+
+  BSTR Get() const { return value_; }
+  BSTR* Out() {
+    SysFreeString(value_);
+    value_ = nullptr;
+    return &value_;
+  }
+  BSTR Release() { return std::exchange(value_, nullptr); }
+  // The address of the held BSTR, for a by-reference argument that may replace it.
+  BSTR* OutKeep() { return &value_; }
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+class VariantOwner {
+ public:
+  VariantOwner() { VariantInit(&value_); }
+  ~VariantOwner() { VariantClear(&value_); }
+  VariantOwner(VariantOwner&& other) noexcept : VariantOwner() { std::swap(value_, other.value_); }
+  VariantOwner& operator=(VariantOwner&& other) noexcept {
+    std::swap(value_, other.value_);
+    return *this;
+  }
+  VariantOwner(const VariantOwner&) = delete;
+  VariantOwner& operator=(const VariantOwner&) = delete;
+
+  VARIANT& Get() { return value_; }
+  const VARIANT& Get() const { return value_; }
+  VARIANT* Out() {
+    VariantClear(&value_);
+    return &value_;
+  }
+  // Moves the value into *target, which the caller owns (and has initialised or cleared).
+  void ReleaseTo(VARIANT* target) {
+    *target = value_;
+    VariantInit(&value_);
+  }
+
+ private:
+  VARIANT value_;
+};
+
+template <class I>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(I* p) : p_(p) {  // takes a new reference
+    if (p_) p_->AddRef();
+  }
+  static ComPtr Attach(I* p) {
+    ComPtr c;
+    c.p_ = p;
+    return c;
+  }
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  ComPtr(const ComPtr& o) : ComPtr(o.p_) {}
+  ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr o) noexcept {
+    std::swap(p_, o.p_);
+    return *this;
+  }
+
+  I* Get() const { return p_; }
+  I* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  I** Out() {
+    *this = ComPtr();
+    return &p_;
+  }
+  I* Release() { return std::exchange(p_, nullptr); }
+
+ private:
+  I* p_ = nullptr;
+};
+
+std::wstring Utf8ToWide(std::string_view utf8);
+std::string WideToUtf8(const wchar_t* text, size_t length);
+std::string BstrToUtf8(BSTR text);  // null reads as ""
+// A new BSTR that the caller owns.
+BSTR NewBstr(std::string_view utf8);
+
+// Core Variant <-> VARIANT. ToCore raises error 13 for values it cannot hold (objects,
+// arrays); FromCore writes into a VARIANT the caller owns and has cleared.
+Variant ToCore(const VARIANT& value);
+void FromCore(const Variant& value, VARIANT* out);
+
+}  // namespace tarvesk::com

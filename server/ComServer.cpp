@@ -1,0 +1,178 @@
+#include "server/ComServer.h"
+
+#include <olectl.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace tarvesk::com {
+
+// {3B3A7666-1A9D-4E5E-BC1B-D400F6EB87DC}
+const IID IID_ITarveskServerObject = {
+    0x3b3a7666, 0x1a9d, 0x4e5e, {0xbc, 0x1b, 0xd4, 0x00, 0xf6, 0xeb, 0x87, 0xdc}};
+
+namespace {
+
+std::atomic<long> moduleReferences{0};
+
+std::mutex wrappersMutex;
+std::map<const void*, ServerObject*>& Wrappers() {
+  static std::map<const void*, ServerObject*> wrappers;
+  return wrappers;
+}
+
+class ClassFactory : public IClassFactory {
+ public:
+  explicit ClassFactory(const ClassEntry& entry) : entry_(entry) { ModuleAddRef(); }
+  virtual ~ClassFactory() { ModuleRelease(); }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    return entry_.create(iid, out);
+  }
+  STDMETHODIMP LockServer(BOOL lock) override {
+    if (lock) {
+      ModuleAddRef();
+    } else {
+      ModuleRelease();
+    }
+    return S_OK;
+  }
+
+ private:
+  const ClassEntry& entry_;
+  std::atomic<ULONG> references_{1};
+};
+
+std::wstring GuidText(const GUID& guid) {
+  wchar_t text[40] = {};
+  StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+// Sets the value name (default value for nullptr) of HKCR\path to text.
+bool SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG status =
+      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+void ModuleAddRef() { ++moduleReferences; }
+void ModuleRelease() { --moduleReferences; }
+bool ModuleInUse() { return moduleReferences.load() != 0; }
+
+void SetOut(BSTR* out, std::string_view utf8) {
+  if (!out) throw Error(kObjectNotSet);
+  *out = NewBstr(utf8);
+}
+void SetOut(long* out, int32_t value) {
+  if (!out) throw Error(kObjectNotSet);
+  *out = value;
+}
+void SetOut(VARIANT_BOOL* out, bool value) {
+  if (!out) throw Error(kObjectNotSet);
+  *out = value ? VARIANT_TRUE : VARIANT_FALSE;
+}
+void SetEmpty(VARIANT* out) {
+  if (out) VariantInit(out);
+}
+std::string InText(const BSTR* in) { return in ? BstrToUtf8(*in) : std::string(); }
+int32_t InLong(const long* in) {
+  if (!in) throw Error(kObjectNotSet);
+  return *in;
+}
+
+ServerObject* FindWrapper(const void* core) {
+  std::lock_guard lock(wrappersMutex);
+  const auto found = Wrappers().find(core);
+  return found == Wrappers().end() ? nullptr : found->second;
+}
+void AddWrapper(const void* core, ServerObject* wrapper) {
+  std::lock_guard lock(wrappersMutex);
+  Wrappers()[core] = wrapper;
+}
+void RemoveWrapper(const void* core) {
+  std::lock_guard lock(wrappersMutex);
+  Wrappers().erase(core);
+}
+
+HRESULT GetClassObject(const ServerDescription& server, REFCLSID clsid, REFIID iid, void** out) {
+  if (!out) return E_POINTER;
+  *out = nullptr;
+  for (const ClassEntry& entry : server.classes) {
+    if (*entry.clsid != clsid) continue;
+    ClassFactory* factory = new (std::nothrow) ClassFactory(entry);
+    if (!factory) return E_OUTOFMEMORY;
+    const HRESULT hr = factory->QueryInterface(iid, out);
+    factory->Release();
+    return hr;
+  }
+  return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT CanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
+
+HRESULT RegisterServer(const ServerDescription& server) {
+  const std::wstring path = ModulePath();
+  const std::wstring libId = GuidText(*server.libId);
+  const std::wstring version = std::to_wstring(server.major) + L"." + std::to_wstring(server.minor);
+  for (const ClassEntry& entry : server.classes) {
+    const std::wstring clsidKey = L"CLSID\\" + GuidText(*entry.clsid);
+    const bool written =
+        SetValue(clsidKey, nullptr, entry.progId) &&
+        SetValue(clsidKey + L"\\InprocServer32", nullptr, path) &&
+        SetValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
+        SetValue(clsidKey + L"\\ProgID", nullptr, entry.progId) &&
+        SetValue(clsidKey + L"\\TypeLib", nullptr, libId) &&
+        SetValue(clsidKey + L"\\VERSION", nullptr, version) &&
+        SetValue(entry.progId, nullptr, entry.progId) &&
+        SetValue(std::wstring(entry.progId) + L"\\CLSID", nullptr, GuidText(*entry.clsid));
+    if (!written) return SELFREG_E_CLASS;
+  }
+  ComPtr<ITypeLib> typeLib;
+  if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_REGISTER, typeLib.Out()))) {
+    return SELFREG_E_TYPELIB;
+  }
+  return S_OK;
+}
+
+HRESULT UnregisterServer(const ServerDescription& server) {
+  for (const ClassEntry& entry : server.classes) {
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*entry.clsid)).c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*entry.clsid)).c_str());
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, entry.progId);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, entry.progId);
+  }
+  UnRegisterTypeLib(*server.libId, server.major, server.minor, LOCALE_NEUTRAL, SYS_WIN64);
+  return S_OK;
+}
+
+}  // namespace tarvesk::com

@@ -1,0 +1,20 @@
+// TarveskLogManager.dll: its class table and the four exported entry points.
+#include "server/ComServer.h"
+#include "server/Objects.h"
+
+namespace tarvesk::com {
+namespace {
+
+const ClassEntry kClasses[] = {
+    {&CLSID_FileSet, L"TarveskLogManager.FileSet", CreateInstance<FileSetObject>},
+    {&CLSID_PropertyCollection, L"TarveskLogManager.PropertyCollection",
+     CreateInstance<PropertyCollectionObject>},
+    {&CLSID_LogData, L"TarveskLogManager.LogData", CreateInstance<LogDataObject>},
+};
+
+const ServerDescription kServer{&LIBID_TarveskLogManager, 1, 0, kClasses};
+
+}  // namespace
+}  // namespace tarvesk::com
+
+#include "server/ServerExports.inc"
