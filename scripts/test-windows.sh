@@ -53,6 +53,10 @@ keys=(
   'HKCR\TarveskLogManager.FileSet'
   'HKCR\TarveskLogManager.PropertyCollection'
   'HKCR\TarveskLogManager.LogData'
+  'HKCR\TarveskLogManager.LogManager'
+  'HKCR\TarveskLogManager.ActionHandler'
+  'HKCR\CLSID\{58DF28A8-CD67-457E-895F-679909D658CE}'
+  'HKCR\CLSID\{A02205DE-2E14-495E-B785-00E89E379891}'
   'HKCR\CLSID\{CEC52904-0D83-40AD-AFD2-6F3121431F7B}'
   'HKCR\CLSID\{14514CB6-F68F-4E34-839A-B56D83EEBA0F}'
   'HKCR\CLSID\{988535BC-D916-4DF6-A552-E5014EA455C4}'
@@ -84,7 +88,7 @@ run_vbs() {
   shift
   iconv -f UTF-8 -t CP1252 "tests/wine/$name.vbs" >"$run/work/$name.vbs"
   local output
-  output=$(wine cscript //nologo "$(winpath "$run/work/$name.vbs")" "$@" 2>&1 |
+  output=$(timeout 300 wine cscript //nologo "$(winpath "$run/work/$name.vbs")" "$@" 2>&1 |
     iconv -f CP437 -t UTF-8 | tr -d '\r') || true
   echo "$output" | grep -v '^SUMMARY' || true
   local summary

@@ -9,9 +9,11 @@
 
 #include "fileset/FileSet.h"
 #include "fileset/PropertyCollection.h"
+#include "front/LogManager.h"
 #include "logdata/LogData.h"
 #include "server/ComServer.h"
 #include "server/TarveskLogManager.h"
+#include "undo/ActionHandler.h"
 
 namespace tarvesk::com {
 
@@ -58,6 +60,27 @@ class LogDataObject : public CoreObject<_LogData, LogData> {
   STDMETHODIMP LoadLogData(VARIANT* Result) override;
   STDMETHODIMP ResetErrors() override;
   STDMETHODIMP RetrieveActionQueryString(long* lngActionPos, BSTR* Result) override;
+};
+
+class ActionHandlerObject : public CoreObject<_ActionHandler, ActionHandler> {
+ public:
+  ActionHandlerObject() : CoreObject(std::make_shared<ActionHandler>()) {}
+
+  STDMETHODIMP get_LogFileHandle(long* Result) override;
+  STDMETHODIMP put_LogFileHandle(long LogFileHandle) override;
+  STDMETHODIMP get_ActionHandle(long* Result) override;
+  STDMETHODIMP put_ActionHandle(long ActionHandle) override;
+  STDMETHODIMP put_FileSetObject(_FileSet** objfs) override;
+  STDMETHODIMP UndoAction(VARIANT* Result) override;
+};
+
+class LogManagerObject : public CoreObject<_LogManager, LogManager> {
+ public:
+  LogManagerObject() : CoreObject(std::make_shared<LogManager>()) {}
+
+  STDMETHODIMP Display(VARIANT* Result) override;
+  STDMETHODIMP EjectFileset(VARIANT* Result) override;
+  STDMETHODIMP get_FileSetManager(_FileSet** Result) override;
 };
 
 // The core FileSet of a host's object: nullptr for Nothing, error 13 for an object that

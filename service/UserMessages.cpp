@@ -2,6 +2,10 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include "server/MessageBoxMessages.h"
+#endif
+
 namespace tarvesk {
 namespace {
 
@@ -13,7 +17,11 @@ class StderrMessages : public IUserMessages {
   }
 };
 
+#ifdef _WIN32
+com::MessageBoxMessages defaultMessages;  // Windows shows message boxes
+#else
 StderrMessages defaultMessages;
+#endif
 IUserMessages* current = &defaultMessages;
 
 }  // namespace

@@ -220,9 +220,48 @@ Sub LogDataAlone()
   Check "Parent cleared", ld.Parent Is Nothing, True
 End Sub
 
+' The entry class hands out one file set until it is ejected.
+Sub LogManagerFileSet(folder)
+  Dim lm, fs, x
+  Set lm = CreateObject("TarveskLogManager.LogManager")
+  On Error Resume Next
+  lm.EjectFileset
+  TakeError
+  On Error GoTo 0
+  CheckError "EjectFileset without a file set", 91
+  Set fs = lm.FileSetManager
+  Check "FileSetManager twice is one object", fs Is lm.FileSetManager, True
+  Check "a new file set is empty", fs.FileCount, 0
+  fs.LoadFileSet folder
+  Check "the host drives the managed set", lm.FileSetManager.FileCount, 2
+  lm.EjectFileset
+  Check "after EjectFileset another set", fs Is lm.FileSetManager, False
+  Check "the ejected set is emptied", fs.FileCount, 0
+End Sub
+
+' Handler properties; without a file set UndoAction does nothing.
+Sub ActionHandlerAlone()
+  Dim ah
+  Set ah = CreateObject("TarveskLogManager.ActionHandler")
+  Check "new LogFileHandle", ah.LogFileHandle, 0
+  ah.LogFileHandle = 2
+  ah.ActionHandle = 9
+  Check "LogFileHandle", ah.LogFileHandle, 2
+  Check "ActionHandle", ah.ActionHandle, 9
+  Check "UndoAction without a file set", IsEmpty(ah.UndoAction), True
+  On Error Resume Next
+  Set ah.FileSetObject = CreateObject("TarveskLogManager.LogData")
+  TakeError
+  On Error GoTo 0
+  CheckError "a foreign object as FileSetObject", 13
+  Check "still without a file set", IsEmpty(ah.UndoAction), True
+End Sub
+
 Sub Main()
   Dim folder
   folder = WScript.Arguments(0)
+  LogManagerFileSet folder
+  ActionHandlerAlone
   PropertyCollectionRules
   LogDataAlone
   FileSetOnFolder folder
