@@ -30,17 +30,20 @@ fail() {
   failed=1
 }
 
-cleanup() { wineserver -k 2>/dev/null || true; }
+# Ends the prefix's Wine server and waits until it is gone (it saves the registry then).
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+}
 trap cleanup EXIT
 
 echo "-- fresh Wine prefix"
 cleanup
-wineserver -w 2>/dev/null || true
 rm -rf "$run"
 mkdir -p "$run/work"
 wine wineboot -i >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-wineserver -k
+cleanup
 wineserver -p  # keep one server for the whole run: each wine call starts faster
 
 dlls=(TarveskLogManager TarveskXMLHandler TarveskFileManager)
@@ -81,8 +84,19 @@ threading=$(wine reg query 'HKCR\CLSID\{CEC52904-0D83-40AD-AFD2-6F3121431F7B}\In
   /v ThreadingModel 2>/dev/null | tr -d '\r')
 [[ $threading == *Apartment* ]] || fail "FileSet is not registered apartment-threaded"
 
-# Runs a VBScript suite with its arguments; cscript's exit code says nothing (it is 0 after
-# a syntax error too), so the suite's last line must be its summary with no failures.
+# Checks the output of a suite: its last line must be a summary of more than no checks
+# with no failures (exit codes of cscript say nothing).
+check_summary() {
+  local name=$1 output=$2
+  echo "$output" | grep -v '^SUMMARY' || true
+  local summary
+  summary=$(echo "$output" | grep '^SUMMARY' | tail -1)
+  echo "$name: ${summary:-no summary}"
+  [[ $summary =~ ^SUMMARY\ checks=([0-9]+)\ failures=0$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] ||
+    fail "$name"
+}
+
+# Runs a VBScript suite (converted to the code page cscript reads) with its arguments.
 run_vbs() {
   local name=$1
   shift
@@ -90,17 +104,18 @@ run_vbs() {
   local output
   output=$(timeout 300 wine cscript //nologo "$(winpath "$run/work/$name.vbs")" "$@" 2>&1 |
     iconv -f CP437 -t UTF-8 | tr -d '\r') || true
-  echo "$output" | grep -v '^SUMMARY' || true
-  local summary
-  summary=$(echo "$output" | grep '^SUMMARY' | tail -1)
-  echo "$name.vbs: ${summary:-no summary}"
-  [[ $summary =~ ^SUMMARY\ checks=([0-9]+)\ failures=0$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] ||
-    fail "$name.vbs"
+  check_summary "$name.vbs" "$output"
 }
 
 echo "-- VBScript suites"
 cp -r tests/wine/data/logs "$run/work/logs"
 run_vbs fileset "$(winpath "$run/work/logs")\\"
+
+echo "-- C++ host, early-bound"
+rm -rf "$run/work/logs" && cp -r tests/wine/data/logs "$run/work/logs"
+output=$(timeout 300 wine "$bin/early_bound_host.exe" "$(winpath "$run/work/logs")\\" \
+  "$(winpath "$bin/TarveskLogManager.dll")" 2>&1 | tr -d '\r') || true
+check_summary early_bound_host "$output"
 
 echo "-- regsvr32 /u"
 for dll in "${dlls[@]}"; do

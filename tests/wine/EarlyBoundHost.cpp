@@ -1,0 +1,329 @@
+// A C++ host that uses TarveskLogManager.dll early-bound, through the vtables of its
+// interfaces: creation through COM, QueryInterface for every interface identifier, the
+// slot order of the registered type library, calls with by-reference arguments, identity,
+// error results with their error objects, and DllCanUnloadNow of the loaded module.
+// Argument: the folder of the test logs (Windows path ending in "\").
+// Prints a line per failed check and "SUMMARY checks=N failures=M" last.
+#include <windows.h>
+// after windows.h
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "server/ComOwners.h"
+#include "server/TarveskLogManager.h"
+
+using tarvesk::com::Bstr;
+using tarvesk::com::BstrToUtf8;
+using tarvesk::com::ComPtr;
+
+namespace {
+
+int checks = 0, failures = 0;
+
+void Check(const char* what, bool ok) {
+  ++checks;
+  if (!ok) {
+    ++failures;
+    std::printf("FAIL %s\n", what);
+  }
+}
+
+template <class I>
+ComPtr<I> Create(const CLSID& clsid) {
+  ComPtr<I> object;
+  CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(I),
+                   reinterpret_cast<void**>(object.Out()));
+  return object;
+}
+
+// The description of the thread's error object ("" when there is none).
+std::string ErrorDescription() {
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.Out()) != S_OK || !info) return "";
+  Bstr text;
+  info->GetDescription(text.Out());
+  return BstrToUtf8(text.Get());
+}
+
+struct Member {
+  const wchar_t* name;
+  INVOKEKIND kind;
+};
+
+// The members of an interface in the order of its vtable slots, from the registered
+// type library.
+std::vector<std::pair<std::wstring, INVOKEKIND>> SlotsOf(ITypeLib* lib, const IID& iid) {
+  std::vector<std::pair<std::wstring, INVOKEKIND>> slots;
+  ComPtr<ITypeInfo> info, vtable;
+  HREFTYPE ref = 0;
+  if (FAILED(lib->GetTypeInfoOfGuid(iid, info.Out())) ||
+      FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) ||
+      FAILED(info->GetRefTypeInfo(ref, vtable.Out()))) {
+    return slots;
+  }
+  TYPEATTR* attr = nullptr;
+  vtable->GetTypeAttr(&attr);
+  std::vector<std::pair<short, std::pair<std::wstring, INVOKEKIND>>> byOffset;
+  for (UINT i = 0; i < attr->cFuncs; ++i) {
+    FUNCDESC* func = nullptr;
+    vtable->GetFuncDesc(i, &func);
+    Bstr name;
+    vtable->GetDocumentation(func->memid, name.Out(), nullptr, nullptr, nullptr);
+    byOffset.push_back({func->oVft, {name.Get(), func->invkind}});
+    vtable->ReleaseFuncDesc(func);
+  }
+  vtable->ReleaseTypeAttr(attr);
+  std::sort(byOffset.begin(), byOffset.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  for (auto& entry : byOffset) slots.push_back(std::move(entry.second));
+  return slots;
+}
+
+void SlotOrder() {
+  ComPtr<ITypeLib> lib;
+  Check("type library registered",
+        SUCCEEDED(LoadRegTypeLib(LIBID_TarveskLogManager, 1, 0, 0, lib.Out())));
+  if (!lib) return;
+  const auto F = INVOKE_FUNC, G = INVOKE_PROPERTYGET, P = INVOKE_PROPERTYPUT,
+             R = INVOKE_PROPERTYPUTREF;
+  const std::vector<std::pair<const IID*, std::vector<Member>>> expected = {
+      {&IID__LogManager, {{L"Display", F}, {L"EjectFileset", F}, {L"FileSetManager", G}}},
+      {&IID__FileSet,
+       {{L"DeleteOldFiles", F},
+        {L"File", G},
+        {L"FileCount", G},
+        {L"FileProperties", F},
+        {L"LoadFileSet", F},
+        {L"EjectFileset", F},
+        {L"ReadFileSetProperties", F},
+        {L"LogContent", G}}},
+      {&IID__PropertyCollection,
+       {{L"AddProperty", F},
+        {L"PropertyContent", G},
+        {L"PropertyCount", G},
+        {L"PropertyNameByIndex", G},
+        {L"PropertyValueByIndex", G}}},
+      {&IID__LogData,
+       {{L"Parent", G},
+        {L"Parent", R},
+        {L"FileIndex", G},
+        {L"FileIndex", P},
+        {L"ErrorInfo", G},
+        {L"GetActionData", F},
+        {L"GetActionList", F},
+        {L"LoadLogData", F},
+        {L"ResetErrors", F},
+        {L"RetrieveActionQueryString", F}}},
+      {&IID__ActionHandler,
+       {{L"LogFileHandle", G},
+        {L"LogFileHandle", P},
+        {L"ActionHandle", G},
+        {L"ActionHandle", P},
+        {L"FileSetObject", P},
+        {L"UndoAction", F}}},
+  };
+  for (const auto& [iid, members] : expected) {
+    const auto slots = SlotsOf(lib.Get(), *iid);
+    bool same = slots.size() == members.size();
+    for (size_t i = 0; same && i < slots.size(); ++i) {
+      same = slots[i].first == members[i].name && slots[i].second == members[i].kind;
+    }
+    Check("slot order of an interface", same);
+  }
+}
+
+void EveryInterface() {
+  const std::pair<const CLSID*, const IID*> classes[] = {
+      {&CLSID_LogManager, &IID__LogManager},
+      {&CLSID_FileSet, &IID__FileSet},
+      {&CLSID_PropertyCollection, &IID__PropertyCollection},
+      {&CLSID_LogData, &IID__LogData},
+      {&CLSID_ActionHandler, &IID__ActionHandler}};
+  for (const auto& [clsid, iid] : classes) {
+    ComPtr<IUnknown> object = Create<IUnknown>(*clsid);
+    Check("class created by its identifier", static_cast<bool>(object));
+    if (!object) continue;
+    ComPtr<IUnknown> typed, dispatch, identity;
+    Check("QueryInterface of the class interface",
+          SUCCEEDED(object->QueryInterface(*iid, reinterpret_cast<void**>(typed.Out()))));
+    Check(
+        "QueryInterface of IDispatch",
+        SUCCEEDED(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.Out()))));
+    Check("dual: IDispatch is the class interface", dispatch.Get() == typed.Get());
+    typed->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.Out()));
+    Check("one IUnknown", identity.Get() == object.Get());
+    ComPtr<ISupportErrorInfo> errors;
+    Check("ISupportErrorInfo",
+          SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
+                                           reinterpret_cast<void**>(errors.Out()))) &&
+              errors->InterfaceSupportsErrorInfo(*iid) == S_OK);
+    ComPtr<IUnknown> none;
+    Check("no foreign interface",
+          object->QueryInterface(IID_IPersist, reinterpret_cast<void**>(none.Out())) ==
+              E_NOINTERFACE);
+  }
+}
+
+void PropertyCollectionCalls() {
+  auto pc = Create<_PropertyCollection>(CLSID_PropertyCollection);
+  if (!pc) return Check("PropertyCollection", false);
+  Bstr name("Ort"), content("");
+  VARIANT result;
+  VariantInit(&result);
+  Check("AddProperty", SUCCEEDED(pc->AddProperty(name.OutKeep(), content.OutKeep(), &result)));
+  Check("placeholder written back", BstrToUtf8(content.Get()) == "!###!");
+  long count = 0;
+  pc->get_PropertyCount(&count);
+  Check("PropertyCount", count == 1);
+  long index = 0;
+  Bstr text;
+  const HRESULT hr = pc->get_PropertyNameByIndex(&index, text.Out());
+  Check("index 0 gives VB error 9", hr == static_cast<HRESULT>(0x800A0009));
+  Check("error object with German text",
+        ErrorDescription() == "Index außerhalb des gültigen Bereichs");
+}
+
+// A _FileSet that is not ours: handed in as Parent it must be refused with error 13.
+class ForeignFileSet : public _FileSet {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__FileSet) {
+      *out = this;
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                      UINT*) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP DeleteOldFiles(DATE*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_File(long*, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_FileCount(long*) override { return E_NOTIMPL; }
+  STDMETHODIMP FileProperties(long*, BSTR*, BSTR*) override { return E_NOTIMPL; }
+  STDMETHODIMP LoadFileSet(BSTR*, VARIANT_BOOL*) override { return E_NOTIMPL; }
+  STDMETHODIMP EjectFileset(VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP ReadFileSetProperties(VARIANT*) override { return E_NOTIMPL; }
+  STDMETHODIMP get_LogContent(long*, _LogData**) override { return E_NOTIMPL; }
+};
+
+void FileSetCalls(const std::string& folder) {
+  auto fs = Create<_FileSet>(CLSID_FileSet);
+  if (!fs) return Check("FileSet", false);
+  Bstr path(folder);
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  Check("LoadFileSet", SUCCEEDED(fs->LoadFileSet(path.OutKeep(), &loaded)));
+  Check("Booleans are -1", loaded == -1);
+  long count = 0;
+  fs->get_FileCount(&count);
+  Check("FileCount", count == 2);
+  long index = 1;
+  ComPtr<_LogData> first, again;
+  Check("LogContent", SUCCEEDED(fs->get_LogContent(&index, first.Out())) && first);
+  fs->get_LogContent(&index, again.Out());
+  Check("LogContent twice is one object", first.Get() == again.Get());
+  if (!first) return;
+  ComPtr<_FileSet> parent;
+  first->get_Parent(parent.Out());
+  Check("Parent is the set", parent.Get() == fs.Get());
+
+  ComPtr<_Collection> list;
+  Check("GetActionList", SUCCEEDED(first->GetActionList(list.Out())) && list);
+  if (list) {
+    long entries = 0;
+    list->Count(&entries);
+    Check("Count", entries == 3);
+    VARIANT position, item;
+    V_VT(&position) = VT_I4;
+    V_I4(&position) = 1;
+    VariantInit(&item);
+    list->Item(&position, &item);
+    Check("Item(1)",
+          V_VT(&item) == VT_BSTR && BstrToUtf8(V_BSTR(&item)).rfind("1: UPDATE", 0) == 0);
+    VariantClear(&item);
+    ComPtr<IUnknown> enumerator;
+    ComPtr<IEnumVARIANT> items;
+    list->_NewEnum(enumerator.Out());
+    Check("_NewEnum gives IEnumVARIANT",
+          enumerator && SUCCEEDED(enumerator->QueryInterface(
+                            IID_IEnumVARIANT, reinterpret_cast<void**>(items.Out()))));
+  }
+
+  ComPtr<_LogData> loose = Create<_LogData>(CLSID_LogData);
+  ForeignFileSet foreign;
+  Check("a foreign FileSet gives error 13",
+        loose && loose->putref_Parent(&foreign) == static_cast<HRESULT>(0x800A000D));
+}
+
+using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+void UnloadRule(const std::wstring& dllPath) {
+  HMODULE dll = LoadLibraryW(dllPath.c_str());
+  Check("the DLL loads", dll != nullptr);
+  if (!dll) return;
+  auto canUnload = reinterpret_cast<CanUnloadNow>(GetProcAddress(dll, "DllCanUnloadNow"));
+  auto getClass = reinterpret_cast<GetClassObject>(GetProcAddress(dll, "DllGetClassObject"));
+  Check("exports", canUnload && getClass && GetProcAddress(dll, "DllRegisterServer") &&
+                       GetProcAddress(dll, "DllUnregisterServer"));
+  if (!canUnload || !getClass) return;
+  Check("unused module may unload", canUnload() == S_OK);
+  {
+    ComPtr<IClassFactory> factory;
+    getClass(CLSID_FileSet, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()));
+    Check("class factory", static_cast<bool>(factory));
+    if (!factory) return;
+    Check("a factory keeps the module", canUnload() == S_FALSE);
+    ComPtr<_FileSet> fs;
+    factory->CreateInstance(nullptr, IID__FileSet, reinterpret_cast<void**>(fs.Out()));
+    factory = ComPtr<IClassFactory>();
+    Check("an object keeps the module", fs && canUnload() == S_FALSE);
+    fs = ComPtr<_FileSet>();
+    Check("all released: may unload", canUnload() == S_OK);
+    ComPtr<IClassFactory> locked;
+    getClass(CLSID_LogData, IID_IClassFactory, reinterpret_cast<void**>(locked.Out()));
+    locked->LockServer(TRUE);
+    locked = ComPtr<IClassFactory>();
+    Check("LockServer keeps the module", canUnload() == S_FALSE);
+    getClass(CLSID_LogData, IID_IClassFactory, reinterpret_cast<void**>(locked.Out()));
+    locked->LockServer(FALSE);
+    locked = ComPtr<IClassFactory>();
+    Check("unlocked: may unload", canUnload() == S_OK);
+  }
+  ComPtr<IUnknown> unknown;
+  Check("unknown class refused",
+        getClass(IID_IPersist, IID_IClassFactory, reinterpret_cast<void**>(unknown.Out())) ==
+            CLASS_E_CLASSNOTAVAILABLE);
+  FreeLibrary(dll);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::printf("usage: early_bound_host LOGFOLDER\\ DLLPATH\n");
+    return 2;
+  }
+  const std::string folder = tarvesk::com::WideToUtf8(argv[1], wcslen(argv[1]));
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  SlotOrder();
+  EveryInterface();
+  PropertyCollectionCalls();
+  FileSetCalls(folder);
+  CoFreeUnusedLibraries();
+  UnloadRule(argv[2]);
+  CoUninitialize();
+  std::printf("SUMMARY checks=%d failures=%d\n", checks, failures);
+  return failures == 0 ? 0 : 1;
+}
