@@ -53,6 +53,7 @@ done
 
 # Keys every registration writes and every unregistration must remove.
 keys=(
+  'HKCR\TarveskDataLayer.DataLayer'
   'HKCR\TarveskLogManager.FileSet'
   'HKCR\TarveskLogManager.PropertyCollection'
   'HKCR\TarveskLogManager.LogData'
@@ -110,6 +111,55 @@ run_vbs() {
 echo "-- VBScript suites"
 cp -r tests/wine/data/logs "$run/work/logs"
 run_vbs fileset "$(winpath "$run/work/logs")\\"
+
+# Runs a VBScript suite while the dialog answerer answers its message boxes and records them
+# in the given file. Answers are comma-separated (ok, yes, no); the last one repeats.
+run_vbs_answered() {
+  local name=$1 record=$2 answers=$3
+  shift 3
+  rm -f "$record" "$run/work/stop"
+  wine "$bin/dialog_answerer.exe" "$(winpath "$record")" "$(winpath "$run/work/stop")" 240 \
+    ${answers//,/ } &
+  local answerer=$!
+  run_vbs "$name" "$@"
+  touch "$run/work/stop"
+  wait "$answerer" || true
+  touch "$record"
+}
+
+echo "-- a component that is not registered: its message once, then the operation fails"
+missing_text="Die Komponente Tarvesk %s konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!"
+for component in FileManager XMLHandler; do
+  wine regsvr32 /s /u "$(winpath "$bin/Tarvesk$component.dll")"
+  run_vbs_answered factories "$run/work/factory-messages.txt" ok \
+    "$(winpath "$run/work/logs")\\" "${component,,}"
+  expected=$(printf "Komponente nicht verfügbar!\t$missing_text" "$component")
+  [ "$(cat "$run/work/factory-messages.txt")" == "$expected" ] ||
+    fail "message of the missing $component: $(cat "$run/work/factory-messages.txt")"
+  wine regsvr32 /s "$(winpath "$bin/Tarvesk$component.dll")" || fail "regsvr32 $component"
+done
+
+if [ -f "$bin/TarveskDataLayer.dll" ]; then
+  echo "-- undo against SQLite with answered message boxes"
+  undo=$run/work/undo
+  mkdir -p "$undo/logs" "$undo/changes"
+  sqlite3 "$undo/shop.db" <tests/wine/data/undo/shop.sql
+  database=$(winpath "$undo/shop.db")
+  missing=$(winpath "$undo/none/shop.db")
+  for log in log_undo log_zmissing; do
+    sed -e "s|@DATABASE@|${database//\\/\\\\}|" -e "s|@MISSING@|${missing//\\/\\\\}|" \
+      -e 's/$/\r/' "tests/wine/data/undo/$log.xml.in" | iconv -f UTF-8 -t CP1252 >"$undo/logs/$log.xml"
+  done
+  export TARVESK_DATALAYER_LOGDIR; TARVESK_DATALAYER_LOGDIR=$(winpath "$undo/changes")
+  run_vbs_answered undo "$undo/messages.txt" yes,ok,no,ok "$(winpath "$undo/logs")\\"
+  head -6 "$undo/messages.txt" | diff -u tests/wine/data/undo/expected-messages.txt - ||
+    fail "undo messages"
+  [ "$(wc -l <"$undo/messages.txt")" -eq 7 ] &&
+    [[ "$(tail -1 "$undo/messages.txt")" == "Fehler bei Ausführung"$'\t'"Folgende Fehler wurden gemeldet: \\n"?* ]] ||
+    fail "error-status report of the undo: $(tail -1 "$undo/messages.txt")"
+  [ "$(sqlite3 "$undo/shop.db" 'SELECT Ort FROM Kunden ORDER BY ID' | tr '\n' ' ')" == "München Berlin " ] ||
+    fail "database after the undos: $(sqlite3 "$undo/shop.db" 'SELECT * FROM Kunden')"
+fi
 
 echo "-- C++ host, early-bound"
 rm -rf "$run/work/logs" && cp -r tests/wine/data/logs "$run/work/logs"

@@ -1,0 +1,113 @@
+// A helper of the Wine tests: answers the message boxes that another process shows. It
+// finds each new dialog box (window class #32770) on the desktop, appends its title and
+// text to a record file (UTF-8, one line per box: title, a tab, the text with each CR LF
+// written as "\n"), and presses a button by its ID: the k-th box gets the k-th answer
+// (ok, yes or no), the last answer serving every later box. It ends when the stop file
+// exists or after the given number of seconds.
+// Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "server/ComOwners.h"
+
+namespace {
+
+std::vector<HWND> Dialogs() {
+  std::vector<HWND> found;
+  EnumWindows(
+      [](HWND window, LPARAM list) -> BOOL {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::string TextOf(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const int n = GetWindowTextW(window, text.data(), length + 1);
+  return tarvesk::com::WideToUtf8(text.data(), static_cast<size_t>(n));
+}
+
+// The message of a box: its static text control (ID 0xFFFF), else its longest static.
+std::string MessageOf(HWND dialog) {
+  if (HWND text = GetDlgItem(dialog, 0xFFFF)) return TextOf(text);
+  std::string longest;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    wchar_t name[16] = {};
+    GetClassNameW(child, name, 16);
+    if (_wcsicmp(name, L"Static") == 0) {
+      std::string text = TextOf(child);
+      if (text.size() > longest.size()) longest = std::move(text);
+    }
+  }
+  return longest;
+}
+
+std::string Escaped(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      out += "\\n";
+      ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+int ButtonOf(const std::wstring& answer) {
+  if (answer == L"yes") return IDYES;
+  if (answer == L"no") return IDNO;
+  return IDOK;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...\n");
+    return 2;
+  }
+  const std::wstring record = argv[1], stop = argv[2];
+  const DWORD deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[3])) * 1000;
+  std::vector<std::wstring> answers(argv + 4, argv + argc);
+  std::set<HWND> answered;
+  size_t next = 0;
+  while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
+         static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    for (HWND dialog : Dialogs()) {
+      if (answered.count(dialog)) continue;
+      Sleep(200);  // let the box finish building its controls
+      const std::string line = TextOf(dialog) + "\t" + Escaped(MessageOf(dialog)) + "\n";
+      if (FILE* file = _wfopen(record.c_str(), L"ab")) {
+        std::fwrite(line.data(), 1, line.size(), file);
+        std::fclose(file);
+      }
+      const int button = ButtonOf(answers[std::min(next, answers.size() - 1)]);
+      ++next;
+      PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+      answered.insert(dialog);
+    }
+    // Forget boxes that are gone, so that a new box with a reused handle counts.
+    std::set<HWND> alive;
+    for (HWND dialog : answered) {
+      if (IsWindow(dialog)) alive.insert(dialog);
+    }
+    answered = std::move(alive);
+    Sleep(50);
+  }
+  return 0;
+}

@@ -1,0 +1,50 @@
+' ActionHandler undoes logged updates against a SQLite database through the data layer
+' component. The test's dialog answerer answers the boxes (Yes, OK, No, OK, then OK) and
+' records them; the database is checked afterwards by the test script.
+' Argument: the folder of the undo logs (log_undo.xml: three updates, the last of a record
+' that does not exist; log_zmissing.xml: one update in a database that does not exist).
+' Prints one line per failed check and a last line "SUMMARY checks=N failures=M".
+Option Explicit
+Dim checks, failures
+checks = 0
+failures = 0
+
+Sub Check(what, actual, expected)
+  checks = checks + 1
+  If actual <> expected Then
+    failures = failures + 1
+    WScript.Echo "FAIL " & what & ": got [" & actual & "], expected [" & expected & "]"
+  End If
+End Sub
+
+' A fresh handler for one undo, as the viewer's undo command makes it.
+Sub Undo(fs, fileIndex, actionPosition)
+  Dim ah
+  Set ah = CreateObject("TarveskLogManager.ActionHandler")
+  ah.LogFileHandle = fileIndex
+  Set ah.FileSetObject = fs
+  ah.ActionHandle = actionPosition
+  Check "UndoAction result", IsEmpty(ah.UndoAction), True
+End Sub
+
+Sub Main()
+  Dim fs
+  Set fs = CreateObject("TarveskLogManager.FileSet")
+  Check "undo logs", fs.LoadFileSet(WScript.Arguments(0)), True
+  fs.ReadFileSetProperties
+  Check "two logs", fs.FileCount, 2
+  Undo fs, 1, 1   ' Yes: Ort of 7 back to München
+  Undo fs, 1, 9   ' No: Ort of 8 stays Berlin
+  Undo fs, 1, 17  ' record 99 is not there
+  Undo fs, 2, 1   ' no database: not found, then the data layer's errors
+End Sub
+
+On Error Resume Next
+Main
+If Err.Number <> 0 Then
+  failures = failures + 1
+  WScript.Echo "FAIL unexpected error " & Err.Number & " (" & Err.Source & "): " & Err.Description
+End If
+On Error GoTo 0
+WScript.Echo "SUMMARY checks=" & checks & " failures=" & failures
+WScript.Quit failures
