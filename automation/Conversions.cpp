@@ -1,5 +1,12 @@
 #include "automation/Conversions.h"
 
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+// after windows.h
+#include <oleauto.h>
+#endif
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -256,7 +263,21 @@ std::string CStr(const Variant& value) {
   return "";
 }
 
-std::optional<DateValue> ParseDate(std::string_view text) { return ParsePortableDate(text); }
+std::optional<DateValue> ParseDate(std::string_view text) {
+#ifdef _WIN32
+  // The OLE conversion of the user's locale, as CDate does it; the portable rules for what
+  // it refuses.
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  DATE date = 0;
+  if (!wide.empty() && SUCCEEDED(VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date))) {
+    return DateValue{date};
+  }
+#endif
+  return ParsePortableDate(text);
+}
 
 DateValue CDate(std::string_view text) {
   if (auto date = ParseDate(text)) return *date;

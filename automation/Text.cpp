@@ -1,5 +1,12 @@
 #include "automation/Text.h"
 
+#ifdef _WIN32
+#define NOMINMAX
+#include <windows.h>
+
+#include <array>
+#endif
+
 namespace tarvesk {
 namespace {
 
@@ -12,6 +19,27 @@ constexpr char16_t kHighControls[32] = {
 char32_t AnsiCodePoint(unsigned char b) {
   return b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : b;
 }
+
+#ifdef _WIN32
+// Windows decodes with the system's ANSI code page, byte by byte (the logs are single-byte
+// text); a byte the code page does not map keeps its Windows-1252 meaning.
+char32_t DecodedByte(unsigned char b) {
+  static const std::array<char32_t, 256> table = [] {
+    std::array<char32_t, 256> codePoints{};
+    for (int i = 0; i < 256; ++i) {
+      const char byte = static_cast<char>(i);
+      wchar_t wide = 0;
+      codePoints[i] = MultiByteToWideChar(CP_ACP, 0, &byte, 1, &wide, 1) == 1
+                          ? static_cast<char32_t>(wide)
+                          : AnsiCodePoint(static_cast<unsigned char>(i));
+    }
+    return codePoints;
+  }();
+  return table[b];
+}
+#else
+char32_t DecodedByte(unsigned char b) { return AnsiCodePoint(b); }
+#endif
 
 }  // namespace
 
@@ -39,7 +67,7 @@ void AppendAnsiAsUtf8(std::string& out, std::string_view ansi) {
     size_t j = i;
     while (j < ansi.size() && static_cast<unsigned char>(ansi[j]) < 0x80) ++j;
     out.append(ansi.data() + i, j - i);
-    if (j < ansi.size()) AppendUtf8(out, AnsiCodePoint(static_cast<unsigned char>(ansi[j++])));
+    if (j < ansi.size()) AppendUtf8(out, DecodedByte(static_cast<unsigned char>(ansi[j++])));
     i = j;
   }
 }
