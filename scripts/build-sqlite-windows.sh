@@ -12,9 +12,14 @@ work=$out/src
 rm -rf "$work"
 mkdir -p "$work/apt/lists/partial" "$work/apt/sources" "$out/include" "$out/lib"
 
-# A deb-src entry for the archive the system installs from, kept out of the system's lists.
-sed -n 's/^Types: deb$/Types: deb-src/; p' /etc/apt/sources.list.d/debian.sources \
-  >"$work/apt/sources/debian-src.sources"
+# deb-src entries for the archives the system installs from (deb822 and one-line forms),
+# kept out of the system's own lists.
+for sources in /etc/apt/sources.list.d/*.sources; do
+  [ -f "$sources" ] || continue
+  sed 's/^Types: deb$/Types: deb-src/' "$sources" >"$work/apt/sources/$(basename "$sources")"
+done
+cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+  sed -n 's/^deb \(.*\)/deb-src \1/p' >"$work/apt/sources/one-line.list" || true
 apt_options=(-o Dir::Etc::sourcelist=/dev/null -o Dir::Etc::sourceparts="$work/apt/sources"
   -o Dir::State::Lists="$work/apt/lists" -o APT::Sandbox::User=root)
 apt-get "${apt_options[@]}" update -qq

@@ -167,6 +167,23 @@ output=$(timeout 300 wine "$bin/early_bound_host.exe" "$(winpath "$run/work/logs
   "$(winpath "$bin/TarveskLogManager.dll")" 2>&1 | tr -d '\r') || true
 check_summary early_bound_host "$output"
 
+if [ -f "$bin/logmanager.exe" ]; then
+  echo "-- logmanager.exe over the COM components"
+  rm -rf "$run/work/logs" && cp -r tests/wine/data/logs "$run/work/logs"
+  logs=$(winpath "$run/work/logs")
+  listing=$(timeout 120 wine "$bin/logmanager.exe" files "$logs" 2>&1 | tr -d '\r') ||
+    fail "logmanager.exe files exited with an error"
+  expected=$'01.12.2026 08:30:12: C:\\db\\shop.db (log_a.xml)\n03.12.2026 14:15:00: OFFLINE (log_b.xml)'
+  [ "$listing" == "$expected" ] || fail "logmanager.exe files: $listing"
+  details=$(timeout 120 wine "$bin/logmanager.exe" show "$logs" 1 1 2>&1 | tr -d '\r') ||
+    fail "logmanager.exe show exited with an error"
+  expected=$'ACTION: UPDATE\nFieldName: Ort\nOldValue: München\nNewValue: Köln\nRECORDID: 7'
+  [ "$details" == "$expected" ] || fail "logmanager.exe show: $details"
+  status=0
+  timeout 120 wine "$bin/logmanager.exe" files "$logs\\missing" >/dev/null 2>&1 || status=$?
+  [ "$status" -eq 1 ] || fail "logmanager.exe on a missing folder exits with $status, not 1"
+fi
+
 echo "-- regsvr32 /u"
 for dll in "${dlls[@]}"; do
   wine regsvr32 /s /u "$(winpath "$bin/$dll.dll")" || fail "regsvr32 /u $dll.dll"

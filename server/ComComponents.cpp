@@ -7,8 +7,18 @@
 namespace tarvesk::com {
 namespace {
 
+// A thread that has not entered COM (the command-line tool's) gets an apartment on its
+// first creation and keeps it for its life; a host's thread is left as it is.
+void EnterApartment() {
+  thread_local bool entered = false;
+  if (entered) return;
+  if (CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_FALSE) CoUninitialize();
+  entered = true;
+}
+
 // The component's object, or nothing when COM cannot create it.
 DispatchCaller Create(const std::string& progId) {
+  EnterApartment();
   const std::wstring id = Utf8ToWide(progId);
   CLSID clsid;
   if (FAILED(CLSIDFromProgID(id.c_str(), &clsid))) return {};
