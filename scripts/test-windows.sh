@@ -139,6 +139,11 @@ for component in FileManager XMLHandler; do
   wine regsvr32 /s "$(winpath "$bin/Tarvesk$component.dll")" || fail "regsvr32 $component"
 done
 
+echo "-- the folder picker shows its dialog; cancelled, it chooses nothing"
+run_vbs_answered folderpicker "$run/work/picker-messages.txt" cancel "$(winpath "$run/work/logs")"
+[ "$(cut -f1 "$run/work/picker-messages.txt")" == "Pfad für das oder die Logfiles auswählen" ] ||
+  fail "folder dialog: $(cat "$run/work/picker-messages.txt")"
+
 if [ -f "$bin/TarveskDataLayer.dll" ]; then
   echo "-- undo against SQLite with answered message boxes"
   undo=$run/work/undo

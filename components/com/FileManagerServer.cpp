@@ -1,9 +1,10 @@
 // TarveskFileManager.dll: the reference file-system component (components/filesystem) as
-// TarveskFileManager.FileSystem, and TarveskFileManager.clsFileManager, a folder picker
-// without a dialog: it shows nothing and answers the default path it was given, so that
-// hosts and tests can drive the viewer's folder command without a user.
+// TarveskFileManager.FileSystem, and the folder picker TarveskFileManager.clsFileManager,
+// which shows the system's folder dialog (components/folderpicker) with the caption and
+// start folder it was given.
 #include "components/com/TarveskFileManager.h"
 #include "components/filesystem/FileSystem.h"
+#include "components/folderpicker/FolderDialog.h"
 #include "server/ComCollection.h"
 #include "server/ComServer.h"
 
@@ -53,7 +54,7 @@ class FileManagerObject : public DispatchObject<_clsFileManager> {
   STDMETHODIMP DisplayFileManager(VARIANT* Result) override {
     return Call([&] {
       SetEmpty(Result);
-      resultFullPath_ = defaultPath_;
+      resultFullPath_ = ShowFolderDialog(formCaption_, defaultPath_);
     });
   }
   STDMETHODIMP get_strResultFullPath(BSTR* Result) override {
@@ -61,6 +62,7 @@ class FileManagerObject : public DispatchObject<_clsFileManager> {
   }
 
  private:
+  // The dialog picks folders only and has no icon to hide; both are kept for the host.
   bool showDirectoryOnly_ = false, hideIcon_ = false;
   std::string defaultPath_, formCaption_, resultFullPath_;
 };

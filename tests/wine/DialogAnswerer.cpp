@@ -2,7 +2,7 @@
 // finds each new dialog box (window class #32770) on the desktop, appends its title and
 // text to a record file (UTF-8, one line per box: title, a tab, the text with each CR LF
 // written as "\n"), and presses a button by its ID: the k-th box gets the k-th answer
-// (ok, yes or no), the last answer serving every later box. It ends when the stop file
+// (ok, yes, no or cancel), the last answer serving every later box. It ends when the stop file
 // exists or after the given number of seconds.
 // Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...
 #include <windows.h>
@@ -70,6 +70,7 @@ std::string Escaped(const std::string& text) {
 int ButtonOf(const std::wstring& answer) {
   if (answer == L"yes") return IDYES;
   if (answer == L"no") return IDNO;
+  if (answer == L"cancel") return IDCANCEL;
   return IDOK;
 }
 
