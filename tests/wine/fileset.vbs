@@ -173,6 +173,26 @@ Sub LogDataOfSet(ld)
   CheckError "collection index 0", 9
   Check "a new list each call", ld.GetActionList.Count, 3
 
+  ' Keys, and positions given by Before and After.
+  list.Add "keyed", "Schlüssel"
+  Check "Item by key, any letter case", list("SCHLÜSSEL"), "keyed"
+  list.Add "first", , 1
+  Check "Add before a position", list(1), "first"
+  list.Add "second", , , 1
+  Check "Add after a position", list(2), "second"
+  On Error Resume Next
+  list.Add "again", "schlüssel"
+  TakeError
+  On Error GoTo 0
+  CheckError "a key given twice", 457
+  On Error Resume Next
+  entry = list("unknown")
+  TakeError
+  On Error GoTo 0
+  CheckError "an unknown key", 5
+  list.Remove "Schlüssel"
+  Check "Remove by key", list.Count, 5
+
   Check "query string", ld.RetrieveActionQueryString(1), "SELECT * FROM Kunden WHERE ID = 7"
   Dim data
   position = 1
@@ -213,6 +233,7 @@ Sub LogDataAlone()
   TakeError
   On Error GoTo 0
   CheckError "a foreign object as Parent", 13
+  Check "its description", errDescription, "Typen unverträglich"
   Set fs = CreateObject("TarveskLogManager.FileSet")
   Set ld.Parent = fs
   Check "Parent set by the host", ld.Parent Is fs, True
