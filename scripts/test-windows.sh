@@ -156,13 +156,15 @@ if [ -f "$bin/TarveskDataLayer.dll" ]; then
       -e 's/$/\r/' "tests/wine/data/undo/$log.xml.in" | iconv -f UTF-8 -t CP1252 >"$undo/logs/$log.xml"
   done
   export TARVESK_DATALAYER_LOGDIR; TARVESK_DATALAYER_LOGDIR=$(winpath "$undo/changes")
-  run_vbs_answered undo "$undo/messages.txt" yes,ok,no,ok "$(winpath "$undo/logs")\\"
-  head -6 "$undo/messages.txt" | diff -u tests/wine/data/undo/expected-messages.txt - ||
+  run_vbs_answered undo "$undo/messages.txt" yes,ok,no,ok,ok,yes,ok,yes,ok \
+    "$(winpath "$undo/logs")\\"
+  head -10 "$undo/messages.txt" | diff -u tests/wine/data/undo/expected-messages.txt - ||
     fail "undo messages"
-  [ "$(wc -l <"$undo/messages.txt")" -eq 7 ] &&
+  [ "$(wc -l <"$undo/messages.txt")" -eq 11 ] &&
     [[ "$(tail -1 "$undo/messages.txt")" == "Fehler bei Ausführung"$'\t'"Folgende Fehler wurden gemeldet: \\n"?* ]] ||
     fail "error-status report of the undo: $(tail -1 "$undo/messages.txt")"
-  [ "$(sqlite3 "$undo/shop.db" 'SELECT Ort FROM Kunden ORDER BY ID' | tr '\n' ' ')" == "München Berlin " ] ||
+  [ "$(sqlite3 "$undo/shop.db" 'SELECT ID, Ort FROM Kunden ORDER BY ID' | tr '\n' ' ')" == \
+    "5|Ulm 7|München 8|Berlin " ] ||
     fail "database after the undos: $(sqlite3 "$undo/shop.db" 'SELECT * FROM Kunden')"
 fi
 

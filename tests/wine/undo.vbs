@@ -1,8 +1,9 @@
 ' ActionHandler undoes logged updates against a SQLite database through the data layer
-' component. The test's dialog answerer answers the boxes (Yes, OK, No, OK, then OK) and
+' component. The test's dialog answerer answers the boxes (Yes, OK, No, OK, OK, Yes, OK,
+' Yes, then OK) and
 ' records them; the database is checked afterwards by the test script.
 ' Argument: the folder of the undo logs (log_undo.xml: three updates, the last of a record
-' that does not exist; log_zmissing.xml: one update in a database that does not exist).
+' that does not exist, a new record and a deleted one; log_zmissing.xml: one update in a database that does not exist).
 ' Prints one line per failed check and a last line "SUMMARY checks=N failures=M".
 Option Explicit
 Dim checks, failures
@@ -36,6 +37,8 @@ Sub Main()
   Undo fs, 1, 1   ' Yes: Ort of 7 back to München
   Undo fs, 1, 9   ' No: Ort of 8 stays Berlin
   Undo fs, 1, 17  ' record 99 is not there
+  Undo fs, 1, 25  ' Yes: the new record 9 is deleted
+  Undo fs, 1, 30  ' Yes: the deleted record 5 is created again
   Undo fs, 2, 1   ' no database: not found, then the data layer's errors
 End Sub
 
