@@ -47,13 +47,10 @@ cleanup
 wineserver -p  # keep one server for the whole run: each wine call starts faster
 
 dlls=(TarveskLogManager TarveskXMLHandler TarveskFileManager)
-for extra in TarveskDataLayer; do
-  [ -f "$bin/$extra.dll" ] && dlls+=("$extra")
-done
+if [ -f "$bin/TarveskDataLayer.dll" ]; then dlls+=(TarveskDataLayer); fi
 
 # Keys every registration writes and every unregistration must remove.
 keys=(
-  'HKCR\TarveskDataLayer.DataLayer'
   'HKCR\TarveskLogManager.FileSet'
   'HKCR\TarveskLogManager.PropertyCollection'
   'HKCR\TarveskLogManager.LogData'
@@ -65,13 +62,21 @@ keys=(
   'HKCR\CLSID\{14514CB6-F68F-4E34-839A-B56D83EEBA0F}'
   'HKCR\CLSID\{988535BC-D916-4DF6-A552-E5014EA455C4}'
   'HKCR\TypeLib\{79BD0081-3AF0-4BD0-BB07-5A2CA350D6E0}'
+  'HKCR\Interface\{1720201E-48BB-4312-B33A-9EFC0F6EE3EF}'
   'HKCR\Interface\{74E707B3-E74D-4058-B44D-11BAACE8B40F}'
+  'HKCR\Interface\{CB60F74E-3428-4E8A-8434-D792B1282302}'
+  'HKCR\Interface\{A8AD3945-C19D-4518-89C3-2D2218C2E0C8}'
+  'HKCR\Interface\{4F9D2D62-CB00-4EE0-9AC9-F3BD45D7CC20}'
+  'HKCR\Interface\{20EC6D58-D0A8-4CFD-ABCB-DC0A6848A7E5}'
   'HKCR\TarveskXMLHandler.XMLParser'
   'HKCR\TypeLib\{8442C403-7835-4DCE-8827-33F585B827EF}'
   'HKCR\TarveskFileManager.FileSystem'
   'HKCR\TarveskFileManager.clsFileManager'
   'HKCR\TypeLib\{9B911AFC-3372-44E5-B0D9-C26A113020B5}'
 )
+if [ -f "$bin/TarveskDataLayer.dll" ]; then
+  keys+=('HKCR\TarveskDataLayer.DataLayer' 'HKCR\TypeLib\{2BD332B6-13DF-4AF5-BE58-261D5F31ABC8}')
+fi
 key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 
 echo "-- regsvr32"

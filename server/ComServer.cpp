@@ -3,8 +3,10 @@
 #include <olectl.h>
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <type_traits>
 
 namespace tarvesk::com {
 
@@ -71,16 +73,15 @@ std::wstring GuidText(const GUID& guid) {
 
 // Sets the value name (default value for nullptr) of HKCR\path to text.
 bool SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& text) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+  HKEY opened = nullptr;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
                       nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const LONG status =
-      RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS;
+  const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)> key(opened,
+                                                                                 &RegCloseKey);
+  return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 }  // namespace

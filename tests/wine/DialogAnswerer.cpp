@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -92,10 +93,9 @@ int wmain(int argc, wchar_t** argv) {
       if (answered.count(dialog)) continue;
       Sleep(200);  // let the box finish building its controls
       const std::string line = TextOf(dialog) + "\t" + Escaped(MessageOf(dialog)) + "\n";
-      if (FILE* file = _wfopen(record.c_str(), L"ab")) {
-        std::fwrite(line.data(), 1, line.size(), file);
-        std::fclose(file);
-      }
+      const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(record.c_str(), L"ab"),
+                                                               &std::fclose);
+      if (file) std::fwrite(line.data(), 1, line.size(), file.get());
       const int button = ButtonOf(answers[std::min(next, answers.size() - 1)]);
       ++next;
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
