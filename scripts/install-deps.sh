@@ -6,7 +6,7 @@ what=${1:-native}
 
 native=(cmake g++ make libgtest-dev libgmock-dev nlohmann-json3-dev libsqlite3-dev sqlite3)
 windows=(g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 libwine-dev xvfb xdotool imagemagick tcl
-  dpkg-dev sqlite3 nlohmann-json3-dev)
+  cmake dpkg-dev gcc make sqlite3 nlohmann-json3-dev)
 
 case "$what" in
   native) wanted=("${native[@]}") ;;

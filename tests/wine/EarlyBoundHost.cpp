@@ -266,6 +266,32 @@ void FileSetCalls(const std::string& folder) {
         loose && loose->putref_Parent(&foreign) == static_cast<HRESULT>(0x800A000D));
 }
 
+void EntryAndHandler() {
+  auto lm = Create<_LogManager>(CLSID_LogManager);
+  if (!lm) return Check("LogManager", false);
+  VARIANT result;
+  VariantInit(&result);
+  Check("EjectFileset without a file set gives error 91",
+        lm->EjectFileset(&result) == static_cast<HRESULT>(0x800A005B));
+  ComPtr<_FileSet> first, second;
+  lm->get_FileSetManager(first.Out());
+  lm->get_FileSetManager(second.Out());
+  Check("FileSetManager twice is one object", first && first.Get() == second.Get());
+
+  auto handler = Create<_ActionHandler>(CLSID_ActionHandler);
+  if (!handler) return Check("ActionHandler", false);
+  Check("LogFileHandle put", SUCCEEDED(handler->put_LogFileHandle(3)));
+  long value = 0;
+  handler->get_LogFileHandle(&value);
+  Check("LogFileHandle get", value == 3);
+  ForeignFileSet foreign;
+  _FileSet* foreignSet = &foreign;
+  Check("a foreign FileSet as FileSetObject gives error 13",
+        handler->put_FileSetObject(&foreignSet) == static_cast<HRESULT>(0x800A000D));
+  Check("UndoAction without a file set does nothing",
+        handler->UndoAction(&result) == S_OK && V_VT(&result) == VT_EMPTY);
+}
+
 using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
 using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
@@ -321,6 +347,7 @@ int wmain(int argc, wchar_t** argv) {
   EveryInterface();
   PropertyCollectionCalls();
   FileSetCalls(folder);
+  EntryAndHandler();
   CoFreeUnusedLibraries();
   UnloadRule(argv[2]);
   CoUninitialize();
