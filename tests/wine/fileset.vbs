@@ -78,6 +78,17 @@ Sub PropertyCollectionRules()
   TakeError
   On Error GoTo 0
   CheckError "unknown member", 438
+  On Error Resume Next
+  x = pc.PropertyNameByIndex("eins")
+  TakeError
+  On Error GoTo 0
+  CheckError "text that is no number for a Long", 13
+  Check "its German description", errDescription, "Typen unverträglich"
+  On Error Resume Next
+  x = pc.PropertyNameByIndex(3000000000)
+  TakeError
+  On Error GoTo 0
+  CheckError "a number beyond a Long", 6
 End Sub
 
 Sub FileSetOnFolder(folder)
