@@ -2,6 +2,10 @@
 #include <iostream>
 #include <map>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "automation/Error.h"
 #include "cli/Cli.h"
 #include "components/ReferenceComponents.h"
@@ -42,6 +46,10 @@ int main(int argc, char** argv) {
   using namespace tarvesk;
   using namespace tarvesk::cli;
   tarvesk::RegisterReferenceComponents();
+#ifdef _WIN32
+  // The output is UTF-8 on every platform.
+  SetConsoleOutputCP(CP_UTF8);
+#endif
 
   Context context{std::cout, std::cerr};
   std::vector<std::string> words;
