@@ -37,6 +37,21 @@ std::string NameInFolder(const FileSet& set, const std::string& fileName) {
                                                          : fileName;
 }
 
+// One "name: value" line per property, in the collection's order (or a JSON list of them).
+void PrintProperties(Context& context, const PropertyCollection& properties) {
+  nlohmann::json list = nlohmann::json::array();
+  for (int32_t i = 1; i <= properties.PropertyCount(); ++i) {
+    const std::string name = properties.PropertyNameByIndex(i);
+    const std::string value = properties.PropertyValueByIndex(i);
+    if (context.json) {
+      list.push_back({{"name", name}, {"value", value}});
+    } else {
+      context.out << Printable(name + ": " + value) << '\n';
+    }
+  }
+  if (context.json) PrintJson(context, list);
+}
+
 }  // namespace
 
 std::shared_ptr<FileSet> OpenFolder(const std::string& dir) {
@@ -110,16 +125,7 @@ int RunHeader(Context& context, const std::vector<std::string>& args) {
   Expect(args, 2, "header DIR FILE");
   const auto set = OpenFolder(args[0]);
   const auto properties = set->HeaderProperties(ResolveFile(*set, args[1]));
-  nlohmann::json list = nlohmann::json::array();
-  for (int32_t i = 1; i <= properties->PropertyCount(); ++i) {
-    const std::string name = properties->PropertyNameByIndex(i);
-    const std::string value = properties->PropertyValueByIndex(i);
-    if (context.json)
-      list.push_back({{"name", name}, {"value", value}});
-    else
-      context.out << Printable(name + ": " + value) << '\n';
-  }
-  if (context.json) PrintJson(context, list);
+  PrintProperties(context, *properties);
   return kDone;
 }
 
@@ -158,16 +164,7 @@ int RunShow(Context& context, const std::vector<std::string>& args) {
     context.err << "An Position " << position << " beginnt keine Aktion.\n";
     return kFailed;
   }
-  nlohmann::json list = nlohmann::json::array();
-  for (int32_t i = 1; i <= details->PropertyCount(); ++i) {
-    const std::string name = details->PropertyNameByIndex(i);
-    const std::string value = details->PropertyValueByIndex(i);
-    if (context.json)
-      list.push_back({{"name", name}, {"value", value}});
-    else
-      context.out << Printable(name + ": " + value) << '\n';
-  }
-  if (context.json) PrintJson(context, list);
+  PrintProperties(context, *details);
   return kDone;
 }
 
