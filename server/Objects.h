@@ -76,7 +76,8 @@ class ActionHandlerObject : public CoreObject<_ActionHandler, ActionHandler> {
 
 class LogManagerObject : public CoreObject<_LogManager, LogManager> {
  public:
-  LogManagerObject() : CoreObject(std::make_shared<LogManager>()) {}
+  // The first LogManager of the process gives the viewer window its Win32 view.
+  LogManagerObject();
 
   STDMETHODIMP Display(VARIANT* Result) override;
   STDMETHODIMP EjectFileset(VARIANT* Result) override;

@@ -1,8 +1,9 @@
 // TarveskFileManager.dll: the reference file-system component (components/filesystem) as
 // TarveskFileManager.FileSystem, and the folder picker TarveskFileManager.clsFileManager,
 // which shows the system's folder dialog (components/folderpicker) with the caption and
-// start folder it was given.
+// start folder it was given; without one it starts in the data layer's log folder.
 #include "components/com/TarveskFileManager.h"
+#include "components/datalayer/ChangeLog.h"
 #include "components/filesystem/FileSystem.h"
 #include "components/folderpicker/FolderDialog.h"
 #include "server/ComCollection.h"
@@ -54,7 +55,9 @@ class FileManagerObject : public DispatchObject<_clsFileManager> {
   STDMETHODIMP DisplayFileManager(VARIANT* Result) override {
     return Call([&] {
       SetEmpty(Result);
-      resultFullPath_ = ShowFolderDialog(formCaption_, defaultPath_);
+      // Before the user's first choice the logs are most likely where the data layer writes.
+      resultFullPath_ =
+          ShowFolderDialog(formCaption_, defaultPath_.empty() ? DefaultLogFolder() : defaultPath_);
     });
   }
   STDMETHODIMP get_strResultFullPath(BSTR* Result) override {
