@@ -173,6 +173,37 @@ if [ -f "$bin/TarveskDataLayer.dll" ]; then
     fail "database after the undos: $(sqlite3 "$undo/shop.db" 'SELECT * FROM Kunden')"
 fi
 
+if [ -f "$bin/TarveskDataLayer.dll" ]; then
+  echo "-- the viewer window, driven through its controls, with the stand-in folder picker"
+  gui=$run/work/gui
+  mkdir -p "$gui/logs" "$gui/changes"
+  cp tests/wine/data/logs/* "$gui/logs/"
+  sqlite3 "$gui/shop.db" <tests/wine/data/undo/shop.sql
+  database=$(winpath "$gui/shop.db")
+  sed -e "s|@DATABASE@|${database//\\/\\\\}|" -e 's/$/\r/' tests/wine/data/undo/log_undo.xml.in |
+    iconv -f UTF-8 -t CP1252 >"$gui/logs/log_undo.xml"
+  wine regsvr32 /s "$(winpath "$bin/test_folder_picker.dll")" || fail "regsvr32 test_folder_picker"
+  rm -f "$gui/messages.txt" "$gui/stop"
+  wine "$bin/dialog_answerer.exe" "$(winpath "$gui/messages.txt")" "$(winpath "$gui/stop")" 240 \
+    yes ok no ok &
+  answerer=$!
+  output=$(TARVESK_DATALAYER_LOGDIR=$(winpath "$gui/changes") timeout 300 \
+    wine "$bin/viewer_driver.exe" test "$(winpath "$gui/logs")" "$database" 2>&1 | tr -d '\r') || true
+  touch "$gui/stop"
+  wait "$answerer" || true
+  check_summary viewer_driver "$output"
+  # The undo said yes, then no to the same action a second time.
+  expected=$(head -2 tests/wine/data/undo/expected-messages.txt
+    printf 'Aktion durchführen\tSie möchten Sie die folgende Aktion durchführen:\\nAktueller Wert des Felds Ort: München\\nÜberschreiben mit Wert: München\n'
+    sed -n 4p tests/wine/data/undo/expected-messages.txt)
+  diff -u <(echo "$expected") "$gui/messages.txt" || fail "message boxes of the undo from the window"
+  [ "$(sqlite3 "$gui/shop.db" 'SELECT ID, Ort FROM Kunden ORDER BY ID' | tr '\n' ' ')" == \
+    "7|München 8|Berlin 9|Trier " ] ||
+    fail "database after the undo from the window: $(sqlite3 "$gui/shop.db" 'SELECT * FROM Kunden')"
+  [ -n "$(ls "$gui/changes")" ] || fail "the undo from the window wrote no change log"
+  wine regsvr32 /s "$(winpath "$bin/TarveskFileManager.dll")" || fail "regsvr32 TarveskFileManager"
+fi
+
 echo "-- C++ host, early-bound"
 rm -rf "$run/work/logs" && cp -r tests/wine/data/logs "$run/work/logs"
 output=$(timeout 300 wine "$bin/early_bound_host.exe" "$(winpath "$run/work/logs")\\" \

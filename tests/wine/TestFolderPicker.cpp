@@ -1,0 +1,72 @@
+// test_folder_picker.dll: a stand-in for the folder picker TarveskFileManager.clsFileManager
+// in the GUI tests, registered over the real one in the test prefix (same class, same type
+// library). DisplayFileManager shows no dialog: it answers the folder in the environment
+// variable TARVESK_TEST_PICKER_ANSWER of the process ("" or unset: the user cancelled), and
+// leaves what it was given in TARVESK_TEST_PICKER_SEEN: caption, a tab, start folder.
+#include "components/com/TarveskFileManager.h"
+#include "server/ComServer.h"
+
+namespace tarvesk::com {
+namespace {
+
+std::string Environment(const wchar_t* name) {
+  wchar_t value[2048] = {};
+  const DWORD length = GetEnvironmentVariableW(name, value, 2048);
+  return length == 0 || length >= 2048 ? std::string() : WideToUtf8(value, length);
+}
+
+class TestFileManagerObject : public DispatchObject<_clsFileManager> {
+ public:
+  STDMETHODIMP get_bolShowDirectoryOnly(VARIANT_BOOL* Result) override {
+    return Call([&] { SetOut(Result, showDirectoryOnly_); });
+  }
+  STDMETHODIMP put_bolShowDirectoryOnly(VARIANT_BOOL Value) override {
+    return Call([&] { showDirectoryOnly_ = Value != VARIANT_FALSE; });
+  }
+  STDMETHODIMP get_bolHideIcon(VARIANT_BOOL* Result) override {
+    return Call([&] { SetOut(Result, hideIcon_); });
+  }
+  STDMETHODIMP put_bolHideIcon(VARIANT_BOOL Value) override {
+    return Call([&] { hideIcon_ = Value != VARIANT_FALSE; });
+  }
+  STDMETHODIMP get_strDefaultPath(BSTR* Result) override {
+    return Call([&] { SetOut(Result, defaultPath_); });
+  }
+  STDMETHODIMP put_strDefaultPath(BSTR Value) override {
+    return Call([&] { defaultPath_ = BstrToUtf8(Value); });
+  }
+  STDMETHODIMP get_strFormCaption(BSTR* Result) override {
+    return Call([&] { SetOut(Result, formCaption_); });
+  }
+  STDMETHODIMP put_strFormCaption(BSTR Value) override {
+    return Call([&] { formCaption_ = BstrToUtf8(Value); });
+  }
+  STDMETHODIMP DisplayFileManager(VARIANT* Result) override {
+    return Call([&] {
+      SetEmpty(Result);
+      // Only a picker set to folders without icon counts as asked the way the viewer asks.
+      const std::string seen = formCaption_ + "\t" + defaultPath_ +
+                               (showDirectoryOnly_ && hideIcon_ ? "" : "\t(not folders only)");
+      SetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", Utf8ToWide(seen).c_str());
+      resultFullPath_ = Environment(L"TARVESK_TEST_PICKER_ANSWER");
+    });
+  }
+  STDMETHODIMP get_strResultFullPath(BSTR* Result) override {
+    return Call([&] { SetOut(Result, resultFullPath_); });
+  }
+
+ private:
+  bool showDirectoryOnly_ = false, hideIcon_ = false;
+  std::string defaultPath_, formCaption_, resultFullPath_;
+};
+
+const ClassEntry kClasses[] = {
+    {&CLSID_clsFileManager, L"TarveskFileManager.clsFileManager",
+     CreateInstance<TestFileManagerObject>},
+};
+const ServerDescription kServer{&LIBID_TarveskFileManager, 1, 0, kClasses};
+
+}  // namespace
+}  // namespace tarvesk::com
+
+#include "server/ServerExports.inc"
