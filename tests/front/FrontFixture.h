@@ -1,31 +1,196 @@
-// The common fixture of the front-end tests: reference components, a fake picker, scripted
-// messages and a recording view for the thread's window, which each test starts without.
+// The common fixture of the front-end tests and its fakes: a folder picker registered under
+// its programmatic identifier, scripted messages, a recording view for the thread's window
+// (which each test starts without), and log files written as the data layer writes them
+// (Windows-1252, CR LF) into a temporary folder.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "automation/Text.h"
 #include "components/ReferenceComponents.h"
 #include "fileset/FileSet.h"
 #include "front/LogManager.h"
 #include "front/frmLogManager.h"
-#include "tests/front/FrontFakes.h"
+#include "service/ComponentRegistry.h"
+#include "service/Components.h"
+#include "service/UserMessages.h"
+#include "service/modService.h"
 
 namespace tarvesk::test {
+
+using EventLog = std::vector<std::string>;  // what a fake saw, in order
+
+// What the pickers answer (strResultFullPath, "" as a cancelled choice) and were told.
+struct PickerScript {
+  std::string answer;
+  int created = 0;
+  EventLog calls;
+};
+
+class FakeFolderPicker : public IFolderPicker {
+ public:
+  explicit FakeFolderPicker(std::shared_ptr<PickerScript> script) : s_(std::move(script)) {}
+  void SetShowDirectoryOnly(bool v) override { Note("bolShowDirectoryOnly=" + Bool(v)); }
+  void SetHideIcon(bool v) override { Note("bolHideIcon=" + Bool(v)); }
+  void SetDefaultPath(const std::string& path) override { Note("strDefaultPath=" + path); }
+  void SetFormCaption(const std::string& text) override { Note("strFormCaption=" + text); }
+  void DisplayFileManager() override { Note("DisplayFileManager"); }
+  std::string ResultFullPath() override { return Note("strResultFullPath"), s_->answer; }
+
+ private:
+  static std::string Bool(bool v) { return v ? "True" : "False"; }
+  void Note(std::string call) { s_->calls.push_back(std::move(call)); }
+  std::shared_ptr<PickerScript> s_;
+};
+
+inline void UnregisterPicker() { Registry().Unregister(kFileManagerProgId); }
+
+// Records every message; answers No to a question.
+class ScriptedMessages : public IUserMessages {
+ public:
+  ScriptedMessages() { SetUserMessages(this); }
+  ~ScriptedMessages() override { SetUserMessages(nullptr); }
+  MessageAnswer Show(const UserMessage& message) override {
+    shown.push_back(message);
+    return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+  }
+  std::vector<UserMessage> shown;
+};
+
+// What the views of a test record; onClose runs inside Close.
+struct ViewRecord {
+  EventLog log;
+  int created = 0;
+  std::function<void()> onClose;
+};
+
+class FakeView : public IViewerWindowView {
+ public:
+  FakeView(frmLogManager& window, ViewRecord& record) : window_(window), record_(record) {
+    ++record_.created;
+  }
+  ~FakeView() override { record_.log.push_back("destroyed"); }
+  void Show() override {
+    record_.log.push_back(std::string("Show ") + (window_.IsLoaded() ? "loaded" : "unloaded"));
+  }
+  void Close() override {
+    record_.log.push_back("Close");
+    if (record_.onClose) record_.onClose();
+  }
+  void ControlChanged(ControlId control, ControlChange change) override {
+    static const char* const kNames[] = {"Visible", "Text", "Cleared", "Appended"};
+    record_.log.push_back(std::string(kNames[static_cast<int>(change)]) + " " +
+                          LayoutOf(control).name);
+  }
+
+ private:
+  frmLogManager& window_;
+  ViewRecord& record_;
+};
+
+// A folder that is removed with everything in it at the end.
+class TempFolder {
+ public:
+  TempFolder() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tarvesk-front-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+  // Writes lines (UTF-8) as Windows-1252 text, each ended by CR LF.
+  void Write(const std::string& name, const std::vector<std::string>& lines) const {
+    std::ofstream file(std::filesystem::path(path_) / name, std::ios::binary);
+    for (const auto& line : lines) {
+      for (size_t pos = 0; pos < line.size();) {
+        const auto byte = AnsiByteOf(NextCodePoint(line, pos));
+        if (!byte) throw std::invalid_argument("no Windows-1252 form: " + line);
+        file << static_cast<char>(*byte);
+      }
+      file << "\r\n";
+    }
+    if (!file) throw std::runtime_error("cannot write " + name);
+  }
+
+ private:
+  std::string path_;
+};
+
+// The lines of a log file: marker, header with DATABASE and SESSIONTIME (left out when
+// "-"), the body after <LOGDATA>, then the tail, with the error information if given.
+inline std::vector<std::string> LogLines(const std::string& database,
+                                         const std::string& sessionTime,
+                                         const std::vector<std::string>& body,
+                                         const std::string& errorInfo = "") {
+  std::vector<std::string> lines = {R"(<?xml version="1.0" encoding="windows-1252"?>)",
+                                    "<TarveskDataLayerLog>", "<HEAD>"};
+  if (database != "-") lines.push_back("  <DATABASE>" + database + "</DATABASE>");
+  if (sessionTime != "-") lines.push_back("  <SESSIONTIME>" + sessionTime + "</SESSIONTIME>");
+  lines.insert(lines.end(), {"  <USER>pruefer</USER>", "</HEAD>", "<LOGDATA>"});
+  lines.insert(lines.end(), body.begin(), body.end());
+  if (!errorInfo.empty()) {
+    lines.insert(lines.end(),
+                 {"<ERRORINFO>" + errorInfo + "</ERRORINFO>", "<ERRORCOUNT>1</ERRORCOUNT>"});
+  }
+  lines.insert(lines.end(), {"</LOGDATA>", "</TarveskDataLayerLog>"});
+  return lines;
+}
+
+// The body of one action: its first line, TABLE and QueryString, then the field lines.
+inline std::vector<std::string> Action(const std::string& kind, int recordId,
+                                       const std::string& table,
+                                       const std::vector<std::string>& fields) {
+  const std::string id = std::to_string(recordId);
+  std::vector<std::string> lines = {
+      "<ACTION Info=\"" + kind + " RECORDID=" + id + "\">", "<TABLE>" + table + "</TABLE>",
+      "<QueryString>SELECT * FROM " + table + " WHERE ID=" + id + "</QueryString>"};
+  lines.insert(lines.end(), fields.begin(), fields.end());
+  lines.push_back("</ACTION>");
+  return lines;
+}
+inline std::vector<std::string> UpdateAction(int recordId, const std::string& table,
+                                             const std::string& field, const std::string& oldValue,
+                                             const std::string& newValue) {
+  return Action("UPDATE", recordId, table,
+                {"<FIELDS>", "<FieldName>" + field + "</FieldName>",
+                 "<OldValue>" + oldValue + "</OldValue>", "<NewValue>" + newValue + "</NewValue>"});
+}
+inline std::vector<std::string> NewRecordAction(int recordId, const std::string& table) {
+  return Action("NEWRECORD", recordId, table, {"<FIELDS></FIELDS>"});
+}
+inline std::vector<std::string> Concat(std::vector<std::string> a,
+                                       const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
 
 class FrontTest : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterReferenceComponents();
-    picker = RegisterFakePicker();
+    Registry().Register<IFolderPicker>(kFileManagerProgId, [script = picker] {
+      ++script->created;
+      return std::make_unique<FakeFolderPicker>(script);
+    });
     SetViewFactory(
         [this](frmLogManager& window) { return std::make_unique<FakeView>(window, view); });
     frmLogManager::DiscardCurrentThreadWindow();
   }
-
   void TearDown() override {
     // A set with cached logs keeps itself alive; empty it so that nothing leaks.
     if (manager) manager->FileSetManager()->EjectFileset();
@@ -42,34 +207,41 @@ class FrontTest : public ::testing::Test {
     return Window();
   }
   frmLogManager& Window() { return frmLogManager::ForCurrentThread(); }
-
   void Load(const std::string& path) {
     picker->answer = path;
     Window().Click(ControlId::cmdFileManager);
   }
-  void ChooseFile(int position) {
-    Window().SelectListEntry(ControlId::lstFileSet, position);
-    Window().Click(ControlId::lstFileSet);
+  void Choose(ControlId list, int position) {
+    Window().SelectListEntry(list, position);
+    Window().Click(list);
   }
-  void ChooseAction(int position) {
-    Window().SelectListEntry(ControlId::lstAction, position);
-    Window().Click(ControlId::lstAction);
-  }
+  void ChooseFile(int position) { Choose(ControlId::lstFileSet, position); }
+  void ChooseAction(int position) { Choose(ControlId::lstAction, position); }
   const std::vector<std::string>& Entries(ControlId list) { return Window().Entries(list); }
   bool Seen(ControlId id) { return Window().IsVisible(id); }
-
+  // Visibility of the three frames below the file list, as "AD-" (Actions, Details, Next).
+  std::string Frames() {
+    return std::string(Seen(ControlId::fmeActions) ? "A" : "-") +
+           (Seen(ControlId::fmeDetails) ? "D" : "-") +
+           (Seen(ControlId::fmeNextActions) ? "N" : "-");
+  }
   // The view events recorded since the last call.
-  std::vector<std::string> TakeViewLog() {
-    std::vector<std::string> taken(view.log.begin() + static_cast<long>(viewLogRead),
-                                   view.log.end());
+  EventLog TakeViewLog() {
+    EventLog taken(view.log.begin() + static_cast<long>(viewLogRead), view.log.end());
     viewLogRead = view.log.size();
     return taken;
+  }
+  // The only message shown so far.
+  const UserMessage& OnlyMessage() {
+    EXPECT_EQ(messages.shown.size(), 1u);
+    if (messages.shown.empty()) throw std::logic_error("no message shown");
+    return messages.shown.front();
   }
 
   ScriptedMessages messages;
   ViewRecord view;
   size_t viewLogRead = 0;
-  std::shared_ptr<PickerScript> picker;
+  std::shared_ptr<PickerScript> picker = std::make_shared<PickerScript>();
   TempFolder folder;
   std::shared_ptr<LogManager> manager;
   std::vector<std::shared_ptr<FileSet>> setsToEject;

@@ -22,7 +22,7 @@ class LoadCommand : public FrontTest {
   }
 };
 
-TEST_F(LoadCommand, AsksThePickerInOrderAndListsEveryFileInSetOrder) {
+TEST_F(LoadCommand, AsksOnePickerPerCommandAndListsEveryFileOnceInSetOrder) {
   Load(folder.Path());
   EXPECT_THAT(picker->calls,
               ElementsAre("bolShowDirectoryOnly=True", "bolHideIcon=True", "strDefaultPath=",
@@ -30,32 +30,18 @@ TEST_F(LoadCommand, AsksThePickerInOrderAndListsEveryFileInSetOrder) {
                           "DisplayFileManager", "strResultFullPath"));
   EXPECT_EQ(Window().Text(txtPath), folder.Path());
   // a.xml holds the later session: the list keeps the set's order, not the time's.
-  EXPECT_THAT(Entries(lstFileSet),
-              ElementsAre(R"(06.12.2026 11:36:43: C:\Daten\kunden.mdb (a.xml))",
-                          "05.12.2026 08:00:00: OFFLINE (b.xml)"));
+  const auto expected = ElementsAre(R"(06.12.2026 11:36:43: C:\Daten\kunden.mdb (a.xml))",
+                                    "05.12.2026 08:00:00: OFFLINE (b.xml)");
+  EXPECT_THAT(Entries(lstFileSet), expected);
   EXPECT_EQ(Window().ListIndex(lstFileSet), -1);
   EXPECT_TRUE(messages.shown.empty());
-}
 
-TEST_F(LoadCommand, OffersTheCurrentPathAsDefaultOnTheNextChoice) {
-  Load(folder.Path());
+  // The current path is the next default; a path ending in the separator shows the names.
   picker->calls.clear();
-  Load(folder.Path());
-  EXPECT_EQ(picker->calls.at(2), "strDefaultPath=" + folder.Path());
-  EXPECT_EQ(picker->created, 2);  // one picker per command
-}
-
-TEST_F(LoadCommand, SameFolderTwiceListsEachFileOnce) {
-  Load(folder.Path());
-  Load(folder.Path());
-  EXPECT_EQ(Entries(lstFileSet).size(), 2u);
-}
-
-TEST_F(LoadCommand, PathEndingInTheSeparatorShowsTheFilesOwnNames) {
   Load(folder.Path() + "/");
-  EXPECT_THAT(Entries(lstFileSet),
-              ElementsAre(R"(06.12.2026 11:36:43: C:\Daten\kunden.mdb (a.xml))",
-                          "05.12.2026 08:00:00: OFFLINE (b.xml)"));
+  EXPECT_EQ(picker->calls.at(2), "strDefaultPath=" + folder.Path());
+  EXPECT_EQ(picker->created, 2);
+  EXPECT_THAT(Entries(lstFileSet), expected);
 }
 
 TEST_F(LoadCommand, MissingHeaderPropertiesLeaveTheirPlaceEmpty) {
@@ -75,32 +61,21 @@ TEST_F(LoadCommand, CancelEmptiesPathAndListsAndLeavesTheSetEjected) {
 
   Load("");
   EXPECT_EQ(Window().Text(txtPath), "");
-  EXPECT_TRUE(Entries(lstFileSet).empty());
   EXPECT_EQ(manager->FileSetManager(), set);  // the same set, emptied
   EXPECT_EQ(set->FileCount(), 0);
   // No list is left over from the ejected set, so no click can reach it.
-  EXPECT_TRUE(Entries(lstAction).empty());
-  EXPECT_TRUE(Entries(lstDetails).empty());
-  EXPECT_FALSE(Seen(fmeActions));
-  EXPECT_FALSE(Seen(fmeDetails));
-  EXPECT_FALSE(Seen(fmeNextActions));
+  for (ControlId list : {lstFileSet, lstAction, lstDetails}) EXPECT_TRUE(Entries(list).empty());
+  EXPECT_EQ(Frames(), "---");
   EXPECT_TRUE(Seen(fmeFileSet));
   EXPECT_TRUE(messages.shown.empty());
 }
 
-TEST_F(LoadCommand, FolderWithoutLogFilesKeepsThePathAndAnEmptyList) {
-  TempFolder empty;
-  empty.Write("notes.txt", {"nothing"});
-  Load(empty.Path());
-  EXPECT_EQ(Window().Text(txtPath), empty.Path());
-  EXPECT_TRUE(Entries(lstFileSet).empty());
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(LoadCommand, FilesWithoutTheMarkerGiveAnEmptyList) {
+TEST_F(LoadCommand, OnlyXmlFilesWithTheMarkerAreListed) {
   TempFolder other;
+  other.Write("notes.txt", LogLines("db.mdb", "01.01.2026", {}));
   other.Write("x.xml", {"<TarveskDataLayerLog>", "<HEAD>", "</HEAD>"});
   Load(other.Path());
+  EXPECT_EQ(Window().Text(txtPath), other.Path());
   EXPECT_TRUE(Entries(lstFileSet).empty());
   EXPECT_TRUE(messages.shown.empty());
 }
@@ -108,12 +83,11 @@ TEST_F(LoadCommand, FilesWithoutTheMarkerGiveAnEmptyList) {
 TEST_F(LoadCommand, LoadErrorIsShownAndTheWindowStaysUsable) {
   Load(folder.Path());
   Load(folder.Path() + "/gone");
-
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "Fehler");
-  EXPECT_EQ(messages.shown[0].text, "Laufzeitfehler 76: Pfad nicht gefunden");
-  EXPECT_EQ(messages.shown[0].buttons, MessageButtons::Ok);
-  EXPECT_EQ(messages.shown[0].icon, MessageIcon::Critical);
+  const UserMessage& shown = OnlyMessage();
+  EXPECT_EQ(shown.title, "Fehler");
+  EXPECT_EQ(shown.text, "Laufzeitfehler 76: Pfad nicht gefunden");
+  EXPECT_EQ(shown.buttons, MessageButtons::Ok);
+  EXPECT_EQ(shown.icon, MessageIcon::Critical);
   EXPECT_EQ(Window().Text(txtPath), folder.Path() + "/gone");
   EXPECT_TRUE(Entries(lstFileSet).empty());
   EXPECT_TRUE(Window().IsLoaded());
@@ -127,11 +101,8 @@ TEST_F(LoadCommand, MissingPickerStopsAfterTellingTheUser) {
   ChooseFile(0);
   UnregisterPicker();
   TakeViewLog();
-
   Window().Click(cmdFileManager);
-
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "Komponente nicht verfügbar!");
+  EXPECT_EQ(OnlyMessage().title, "Komponente nicht verfügbar!");
   EXPECT_TRUE(TakeViewLog().empty());  // no control changed
   EXPECT_EQ(Window().Text(txtPath), folder.Path());
   EXPECT_EQ(Entries(lstFileSet).size(), 2u);
