@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "automation/Conversions.h"
 #include "automation/Text.h"
 #include "components/ReferenceComponents.h"
@@ -84,14 +86,6 @@ class LoggingSession : public ::testing::Test {
   std::shared_ptr<FileSet> set_;
 };
 
-TEST_F(LoggingSession, ASessionThatChangesNothingLeavesNoFile) {
-  Load("SELECT * FROM Kunden");
-  Find(1);
-  layer_.SetFieldValue("Ort", "München");  // the value it has
-  layer_.Save();
-  EXPECT_TRUE(LogFiles(logs_).empty());
-}
-
 TEST_F(LoggingSession, UpdateWritesOneBlockPerChangedField) {
   Load("SELECT * FROM Kunden");
   Find(1);
@@ -110,25 +104,18 @@ TEST_F(LoggingSession, UpdateWritesOneBlockPerChangedField) {
   EXPECT_EQ(lines[7], "<APPLICATION>Kasse</APPLICATION>");
   EXPECT_EQ(lines[8], "</HEAD>");
   EXPECT_EQ(lines[9], "<LOGDATA>");
-  const std::vector<std::string> expectedBody = {
-      "<ACTION Info=\"UPDATE RECORDID=1\">",
-      "<TABLE>Kunden</TABLE>",
-      "<QueryString>SELECT * FROM Kunden WHERE ID &#61; 1</QueryString>",
-      "",
-      "<FieldName>Ort</FieldName>",
-      "<OldValue>M\xFCnchen</OldValue>",
-      "<NewValue>K\xF6ln</NewValue>",
-      "</ACTION>",
-      "<ACTION Info=\"UPDATE RECORDID=1\">",
-      "<TABLE>Kunden</TABLE>",
-      "<QueryString>SELECT * FROM Kunden WHERE ID &#61; 1</QueryString>",
-      "",
-      "<FieldName>Rabatt</FieldName>",
-      "<OldValue>0.05</OldValue>",
-      "<NewValue></NewValue>",
-      "</ACTION>",
-      "</LOGDATA>",
-      "</TarveskDataLayerLog>"};
+  std::vector<std::string> expectedBody;
+  for (const auto& [field, oldValue, newValue] :
+       {std::tuple{"Ort", "M\xFCnchen", "K\xF6ln"}, std::tuple{"Rabatt", "0.05", ""}}) {
+    expectedBody.insert(expectedBody.end(),
+                        {"<ACTION Info=\"UPDATE RECORDID=1\">", "<TABLE>Kunden</TABLE>",
+                         "<QueryString>SELECT * FROM Kunden WHERE ID &#61; 1</QueryString>",
+                         "",  // the time
+                         std::string("<FieldName>") + field + "</FieldName>",
+                         std::string("<OldValue>") + oldValue + "</OldValue>",
+                         std::string("<NewValue>") + newValue + "</NewValue>", "</ACTION>"});
+  }
+  expectedBody.insert(expectedBody.end(), {"</LOGDATA>", "</TarveskDataLayerLog>"});
   ASSERT_EQ(lines.size(), 10 + expectedBody.size());
   for (size_t i = 0; i < expectedBody.size(); ++i) {
     if (expectedBody[i].empty()) {
@@ -244,9 +231,12 @@ TEST_F(LoggingSession, AnErrorAloneStartsALog) {
   EXPECT_EQ(log->GetActionList(), std::vector<std::string>{kErrorEntry});
 }
 
-TEST_F(LoggingSession, EachSessionWritesItsOwnFile) {
+TEST_F(LoggingSession, EachSessionThatChangesSomethingWritesItsOwnFile) {
   Load("SELECT * FROM Kunden");
   Find(1);
+  layer_.SetFieldValue("Ort", "München");  // the value it has
+  layer_.Save();
+  EXPECT_TRUE(LogFiles(logs_).empty());
   layer_.SetFieldValue("Ort", "Bonn");
   layer_.Save();
   layer_.SetDatabaseByPath(db_);
@@ -270,44 +260,36 @@ TEST_F(LoggingSession, AFolderThatIsGoneIsNotedAndTheWriteStillHappens) {
 
 class LogFolderSetting : public ::testing::Test {
  protected:
-  void Change(DataLayer& layer) {
+  void Change(DataLayer& layer, const std::string& ort) {
     layer.SetDatabaseByPath(db_);
     std::string query = "SELECT * FROM Kunden";
     layer.GetRecordset(query);
     int32_t id = 1;
     layer.FindRecord("ID", id);
-    layer.SetFieldValue("Ort", "Bonn");
+    layer.SetFieldValue("Ort", ort);
     layer.Save();
   }
   TempFolder folder_;
   std::string db_ = (CreateShop(folder_ / "shop.db"), folder_ / "shop.db");
 };
 
+// The host's folder wins over the environment's, and an empty folder turns the log off.
 TEST_F(LogFolderSetting, TheEnvironmentGivesTheFolderWhenTheHostGivesNone) {
-  TempFolder logs;
-  testing::ScopedEnvironment variable(kLogFolderVariable, logs.Path());
-  DataLayer layer;
-  Change(layer);
-  EXPECT_EQ(LogFiles(logs.Path()).size(), 1u);
-  EXPECT_EQ(LogFiles(logs.Path())[0], layer.LogFilePath());
-}
-
-TEST_F(LogFolderSetting, TheHostsFolderWinsAndEmptyTurnsTheLogOff) {
   TempFolder fromEnvironment, fromHost;
-  testing::ScopedEnvironment variable(kLogFolderVariable, fromEnvironment.Path());
-  DataLayer logged, silent;
-  logged.SetLogFolder(fromHost.Path());
-  silent.SetLogFolder("");
-  Change(logged);
-  Change(silent);
-  EXPECT_EQ(LogFiles(fromHost.Path()).size(), 1u);
-  EXPECT_TRUE(LogFiles(fromEnvironment.Path()).empty());
-}
-
-TEST_F(LogFolderSetting, NoFolderNoLog) {
+  {
+    testing::ScopedEnvironment variable(kLogFolderVariable, fromEnvironment.Path());
+    DataLayer plain, logged, silent;
+    logged.SetLogFolder(fromHost.Path());
+    silent.SetLogFolder("");
+    Change(plain, "Bonn");
+    Change(logged, "Ulm");
+    Change(silent, "Essen");
+    EXPECT_EQ(LogFiles(fromEnvironment.Path()), std::vector<std::string>{plain.LogFilePath()});
+    EXPECT_EQ(LogFiles(fromHost.Path()), std::vector<std::string>{logged.LogFilePath()});
+  }
   testing::ScopedEnvironment variable(kLogFolderVariable, "");
   DataLayer layer;
-  Change(layer);
+  Change(layer, "Köln");
   EXPECT_EQ(layer.LogFilePath(), "");
   EXPECT_EQ(LogFiles(folder_.Path()).size(), 1u);  // the database alone
 }

@@ -69,27 +69,20 @@ class Connection {
     while (sqlite3_step(statement) == SQLITE_ROW) {
       for (int i = 0; i < sqlite3_column_count(statement); ++i) {
         if (i) out += '|';
-        const int type = sqlite3_column_type(statement, i);
         const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
-        switch (type) {
+        char real[40];
+        std::snprintf(real, sizeof real, "real:%.17g", sqlite3_column_double(statement, i));
+        switch (sqlite3_column_type(statement, i)) {
           case SQLITE_NULL:
             out += "null";
             break;
-          case SQLITE_INTEGER:
-            out += "int:";
+          case SQLITE_FLOAT:
+            out += real;
             break;
-          case SQLITE_FLOAT: {
-            char buffer[40];
-            std::snprintf(buffer, sizeof buffer, "real:%.17g", sqlite3_column_double(statement, i));
-            out += buffer;
-            text = nullptr;
-            break;
-          }
           default:
-            out += "text:";
-            break;
+            out += (sqlite3_column_type(statement, i) == SQLITE_INTEGER ? "int:" : "text:");
+            out += text;
         }
-        if (text && type != SQLITE_NULL) out += text;
       }
       out += '\n';
     }

@@ -13,6 +13,7 @@ using testing::Bytes;
 using testing::Connection;
 using testing::Content;
 using testing::ExpectMessage;
+using testing::Titles;
 using testing::UndoTest;
 
 constexpr auto Ok = MessageButtons::Ok;
@@ -21,8 +22,18 @@ constexpr auto YesNo = MessageButtons::YesNo;
 // ---------------------------------------------------------------------------------------
 using UpdateUndo = UndoTest;
 
-TEST_F(UpdateUndo, ConfirmedWritesTheOldValueBack) {
+TEST_F(UpdateUndo, DeclinedWritesNothingAndConfirmedWritesTheOldValueBack) {
   Update("Kunden", 1, "Ort", "Köln");
+  messages_.questionAnswer = MessageAnswer::No;
+  const std::string before = Bytes(db_);
+  Undo(1);
+  ASSERT_EQ(messages_.shown.size(), 2u);
+  ExpectMessage(messages_.shown[1], "Es wurde keine Aktion durchgeführt!", "Keine Aktion", Ok,
+                MessageIcon::Information);
+  EXPECT_EQ(Bytes(db_), before);
+
+  messages_.shown.clear();
+  messages_.questionAnswer = MessageAnswer::Yes;
   Undo(1);
   ASSERT_EQ(messages_.shown.size(), 2u);
   ExpectMessage(messages_.shown[0],
@@ -35,39 +46,32 @@ TEST_F(UpdateUndo, ConfirmedWritesTheOldValueBack) {
   EXPECT_EQ(Connection(db_).Dump("SELECT Ort FROM Kunden WHERE ID = 1"), "text:München\n");
 }
 
-TEST_F(UpdateUndo, DeclinedWritesNothing) {
-  Update("Kunden", 1, "Ort", "Köln");
-  const std::string before = Bytes(db_);
-  messages_.questionAnswer = MessageAnswer::No;
-  Undo(1);
-  ASSERT_EQ(messages_.shown.size(), 2u);
-  ExpectMessage(messages_.shown[1], "Es wurde keine Aktion durchgeführt!", "Keine Aktion", Ok,
-                MessageIcon::Information);
-  EXPECT_EQ(Bytes(db_), before);
-}
-
-TEST_F(UpdateUndo, ANullCurrentValueShowsAsNothingAndIsOverwritten) {
-  Update("Kunden", 1, "Rabatt", "");
-  Undo(1);
-  ASSERT_EQ(messages_.shown.size(), 2u);
-  EXPECT_EQ(messages_.shown[0].text,
-            "Sie möchten Sie die folgende Aktion durchführen:\r\n"
-            "Aktueller Wert des Felds Rabatt: \r\n"
-            "Überschreiben mit Wert: 0.05");
-  EXPECT_EQ(Connection(db_).Dump("SELECT Rabatt FROM Kunden WHERE ID = 1"),
-            "real:0.050000000000000003\n");
-}
-
-TEST_F(UpdateUndo, NumbersShowAsTheLocaleWritesThem) {
-  Update("Kunden", 1, "Rabatt", "0.25");
-  Undo(1);
-  EXPECT_NE(messages_.shown[0].text.find("Felds Rabatt: 0,25\r\n"), std::string::npos);
-}
-
-TEST_F(UpdateUndo, AnEmptyOldValueWritesNull) {
-  Update("Kunden", 2, "Rabatt", "0.5");  // it was NULL
-  Undo(1);
-  EXPECT_EQ(Connection(db_).Dump("SELECT Rabatt FROM Kunden WHERE ID = 2"), "null\n");
+// How the current value shows in the question, and what the logged old value writes.
+TEST_F(UpdateUndo, ShowsTheCurrentValueAsTheLocaleWritesItAndWritesEmptyAsNull) {
+  const struct {
+    int32_t id;
+    const char* value;  // set in the session, then undone
+    const char* shown;
+    const char* after;  // Rabatt of the record after the undo
+  } rows[] = {
+      {1, "", "Rabatt: \r\n", "real:0.050000000000000003\n"},  // NULL shows as nothing
+      {1, "0.25", "Rabatt: 0,25\r\n", "real:0.050000000000000003\n"},
+      {2, "0.5", "Rabatt: 0,5\r\n", "null\n"},  // it was NULL
+  };
+  for (const auto& row : rows) {
+    FreshLogs();
+    Update("Kunden", row.id, "Rabatt", row.value);
+    messages_.shown.clear();
+    Undo(1);
+    ASSERT_EQ(messages_.shown.size(), 2u) << row.value;
+    EXPECT_EQ(messages_.shown[0].text,
+              std::string("Sie möchten Sie die folgende Aktion durchführen:\r\n"
+                          "Aktueller Wert des Felds ") +
+                  row.shown + "Überschreiben mit Wert: " + (row.id == 1 ? "0.05" : ""));
+    EXPECT_EQ(
+        Connection(db_).Dump("SELECT Rabatt FROM Kunden WHERE ID = " + std::to_string(row.id)),
+        row.after);
+  }
 }
 
 TEST_F(UpdateUndo, ErrorsOfTheWriteFollowTheSuccessMessage) {
@@ -78,12 +82,13 @@ TEST_F(UpdateUndo, ErrorsOfTheWriteFollowTheSuccessMessage) {
       "CREATE TRIGGER nein BEFORE UPDATE ON Artikel BEGIN SELECT RAISE(ABORT, 'gesperrt'); END");
   const std::string before = Bytes(db_);
   Undo(1);
-  ASSERT_EQ(messages_.Titles(),
-            (std::vector<std::string>{"Aktion durchführen", "Aktion", "Fehler bei Ausführung"}));
+  ASSERT_EQ(messages_.shown.size(), 3u);
   ExpectMessage(messages_.shown[2],
                 "Folgende Fehler wurden gemeldet: \r\nDer Datensatz konnte nicht gespeichert "
                 "werden: Eine Bedingung der Datenbank wurde verletzt (gesperrt).",
                 "Fehler bei Ausführung", Ok, MessageIcon::Exclamation);
+  EXPECT_EQ(messages_.TakeTitles(),
+            (Titles{"Aktion durchführen", "Aktion", "Fehler bei Ausführung"}));
   EXPECT_EQ(Bytes(db_), before);
 }
 
@@ -105,7 +110,11 @@ class NewRecordUndo : public UndoTest {
   std::string before_;
 };
 
-TEST_F(NewRecordUndo, ConfirmedDeletesTheRecord) {
+TEST_F(NewRecordUndo, DeclinedDeletesNothingAndConfirmedDeletesTheRecord) {
+  messages_.questionAnswer = MessageAnswer::No;
+  UndoKeepsTheBytes({"Datensatz löschen", "Keine Aktion"});
+
+  messages_.questionAnswer = MessageAnswer::Yes;
   Undo(1);
   ASSERT_EQ(messages_.shown.size(), 2u);
   ExpectMessage(messages_.shown[0],
@@ -116,14 +125,6 @@ TEST_F(NewRecordUndo, ConfirmedDeletesTheRecord) {
   ExpectMessage(messages_.shown[1], "Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", Ok,
                 MessageIcon::Information);
   EXPECT_EQ(Content(db_), before_);
-}
-
-TEST_F(NewRecordUndo, DeclinedDeletesNothing) {
-  const std::string before = Bytes(db_);
-  messages_.questionAnswer = MessageAnswer::No;
-  Undo(1);
-  EXPECT_EQ(messages_.Titles(), (std::vector<std::string>{"Datensatz löschen", "Keine Aktion"}));
-  EXPECT_EQ(Bytes(db_), before);
 }
 
 TEST_F(NewRecordUndo, ARecordGoneMeanwhileIsReported) {
@@ -140,19 +141,19 @@ TEST_F(NewRecordUndo, ARecordGoneMeanwhileIsReported) {
 }
 
 // ---------------------------------------------------------------------------------------
-class DeletedRecordRestore : public UndoTest {
- protected:
-  void SetUp() override {
-    UndoTest::SetUp();
-    before_ = Content(db_);
-    auto layer = Session();
-    Load(*layer, "SELECT * FROM Kunden", 3);
-    layer->RemoveRecord(true);
-  }
-  std::string before_;
-};
+using DeletedRecordRestore = UndoTest;
 
-TEST_F(DeletedRecordRestore, ConfirmedCreatesItAgainWithItsId) {
+TEST_F(DeletedRecordRestore, IsRestoredWithItsIdOnceConfirmedAndOnlyWhileTheIdIsFree) {
+  const std::string start = Content(db_);
+  auto layer = Session();
+  Load(*layer, "SELECT * FROM Kunden", 3);
+  layer->RemoveRecord(true);
+  layer.reset();
+
+  messages_.questionAnswer = MessageAnswer::No;
+  UndoKeepsTheBytes({"Datensatz wieder anlegen"});
+
+  messages_.questionAnswer = MessageAnswer::Yes;
   Undo(1);
   ASSERT_EQ(messages_.shown.size(), 2u);
   ExpectMessage(messages_.shown[0],
@@ -162,30 +163,13 @@ TEST_F(DeletedRecordRestore, ConfirmedCreatesItAgainWithItsId) {
                 "Datensatz wieder anlegen", YesNo, MessageIcon::Question);
   ExpectMessage(messages_.shown[1], "Der Datensatz wurde wieder angelegt. Neue ID ist: 3",
                 "Datensatz angelegt", Ok, MessageIcon::Information);
-  EXPECT_EQ(Content(db_), before_);
+  EXPECT_EQ(Content(db_), start);
+
+  messages_.shown.clear();
+  UndoKeepsTheBytes({"Datensatz wieder anlegen", "Datensatz angelegt", "Fehler bei Ausführung"},
+                    "Eine Bedingung der Datenbank wurde verletzt");
 }
 
-TEST_F(DeletedRecordRestore, DeclinedShowsNothingMore) {
-  const std::string before = Bytes(db_);
-  messages_.questionAnswer = MessageAnswer::No;
-  Undo(1);
-  EXPECT_EQ(messages_.Titles(), std::vector<std::string>{"Datensatz wieder anlegen"});
-  EXPECT_EQ(Bytes(db_), before);
-}
-
-TEST_F(DeletedRecordRestore, AnIdTakenMeanwhileIsReportedAndNothingWritten) {
-  Connection(db_).Exec("INSERT INTO Kunden (ID, Name) VALUES (3, 'Andere')");
-  const std::string before = Bytes(db_);
-  Undo(1);
-  ASSERT_EQ(messages_.Titles(),
-            (std::vector<std::string>{"Datensatz wieder anlegen", "Datensatz angelegt",
-                                      "Fehler bei Ausführung"}));
-  EXPECT_NE(messages_.shown[2].text.find("Eine Bedingung der Datenbank wurde verletzt"),
-            std::string::npos);
-  EXPECT_EQ(Bytes(db_), before);
-}
-
-// ---------------------------------------------------------------------------------------
 using KindChoice = UndoTest;
 
 TEST_F(KindChoice, OfflineDeletesAndUnknownKindsShowNoDialog) {
@@ -233,24 +217,14 @@ class HandlerBinding : public UndoTest {
   }
 };
 
-TEST_F(HandlerBinding, AFreshHandlerDoesNothing) {
+TEST_F(HandlerBinding, AFreshHandlerDoesNothingAndANullFileSetFails) {
   ActionHandler handler;
   EXPECT_EQ(handler.LogFileHandle(), 0);
   EXPECT_EQ(handler.ActionHandle(), 0);
   EXPECT_TRUE(handler.UndoAction().IsEmpty());
-  EXPECT_TRUE(messages_.shown.empty());
   EXPECT_EQ(CountingDataLayer::made, 0);
-}
-
-TEST_F(HandlerBinding, ANullFileSetCountsAsAssignedAndFails) {
-  ActionHandler handler;
-  handler.SetFileSetObject(nullptr);
-  try {
-    handler.UndoAction();
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kObjectNotSet);
-  }
+  handler.SetFileSetObject(nullptr);  // counts as assigned
+  EXPECT_EQ(ErrorNumberOf([&] { handler.UndoAction(); }), kObjectNotSet);
   EXPECT_TRUE(messages_.shown.empty());
 }
 
@@ -267,27 +241,17 @@ TEST_F(HandlerBinding, EveryUndoBindsAnew) {
   EXPECT_EQ(CountingDataLayer::made, 2);
   EXPECT_EQ(CountingDataLayer::opened, 2);
   EXPECT_EQ(CountingDataLayer::loaded, 2);
-  EXPECT_EQ(messages_.Titles(), (std::vector<std::string>{"Aktion durchführen", "Keine Aktion",
-                                                          "Aktion durchführen", "Keine Aktion"}));
+  EXPECT_EQ(messages_.TakeTitles(),
+            (Titles{"Aktion durchführen", "Keine Aktion", "Aktion durchführen", "Keine Aktion"}));
 }
 
-TEST_F(HandlerBinding, AMissingDataLayerIsToldThenFails) {
-  Update("Kunden", 1, "Ort", "Köln");
-  Registry().Unregister(kDataLayerProgId);
-  try {
-    Undo(1);
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kObjectNotSet);
-  }
-  ASSERT_EQ(messages_.shown.size(), 1u);
-  EXPECT_EQ(messages_.shown[0].title, "Komponente nicht verfügbar!");
-}
-
-TEST_F(HandlerBinding, AFileIndexOutsideTheSetFails) {
+TEST_F(HandlerBinding, AFileOutsideTheSetFailsAndAMissingDataLayerIsToldThenFails) {
   Update("Kunden", 1, "Ort", "Köln");
   EXPECT_THROW(Undo(1, 2), Error);
   EXPECT_TRUE(messages_.shown.empty());
+  Registry().Unregister(kDataLayerProgId);
+  EXPECT_EQ(ErrorNumberOf([&] { Undo(1); }), kObjectNotSet);
+  EXPECT_EQ(messages_.TakeTitles(), Titles{"Komponente nicht verfügbar!"});
 }
 
 }  // namespace

@@ -24,35 +24,29 @@ class TerminalPrompt : public ::testing::Test {
   std::ostringstream out_;
 };
 
-TEST_F(TerminalPrompt, ShowsTitleKindTextAndChoices) {
-  Ask("j\n");
+// Ja and Nein in any case; Enter takes the default button; anything else asks again
+// until the answer is clear or the input ends, which means Nein.
+TEST_F(TerminalPrompt, ShowsTheQuestionAndReadsTheAnswer) {
+  EXPECT_EQ(Ask("j\n"), MessageAnswer::Yes);
   EXPECT_EQ(out_.str(),
             "=== Aktion durchführen (Frage) ===\nErste Zeile\nZweite Zeile\n"
             "[J]a / [N]ein (Vorgabe: Ja)? ");
-}
-
-TEST_F(TerminalPrompt, ReadsJaAndNeinInAnyCase) {
-  EXPECT_EQ(Ask("J\n"), MessageAnswer::Yes);
-  EXPECT_EQ(Ask(" ja \n"), MessageAnswer::Yes);
-  EXPECT_EQ(Ask("N\n"), MessageAnswer::No);
-  EXPECT_EQ(Ask("Nein\n"), MessageAnswer::No);
-}
-
-TEST_F(TerminalPrompt, EnterTakesTheDefaultButton) {
-  EXPECT_EQ(Ask("\n"), MessageAnswer::Yes);
+  constexpr auto Yes = MessageAnswer::Yes, No = MessageAnswer::No;
+  for (const auto& [input, answer] :
+       std::vector<std::pair<const char*, MessageAnswer>>{{"J\n", Yes},
+                                                          {" ja \n", Yes},
+                                                          {"N\n", No},
+                                                          {"Nein\n", No},
+                                                          {"\n", Yes},
+                                                          {"vielleicht\nj\n", Yes},
+                                                          {"", No},
+                                                          {"x\n", No}}) {
+    EXPECT_EQ(Ask(input), answer) << input;
+  }
+  EXPECT_NE(out_.str().find("Bitte J (Ja) oder N (Nein) eingeben: "), std::string::npos);
   UserMessage noByDefault = kQuestion;
   noByDefault.defaultButton = 2;
   EXPECT_EQ(Ask("\n", noByDefault), MessageAnswer::No);
-}
-
-TEST_F(TerminalPrompt, AsksAgainUntilTheAnswerIsClear) {
-  EXPECT_EQ(Ask("vielleicht\nn\n"), MessageAnswer::No);
-  EXPECT_NE(out_.str().find("Bitte J (Ja) oder N (Nein) eingeben: "), std::string::npos);
-}
-
-TEST_F(TerminalPrompt, TheEndOfTheInputMeansNein) {
-  EXPECT_EQ(Ask(""), MessageAnswer::No);
-  EXPECT_EQ(Ask("x\n"), MessageAnswer::No);
 }
 
 TEST_F(TerminalPrompt, FixedAnswersReadNothing) {

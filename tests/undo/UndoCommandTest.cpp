@@ -82,23 +82,19 @@ TEST_F(UndoCommand, YesUndoesAnUpdate) {
   EXPECT_EQ(Connection(db_).Dump("SELECT Ort FROM Kunden WHERE ID = 1"), "text:München\n");
 }
 
-TEST_F(UndoCommand, AnAnswerTypedAtThePromptIsTaken) {
+TEST_F(UndoCommand, NoTypedAtThePromptOrGivenAsOptionWritesNothing) {
   const std::string before = Bytes(db_);
   const Outcome run = Logmanager("undo " + logs_ + " 1 " + Actions(1)[0], "n\\n\\n");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("Es wurde keine Aktion durchgeführt!"), std::string::npos);
-  EXPECT_EQ(Bytes(db_), before);
-}
-
-TEST_F(UndoCommand, NoWritesNothing) {
-  const std::string before = Bytes(db_);
   for (const auto& position : Actions(2)) {
     EXPECT_EQ(Logmanager("--no undo " + logs_ + " 2 " + position).status, 0);
   }
   EXPECT_EQ(Bytes(db_), before);
 }
 
-TEST_F(UndoCommand, ReportedErrorsEndWithStatusOne) {
+// Reported errors and errors of the undo end with status 1, wrong usage with 2.
+TEST_F(UndoCommand, ExitStatusOfErrors) {
   // Restoring customer 3 twice: the second time its id is taken.
   const std::string position = Actions(3).back();
   EXPECT_EQ(Logmanager("--yes undo " + logs_ + " 3 " + position).status, 0);
@@ -107,9 +103,6 @@ TEST_F(UndoCommand, ReportedErrorsEndWithStatusOne) {
   EXPECT_EQ(again.status, 1);
   EXPECT_NE(again.output.find("=== Fehler bei Ausführung (Warnung) ==="), std::string::npos);
   EXPECT_EQ(Bytes(db_), before);
-}
-
-TEST_F(UndoCommand, ErrorsOfTheUndoAndWrongUsage) {
   const Outcome noAction = Logmanager("--yes undo " + logs_ + " 1 2");
   EXPECT_EQ(noAction.status, 1);
   EXPECT_NE(noAction.output.find("Fehler 91"), std::string::npos);

@@ -1,17 +1,18 @@
 // Test support for the undo: a scripted message seam that records every message box and
-// answers as told, and a fixture with a shop database, a folder for the logs of the
+// answers questions as told, and a fixture with a shop database, a folder for the logs of the
 // sessions under test and one for the logs that the undo itself writes.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "automation/Conversions.h"
+#include "automation/Error.h"
 #include "components/ReferenceComponents.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
@@ -23,28 +24,26 @@
 
 namespace tarvesk::testing {
 
+using Titles = std::vector<std::string>;
+
+// Records every message box; answers every question with questionAnswer.
 class ScriptedMessages : public IUserMessages {
  public:
   ScriptedMessages() : previous_(SetUserMessages(this)) {}
   ~ScriptedMessages() override { SetUserMessages(previous_); }
-
   MessageAnswer Show(const UserMessage& message) override {
     shown.push_back(message);
-    if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-    if (answers.empty()) return questionAnswer;
-    const MessageAnswer answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : questionAnswer;
   }
-  std::vector<std::string> Titles() const {
-    std::vector<std::string> titles;
+  Titles TakeTitles() {
+    Titles titles;
     for (const auto& message : shown) titles.push_back(message.title);
+    shown.clear();
     return titles;
   }
 
   std::vector<UserMessage> shown;
-  std::deque<MessageAnswer> answers;                  // for questions, in order
-  MessageAnswer questionAnswer = MessageAnswer::Yes;  // once answers is used up
+  MessageAnswer questionAnswer = MessageAnswer::Yes;
 
  private:
   IUserMessages* previous_;
@@ -106,17 +105,43 @@ class UndoTest : public ::testing::Test {
     }
     return positions;
   }
-  // Undoes the action at position of log file fileIndex in folder (logs_ by default).
-  void Undo(int32_t position, int32_t fileIndex = 1, std::string folder = {}) {
+  // Undoes the action at position of log file fileIndex in logs_.
+  void Undo(int32_t position, int32_t fileIndex = 1) {
     ActionHandler handler;
     handler.SetLogFileHandle(fileIndex);
-    handler.SetFileSetObject(Logs(folder.empty() ? logs_ : folder));
+    handler.SetFileSetObject(Logs(logs_));
     handler.SetActionHandle(position);
     EXPECT_TRUE(handler.UndoAction().IsEmpty());
   }
+  // Undoes the first action of the log, expecting these message titles (and the last
+  // message to hold reportPart) and the database to keep its bytes.
+  void UndoKeepsTheBytes(const Titles& titles, const std::string& reportPart = "") {
+    const std::string before = Bytes(db_);
+    Undo(1);
+    if (!reportPart.empty()) {
+      ASSERT_FALSE(messages_.shown.empty());
+      EXPECT_NE(messages_.shown.back().text.find(reportPart), std::string::npos)
+          << messages_.shown.back().text;
+    }
+    EXPECT_EQ(messages_.TakeTitles(), titles);
+    EXPECT_EQ(Bytes(db_), before);
+  }
+  // Empties the folder of the session logs, so that the next session's log is file 1.
+  void FreshLogs() {
+    std::filesystem::remove_all(logs_);
+    std::filesystem::create_directory(logs_);
+  }
+  // The error number that call raises, 0 for none.
+  static int32_t ErrorNumberOf(const std::function<void()>& call) {
+    try {
+      call();
+    } catch (const Error& error) {
+      return error.Number();
+    }
+    return 0;
+  }
   // Writes a log by hand (ASCII only) with the given body lines; returns its path.
-  std::string HandLog(const std::string& database, const std::vector<std::string>& body,
-                      const std::string& name = "hand.xml") {
+  std::string HandLog(const std::string& database, const std::vector<std::string>& body) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
         "<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>" +
@@ -125,7 +150,7 @@ class UndoTest : public ::testing::Test {
         "</HEAD>\r\n<LOGDATA>\r\n";
     for (const auto& line : body) text += line + "\r\n";
     text += "</LOGDATA>\r\n</TarveskDataLayerLog>\r\n";
-    const std::string path = folder_ / ("logs/" + name);
+    const std::string path = folder_ / "logs/hand.xml";
     WriteBytes(path, text);
     return path;
   }
