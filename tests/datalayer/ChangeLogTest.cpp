@@ -16,7 +16,6 @@ namespace {
 
 using testing::Bytes;
 using testing::Connection;
-using testing::CreateShop;
 using testing::TempFolder;
 
 std::vector<std::string> LogFiles(const std::string& folder) {
@@ -50,13 +49,24 @@ class LoggingSession : public ::testing::Test {
  protected:
   void SetUp() override {
     RegisterReferenceComponents();
-    CreateShop(db_);
+    testing::CreateShop(db_);
     std::filesystem::create_directory(logs_);
     layer_.SetLogFolder(logs_);
     layer_.SetApplicationName("Kasse");
     layer_.SetDatabaseByPath(db_);
   }
   void Load(std::string query) { layer_.GetRecordset(query); }
+  std::string Status() { return layer_.errorstatus().AsString(); }
+  // Opens a session of layer on the shop and saves Ort of customer 1.
+  Variant Change(DataLayer& layer, const std::string& ort) {
+    layer.SetDatabaseByPath(db_);
+    std::string query = "SELECT * FROM Kunden";
+    layer.GetRecordset(query);
+    int32_t id = 1;
+    EXPECT_EQ(layer.FindRecord("ID", id), Variant(true));
+    layer.SetFieldValue("Ort", ort);
+    return layer.Save();
+  }
   void Find(int32_t id) { ASSERT_EQ(layer_.FindRecord("ID", id), Variant(true)); }
   // The one log of the session, read back as the log manager reads it.
   void TearDown() override {
@@ -214,7 +224,7 @@ TEST_F(LoggingSession, NotedErrorsGoIntoTheTailAndActionsStayReadable) {
   EXPECT_EQ(lines[lines.size() - 2], "<ERRORCOUNT>2</ERRORCOUNT>");
   EXPECT_EQ(lines.back(), "</TarveskDataLayerLog>");
   const auto log = ReadBack();
-  EXPECT_EQ(log->ErrorInfo(), layer_.errorstatus().AsString());
+  EXPECT_EQ(log->ErrorInfo(), Status());
   const auto list = log->GetActionList();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[1], kErrorEntry);
@@ -231,67 +241,39 @@ TEST_F(LoggingSession, AnErrorAloneStartsALog) {
   EXPECT_EQ(log->GetActionList(), std::vector<std::string>{kErrorEntry});
 }
 
+// A session that changes something writes a file of its own; without the folder it notes
+// that and still writes the database.
 TEST_F(LoggingSession, EachSessionThatChangesSomethingWritesItsOwnFile) {
-  Load("SELECT * FROM Kunden");
-  Find(1);
-  layer_.SetFieldValue("Ort", "München");  // the value it has
-  layer_.Save();
+  Change(layer_, "München");  // the value it has
   EXPECT_TRUE(LogFiles(logs_).empty());
-  layer_.SetFieldValue("Ort", "Bonn");
-  layer_.Save();
-  layer_.SetDatabaseByPath(db_);
-  Load("SELECT * FROM Kunden");
-  Find(1);
-  layer_.SetFieldValue("Ort", "Ulm");
-  layer_.Save();
+  Change(layer_, "Bonn");
+  Change(layer_, "Ulm");
   EXPECT_EQ(LogFiles(logs_).size(), 2u);
-}
-
-TEST_F(LoggingSession, AFolderThatIsGoneIsNotedAndTheWriteStillHappens) {
   std::filesystem::remove_all(logs_);
-  Load("SELECT * FROM Kunden");
-  Find(1);
-  layer_.SetFieldValue("Ort", "Bonn");
-  EXPECT_EQ(layer_.Save(), Variant(true));
-  EXPECT_NE(layer_.errorstatus().AsString().find("Das Logfile konnte nicht geschrieben werden"),
-            std::string::npos);
-  EXPECT_NE(testing::Content(db_).find("Bonn"), std::string::npos);
+  EXPECT_EQ(Change(layer_, "Essen"), Variant(true));
+  EXPECT_NE(Status().find("Das Logfile konnte nicht geschrieben werden"), std::string::npos);
+  EXPECT_NE(testing::Content(db_).find("Essen"), std::string::npos);
 }
-
-class LogFolderSetting : public ::testing::Test {
- protected:
-  void Change(DataLayer& layer, const std::string& ort) {
-    layer.SetDatabaseByPath(db_);
-    std::string query = "SELECT * FROM Kunden";
-    layer.GetRecordset(query);
-    int32_t id = 1;
-    layer.FindRecord("ID", id);
-    layer.SetFieldValue("Ort", ort);
-    layer.Save();
-  }
-  TempFolder folder_;
-  std::string db_ = (CreateShop(folder_ / "shop.db"), folder_ / "shop.db");
-};
 
 // The host's folder wins over the environment's, and an empty folder turns the log off.
-TEST_F(LogFolderSetting, TheEnvironmentGivesTheFolderWhenTheHostGivesNone) {
-  TempFolder fromEnvironment, fromHost;
+TEST_F(LoggingSession, TheEnvironmentGivesTheFolderWhenTheHostGivesNone) {
+  TempFolder fromEnvironment;
   {
     testing::ScopedEnvironment variable(kLogFolderVariable, fromEnvironment.Path());
-    DataLayer plain, logged, silent;
-    logged.SetLogFolder(fromHost.Path());
+    DataLayer plain, silent;
     silent.SetLogFolder("");
     Change(plain, "Bonn");
-    Change(logged, "Ulm");
+    Change(layer_, "Ulm");
     Change(silent, "Essen");
     EXPECT_EQ(LogFiles(fromEnvironment.Path()), std::vector<std::string>{plain.LogFilePath()});
-    EXPECT_EQ(LogFiles(fromHost.Path()), std::vector<std::string>{logged.LogFilePath()});
+    EXPECT_EQ(LogFiles(logs_), std::vector<std::string>{layer_.LogFilePath()});
   }
   testing::ScopedEnvironment variable(kLogFolderVariable, "");
   DataLayer layer;
   Change(layer, "Köln");
   EXPECT_EQ(layer.LogFilePath(), "");
-  EXPECT_EQ(LogFiles(folder_.Path()).size(), 1u);  // the database alone
+  EXPECT_EQ(LogFiles(folder_.Path()).size(), 2u);  // the database and the folder of logs_
+  EXPECT_EQ(LogFiles(logs_).size(), 1u);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/Error.h"
+#include "components/datalayer/DataLayer.h"
 #include "tests/front/FrontFixture.h"
 
 namespace tarvesk::test {
@@ -12,30 +13,23 @@ namespace {
 using enum ControlId;
 using ::testing::ElementsAre;
 
-// Records how the handler binds it; finds every record, and the user answers No.
-class FakeDataLayer : public IDataLayer {
+// The real data layer, recording how the handler binds it; the logs name no real database.
+class RecordingDataLayer : public DataLayer {
  public:
-  FakeDataLayer(EventLog& calls, bool& fail) : calls_(calls), fail_(fail) {}
+  RecordingDataLayer(EventLog& calls, bool& fail) : calls_(calls), fail_(fail) {}
   void SetDatabaseByPath(const std::string& path) override {
     calls_.push_back("SetDatabaseByPath " + path);
     if (fail_) throw Error(kFileNotFound);
+    DataLayer::SetDatabaseByPath(path);
   }
   Variant GetRecordset(std::string& query) override {
     calls_.push_back("GetRecordset " + query);
-    return {};
+    return DataLayer::GetRecordset(query);
   }
   Variant FindRecord(const std::string& fieldName, int32_t& value) override {
     calls_.push_back("FindRecord " + fieldName + "=" + std::to_string(value));
-    return true;
+    return DataLayer::FindRecord(fieldName, value);
   }
-  Variant FieldValue(const std::string&) override { return "aktuell"; }
-  Variant SetFieldValue(const std::string&, const std::string&) override { return {}; }
-  Variant Save() override { return {}; }
-  Variant RemoveRecord(bool) override { return {}; }
-  Variant AddNew() override { return {}; }
-  Variant ActualPosition() override { return int32_t{1}; }
-  std::shared_ptr<IRecordset> GetOfflineRecordset() override { throw Error(kMemberNotSupported); }
-  Variant errorstatus() override { return ""; }
 
  private:
   EventLog& calls_;
@@ -47,7 +41,7 @@ class UndoCommand : public FrontTest {
   void SetUp() override {
     FrontTest::SetUp();
     Registry().Register<IDataLayer>(
-        kDataLayerProgId, [this] { return std::make_unique<FakeDataLayer>(calls, fail); });
+        kDataLayerProgId, [this] { return std::make_unique<RecordingDataLayer>(calls, fail); });
     folder.Write("a.xml", LogLines("kunden.mdb", "06.12.2026",
                                    Concat(NewRecordAction(8, "Kunden"),
                                           UpdateAction(7, "Kunden", "Name", "Müller", "Meier"))));
@@ -83,7 +77,7 @@ TEST_F(UndoCommand, UndoesTheSelectedActionOfTheSelectedFileAndChangesNothingOnS
       calls, ElementsAre("SetDatabaseByPath orte.mdb", "GetRecordset SELECT * FROM Orte WHERE ID=3",
                          "FindRecord ID=3", "SetDatabaseByPath kunden.mdb",
                          "GetRecordset SELECT * FROM Kunden WHERE ID=7", "FindRecord ID=7"));
-  EXPECT_EQ(messages.shown.size(), 4u);  // question and "nothing done", twice
+  EXPECT_EQ(messages.shown.size(), 4u);  // "not found" and its report, twice
   EXPECT_TRUE(TakeViewLog().empty());
   EXPECT_EQ(Entries(lstFileSet), files);
   EXPECT_EQ(Entries(lstAction), actions);
