@@ -52,6 +52,9 @@ std::string ShowFolderDialog(const std::string& title, const std::string& startF
     if (SUCCEEDED(SHCreateItemFromParsingName(Wide(startFolder).c_str(), nullptr, IID_IShellItem,
                                               reinterpret_cast<void**>(&folder)))) {
       dialog->SetFolder(folder.p);
+      // Wine's dialog chooses nothing while the name box is empty; with the folder's path
+      // in it, confirming at once chooses the start folder, as the system's dialog does.
+      dialog->SetFileName(Wide(startFolder).c_str());
     }
   }
   if (FAILED(dialog->Show(GetActiveWindow()))) return "";  // cancelled
