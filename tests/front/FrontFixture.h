@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,6 +23,7 @@
 #include "service/Components.h"
 #include "service/UserMessages.h"
 #include "service/modService.h"
+#include "tests/datalayer/SqliteFixtures.h"
 
 namespace tarvesk::test {
 
@@ -97,25 +97,12 @@ class FakeView : public IViewerWindowView {
   ViewRecord& record_;
 };
 
-// A folder that is removed with everything in it at the end.
-class TempFolder {
+// A temporary folder that log files are written into.
+class TempFolder : public testing::TempFolder {
  public:
-  TempFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tarvesk-front-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& Path() const { return path_; }
   // Writes lines (UTF-8) as Windows-1252 text, each ended by CR LF.
   void Write(const std::string& name, const std::vector<std::string>& lines) const {
-    std::ofstream file(std::filesystem::path(path_) / name, std::ios::binary);
+    std::ofstream file(*this / name, std::ios::binary);
     for (const auto& line : lines) {
       for (size_t pos = 0; pos < line.size();) {
         const auto byte = AnsiByteOf(NextCodePoint(line, pos));
@@ -126,9 +113,6 @@ class TempFolder {
     }
     if (!file) throw std::runtime_error("cannot write " + name);
   }
-
- private:
-  std::string path_;
 };
 
 // The lines of a log file: marker, header with DATABASE and SESSIONTIME (left out when

@@ -58,24 +58,6 @@ class LogManagerWindow : public FrontTest {
   long Closes() { return std::count(view.log.begin(), view.log.end(), "Close"); }
 };
 
-TEST_F(LogManagerWindow, DisplayCreatesTheThreadsWindowAndAnotherObjectRetargetsIt) {
-  frmLogManager& window = Open();
-  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), &window);
-  EXPECT_EQ(window.LogManagerObject(), manager);
-  EXPECT_TRUE(window.IsLoaded());
-  EXPECT_EQ(view.log.back(), "Show loaded");
-
-  auto other = std::make_shared<LogManager>();
-  other->Display();
-  EXPECT_EQ(&frmLogManager::ForCurrentThread(), &window);
-  EXPECT_EQ(view.created, 1);
-  EXPECT_EQ(window.LogManagerObject(), other);
-  EXPECT_TRUE(window.IsLoaded());
-  // The first object is still held by the host: its window was not closed.
-  EXPECT_EQ(Closes(), 0);
-  other->FileSetManager()->EjectFileset();
-}
-
 TEST_F(LogManagerWindow, WindowKeepsTheDisplayingObjectAndItsSetAliveAfterTheHostLetsGo) {
   Open();
   const auto set = manager->FileSetManager();

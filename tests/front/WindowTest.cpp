@@ -49,11 +49,6 @@ class WindowLifecycle : public FrontTest {
   }
 };
 
-TEST_F(WindowLifecycle, OpensInItsStartState) {
-  Open();
-  ExpectStartState();
-}
-
 TEST_F(WindowLifecycle, CloseUnloadsKeepsTheTargetAndItsFilesAndIgnoresClicks) {
   Open();
   Browse();
@@ -81,8 +76,15 @@ TEST_F(WindowLifecycle, ReopenedWindowIsInItsStartStateWithAnEmptyDefaultPath) {
   EXPECT_EQ(picker->calls.at(2), "strDefaultPath=");
 }
 
-TEST_F(WindowLifecycle, DisplayOnAShownWindowResetsItWithoutClosingIt) {
-  Open();
+// Display makes the thread's window, targets it and returns with it shown; another
+// object's Display targets the same window and resets it without closing it, since the
+// first object is still held by the host.
+TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndAnotherObjectResetsIt) {
+  frmLogManager& window = Open();
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), &window);
+  EXPECT_EQ(window.LogManagerObject(), manager);
+  EXPECT_EQ(view.log.back(), "Show loaded");
+  ExpectStartState();
   Browse();
   setsToEject.push_back(manager->FileSetManager());
   TakeViewLog();
@@ -93,7 +95,11 @@ TEST_F(WindowLifecycle, DisplayOnAShownWindowResetsItWithoutClosingIt) {
   EXPECT_EQ(std::count(events.begin(), events.end(), "Cleared lstAction"), 1);
   EXPECT_EQ(std::count(events.begin(), events.end(), "Visible fmeNextActions"), 1);
   EXPECT_EQ(events.back(), "Show loaded");
+  EXPECT_EQ(&frmLogManager::ForCurrentThread(), &window);
+  EXPECT_EQ(view.created, 1);
+  EXPECT_EQ(window.LogManagerObject(), other);
   ExpectStartState();
+  setsToEject.push_back(other->FileSetManager());
 }
 
 TEST_F(WindowLifecycle, ClicksReachOnlyControlsOnTheScreenAndSelectionsOnlyEntries) {
