@@ -151,11 +151,13 @@ TEST_F(LoggingSession, TheLogManagerReadsWhatWasWritten) {
             "2)");
   const auto data = log->GetActionData(1);
   ASSERT_TRUE(data);
-  EXPECT_EQ(data->PropertyContent("ACTION"), "UPDATE");
-  EXPECT_EQ(data->PropertyContent("RECORDID"), "2");
-  EXPECT_EQ(data->PropertyContent("FieldName"), "Vorname");
-  EXPECT_EQ(data->PropertyContent("OldValue"), "Zoë");
-  EXPECT_EQ(data->PropertyContent("NewValue"), "Zoë → \"Z\" <&> a=b\r\nzweite Zeile €");
+  for (const auto& [name, value] : {std::pair{"ACTION", "UPDATE"},
+                                    {"RECORDID", "2"},
+                                    {"FieldName", "Vorname"},
+                                    {"OldValue", "Zoë"},
+                                    {"NewValue", "Zoë → \"Z\" <&> a=b\r\nzweite Zeile €"}}) {
+    EXPECT_EQ(data->PropertyContent(name), value) << name;
+  }
   // Windows-1252 bytes, and a reference for the arrow that it lacks.
   const std::string bytes = LogBytes();
   EXPECT_NE(bytes.find("Zo\xEB &#8594; &quot;Z&quot; &lt;&amp;&gt; a&#61;b&#13;&#10;zweite Zeile "

@@ -224,12 +224,20 @@ TEST_F(DataLayerWrites, AFieldThatIsNoColumnIsRefusedAndNeverSpliced) {
   ExpectRefused("Das Feld \"Telefon\" ist keine Spalte der Tabelle \"Kunden\".");
 }
 
-TEST_F(DataLayerWrites, SaveWritesAllFieldsOrNone) {
+TEST_F(DataLayerWrites, AnUpdateOrInsertThatBreaksARuleFailsWhole) {
   Open("SELECT * FROM Artikel", 1);
   layer_.SetFieldValue("Bezeichnung", "Mutter M4");
   layer_.SetFieldValue("Bestand", "-1");  // breaks the CHECK
   EXPECT_EQ(layer_.Save(), Variant(false));
   ExpectRefused("Bedingung der Datenbank wurde verletzt");
+  Load("SELECT * FROM Kunden WHERE ID = 0");
+  layer_.AddNew();
+  layer_.SetFieldValue("ID", "2");  // in use
+  layer_.SetFieldValue("Name", "Doppelt");
+  EXPECT_EQ(layer_.Save(), Variant(false));
+  const std::string status = Status(layer_);  // noted a second time
+  EXPECT_NE(status.find("Bedingung", status.find("Bedingung") + 1), std::string::npos) << status;
+  EXPECT_EQ(Bytes(db_), before_);
 }
 
 TEST_F(DataLayerWrites, ABusyDatabaseIsWaitedForThenNoted) {
@@ -278,16 +286,6 @@ TEST_F(DataLayerWrites, AddNewAndSaveInsertAndHandOutTheNewId) {
   layer_.SetFieldValue("Ort", "Ulm");
   layer_.Save();
   EXPECT_EQ(Dump("SELECT Ort FROM Kunden WHERE ID = 4"), "text:Ulm\n");
-}
-
-TEST_F(DataLayerWrites, AnInsertWithAnIdInUseFailsWhole) {
-  Load("SELECT * FROM Kunden WHERE ID = 0");
-  before_ = Bytes(db_);
-  layer_.AddNew();
-  layer_.SetFieldValue("ID", "2");
-  layer_.SetFieldValue("Name", "Doppelt");
-  EXPECT_EQ(layer_.Save(), Variant(false));
-  ExpectRefused("Bedingung der Datenbank wurde verletzt");
 }
 
 TEST_F(DataLayerWrites, RemoveRecordDeletesTheCurrentRecordOrOnlyForgetsIt) {

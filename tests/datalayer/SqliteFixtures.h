@@ -146,12 +146,7 @@ class ScopedEnvironment {
     if (const char* old = std::getenv(name)) old_ = old;
     setenv(name, value.c_str(), 1);
   }
-  ~ScopedEnvironment() {
-    if (old_)
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
+  ~ScopedEnvironment() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
 
  private:
   const char* name_;

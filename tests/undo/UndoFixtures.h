@@ -140,8 +140,8 @@ class UndoTest : public ::testing::Test {
     }
     return 0;
   }
-  // Writes a log by hand (ASCII only) with the given body lines; returns its path.
-  std::string HandLog(const std::string& database, const std::vector<std::string>& body) {
+  // Writes a log by hand (ASCII only) with the given body lines.
+  void HandLog(const std::string& database, const std::vector<std::string>& body) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
         "<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>" +
@@ -150,9 +150,7 @@ class UndoTest : public ::testing::Test {
         "</HEAD>\r\n<LOGDATA>\r\n";
     for (const auto& line : body) text += line + "\r\n";
     text += "</LOGDATA>\r\n</TarveskDataLayerLog>\r\n";
-    const std::string path = folder_ / "logs/hand.xml";
-    WriteBytes(path, text);
-    return path;
+    WriteBytes(folder_ / "logs/hand.xml", text);
   }
 
   TempFolder folder_;
