@@ -58,7 +58,9 @@ class LogManagerWindow : public FrontTest {
   long Closes() { return std::count(view.log.begin(), view.log.end(), "Close"); }
 };
 
-TEST_F(LogManagerWindow, WindowKeepsTheDisplayingObjectAndItsSetAliveAfterTheHostLetsGo) {
+// The window holds the object that displayed last: it outlives the host's reference, a
+// Display of its own keeps it, and a Display of another object ends it.
+TEST_F(LogManagerWindow, WindowKeepsTheDisplayingObjectAliveUntilAnotherOneDisplays) {
   Open();
   const auto set = manager->FileSetManager();
   std::weak_ptr<LogManager> watched = manager;
@@ -66,36 +68,13 @@ TEST_F(LogManagerWindow, WindowKeepsTheDisplayingObjectAndItsSetAliveAfterTheHos
   ASSERT_FALSE(watched.expired());
   EXPECT_TRUE(Window().IsLoaded());
   EXPECT_EQ(Window().LogManagerObject()->FileSetManager(), set);
-  watched.lock()->Display();  // again from the same object: never closes the window
+  watched.lock()->Display();
   EXPECT_FALSE(watched.expired());
   EXPECT_EQ(Closes(), 0);
-}
 
-TEST_F(LogManagerWindow, EndReleasesTheSetFirstAndThenClosesTheRetargetedWindow) {
-  auto first = std::make_shared<LogManager>();
-  first->Display();
-  std::weak_ptr<FileSet> firstSet = first->FileSetManager();
-  auto second = std::make_shared<LogManager>();
-  second->Display();
-
-  bool setGoneAtClose = false;
-  view.onClose = [&] { setGoneAtClose = firstSet.expired(); };
-  first.reset();
-
-  EXPECT_TRUE(setGoneAtClose);
-  EXPECT_FALSE(Window().IsLoaded());
-  EXPECT_EQ(Window().LogManagerObject(), second);  // closing keeps the reference
-}
-
-TEST_F(LogManagerWindow, ReleasedTargetEndsWhenReplacedAndTheNewDisplayStillShows) {
-  Open();
-  std::weak_ptr<LogManager> watched = manager;
-  manager.reset();
   TakeViewLog();
-
   auto next = std::make_shared<LogManager>();
   next->Display();
-
   EXPECT_TRUE(watched.expired());
   const auto events = TakeViewLog();
   ASSERT_GE(events.size(), 2u);
@@ -105,7 +84,9 @@ TEST_F(LogManagerWindow, ReleasedTargetEndsWhenReplacedAndTheNewDisplayStillShow
   EXPECT_EQ(Window().LogManagerObject(), next);
 }
 
-TEST_F(LogManagerWindow, EndOfTheObjectWhileTheWindowIsClosedChangesNothing) {
+// The end of an object that displayed closes the window, after releasing its set, unless
+// the window is closed already; the window keeps its target.
+TEST_F(LogManagerWindow, EndOfAnObjectThatDisplayedClosesTheWindowAfterReleasingItsSet) {
   auto first = std::make_shared<LogManager>();
   first->Display();
   auto second = std::make_shared<LogManager>();
@@ -115,6 +96,16 @@ TEST_F(LogManagerWindow, EndOfTheObjectWhileTheWindowIsClosedChangesNothing) {
   first.reset();
   EXPECT_TRUE(TakeViewLog().empty());
   EXPECT_FALSE(Window().IsLoaded());
+
+  auto third = std::make_shared<LogManager>();
+  third->Display();
+  std::weak_ptr<FileSet> secondSet = second->FileSetManager();
+  bool setGoneAtClose = false;
+  view.onClose = [&] { setGoneAtClose = secondSet.expired(); };
+  second.reset();
+  EXPECT_TRUE(setGoneAtClose);
+  EXPECT_FALSE(Window().IsLoaded());
+  EXPECT_EQ(Window().LogManagerObject(), third);
 }
 
 TEST_F(LogManagerWindow, EachThreadHasItsOwnWindowWhichEndsWithTheThread) {
