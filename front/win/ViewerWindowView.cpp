@@ -8,6 +8,9 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"TarveskLogManagerViewer";
 constexpr int kFirstControlId = 100;
+// Posted to the window by the first list change of an event; it arrives once the event's
+// handler is done.
+constexpr UINT kEndOfChanges = WM_APP + 1;
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
@@ -45,6 +48,7 @@ ViewerWindowView::ViewerWindowView(frmLogManager& presenter) : presenter_(presen
 
 ViewerWindowView::~ViewerWindowView() {
   Close();
+  if (measure_) DeleteDC(measure_);  // before the font selected into it
   if (font_) DeleteObject(font_);
   if (pathBrush_) DeleteObject(pathBrush_);
 }
@@ -59,6 +63,8 @@ void ViewerWindowView::Close() {
   if (!window_) return;
   HWND window = std::exchange(window_, nullptr);
   controls_.fill(nullptr);
+  redrawHeld_.fill(false);
+  endPosted_ = false;
   DestroyWindow(window);
 }
 
@@ -72,6 +78,14 @@ void ViewerWindowView::Create() {
   metrics.cbSize = sizeof metrics;
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
   if (!font_) font_ = CreateFontIndirectW(&metrics.lfMessageFont);
+  // Entries are measured in a DC of their own, made once.
+  if (!measure_) {
+    measure_ = CreateCompatibleDC(nullptr);
+    SelectObject(measure_, font_);
+    // Without kerning a text is as wide as its characters' advances; asking the system
+    // once per entry would cost a log of 100,000 actions a good part of its listing time.
+    GetCharWidth32W(measure_, 0, static_cast<UINT>(charWidths_.size() - 1), charWidths_.data());
+  }
   const ControlLayout& path = LayoutOf(ControlId::txtPath);
   if (!pathBrush_ && path.backColor) {
     const uint32_t rgb = *path.backColor;
@@ -161,20 +175,28 @@ void ViewerWindowView::Refill(ControlId list) {
   SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(presenter_.ListIndex(list)), 0);
 }
 
+int ViewerWindowView::TextWidth(const std::wstring& text) const {
+  int width = 0;
+  for (const wchar_t c : text) {
+    if (c >= charWidths_.size()) {
+      SIZE size{};
+      GetTextExtentPoint32W(measure_, text.c_str(), static_cast<int>(text.size()), &size);
+      return size.cx;
+    }
+    width += charWidths_[c];
+  }
+  return width;
+}
+
 void ViewerWindowView::AddEntry(ControlId list, const std::string& entry) {
   HWND control = Control(list);
   const std::wstring text = Wide(entry);
   SendMessageW(control, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
   // The horizontal scroll bar appears once an entry is wider than the box.
-  HDC dc = GetDC(control);
-  HGDIOBJ old = SelectObject(dc, font_);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(control, dc);
+  const int width = TextWidth(text);
   int& extent = listExtent_[static_cast<size_t>(list)];
-  if (size.cx + 8 > extent) {
-    extent = size.cx + 8;
+  if (width + 8 > extent) {
+    extent = width + 8;
     SendMessageW(control, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
   }
 }
@@ -190,11 +212,34 @@ void ViewerWindowView::ControlChanged(ControlId id, ControlChange change) {
       SetWindowTextW(control, Wide(presenter_.Text(id)).c_str());
       break;
     case ControlChange::Cleared:
+      HoldRedraw(id);
       Refill(id);
       break;
     case ControlChange::Appended:
+      HoldRedraw(id);
       AddEntry(id, presenter_.Entries(id).back());
       break;
+  }
+}
+
+void ViewerWindowView::HoldRedraw(ControlId list) {
+  bool& held = redrawHeld_[static_cast<size_t>(list)];
+  if (held) return;
+  // A list filled with thousands of entries would update its scroll bars for each one.
+  SendMessageW(Control(list), WM_SETREDRAW, FALSE, 0);
+  held = true;
+  if (!endPosted_) endPosted_ = PostMessageW(window_, kEndOfChanges, 0, 0);
+}
+
+void ViewerWindowView::EndOfChanges() {
+  endPosted_ = false;
+  for (const ControlLayout& layout : WindowLayout()) {
+    bool& held = redrawHeld_[static_cast<size_t>(layout.id)];
+    if (!held) continue;
+    held = false;
+    HWND control = Control(layout.id);
+    SendMessageW(control, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(control, nullptr, TRUE);
   }
 }
 
@@ -249,6 +294,9 @@ LRESULT ViewerWindowView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(pathBrush_);
       }
       break;
+    case kEndOfChanges:
+      EndOfChanges();
+      return 0;
     case WM_CLOSE:
       presenter_.Unload();  // the presenter closes this view
       return 0;
