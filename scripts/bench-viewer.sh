@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# How long the viewer takes to list a log of 100,000 actions: a generated log in a folder of
+# its own, loaded in the real window under Wine on an Xvfb of its own (the test stand-in
+# picker answers the folder), timed from the click on the file to the filled action list,
+# on the first click (the file is read and parsed) and on a second one (from the file set's
+# cache). Needs the windows build (scripts/test-windows.sh or ./run make it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+bin=$root/build/windows/bin
+work=$root/build/windows/bench-viewer
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+export WINEARCH=win64
+
+mkdir -p "$work/logs"
+awk 'BEGIN {
+  ORS = "\r\n"
+  print "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"; print "<TarveskDataLayerLog>"
+  print "<HEAD>"; print "<DATABASE>C:\\db\\shop.db</DATABASE>"
+  print "<SESSIONTIME>01.12.2026 08:30:12</SESSIONTIME>"; print "</HEAD>"; print "<LOGDATA>"
+  for (i = 1; i <= 100000; i++) {
+    print "<ACTION Info=\"UPDATE RECORDID=" i "\">"; print "<TABLE>Kunden</TABLE>"
+    print "<QueryString>SELECT * FROM Kunden WHERE ID &#61; " i "</QueryString>"
+    print "<TIME>01.12.2026 08:31:40</TIME>"; print "<FieldName>Ort</FieldName>"
+    print "<OldValue>Bonn</OldValue>"; print "<NewValue>Berlin</NewValue>"; print "</ACTION>"
+  }
+  print "</LOGDATA>"; print "</TarveskDataLayerLog>"
+}' >"$work/logs/big.xml"
+
+display=99
+while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=:$display
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+
+[ -d "$WINEPREFIX" ] || wine wineboot -i >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+for dll in TarveskLogManager TarveskXMLHandler TarveskFileManager test_folder_picker; do
+  wine regsvr32 /s "$(winpath "$bin/$dll.dll")"
+done
+for _ in 1 2 3; do
+  wine "$bin/viewer_driver.exe" measure "$(winpath "$work/logs")" | tr -d '\r'
+done
