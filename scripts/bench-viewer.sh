@@ -41,6 +41,8 @@ export DISPLAY=:$display
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
 [ -d "$WINEPREFIX" ] || wine wineboot -i >/dev/null 2>&1
+# Wine's own fonts, as scripts/run-viewer.sh gives its prefixes.
+cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 for dll in TarveskLogManager TarveskXMLHandler TarveskFileManager test_folder_picker; do
   wine regsvr32 /s "$(winpath "$bin/$dll.dll")"

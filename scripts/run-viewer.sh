@@ -69,6 +69,11 @@ if [ ! -d "$WINEPREFIX" ]; then
   echo "-- Wine prefix $WINEPREFIX"
   wine wineboot -i >/dev/null 2>&1
 fi
+# This Wine does not find its own fonts (package fonts-wine) by itself: without them
+# Tahoma, the dialogs' font, and Marlett, the title-bar buttons' symbols, are replaced.
+if [ -d /usr/share/wine/fonts ]; then
+  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+fi
 # Without a window manager each hidden window would wait for one.
 if [ -n "$screenshot" ]; then
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
