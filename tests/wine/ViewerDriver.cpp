@@ -274,6 +274,15 @@ void CheckWindow() {
       Check(name + " caption " + TextOf(control), TextOf(control) == layout.caption);
     }
   }
+  // A read-only box asks its parent for its colours as a static control does.
+  HWND path = Control(ControlId::txtPath);
+  HDC dc = GetDC(path);
+  const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
+      viewer, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(path)));
+  ReleaseDC(path, dc);
+  LOGBRUSH fill{};
+  Check("path box light grey",
+        brush && GetObjectW(brush, sizeof fill, &fill) && fill.lbColor == RGB(192, 192, 192));
   // Tab goes from the path box to the load button, into the file list and so on.
   std::vector<ControlId> tabOrder;
   for (HWND at = GetNextDlgTabItem(viewer, Control(ControlId::txtPath), FALSE);
