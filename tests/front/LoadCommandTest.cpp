@@ -44,12 +44,22 @@ TEST_F(LoadCommand, AsksOnePickerPerCommandAndListsEveryFileOnceInSetOrder) {
   EXPECT_THAT(Entries(lstFileSet), expected);
 }
 
-TEST_F(LoadCommand, MissingHeaderPropertiesLeaveTheirPlaceEmpty) {
+// Only .xml files with the marker are listed; missing header properties leave their
+// place empty.
+TEST_F(LoadCommand, ListsLogFilesOnlyAndLeavesMissingPropertiesEmpty) {
   TempFolder other;
   other.Write("c.xml", LogLines("-", "-", {}));
   other.Write("d.xml", LogLines("db.mdb", "-", {}));
+  other.Write("notes.txt", LogLines("db.mdb", "01.01.2026", {}));
+  other.Write("x.xml", {"<TarveskDataLayerLog>", "<HEAD>", "</HEAD>"});
   Load(other.Path());
+  EXPECT_EQ(Window().Text(txtPath), other.Path());
   EXPECT_THAT(Entries(lstFileSet), ElementsAre(":  (c.xml)", ": db.mdb (d.xml)"));
+  TempFolder empty;  // none at all: an empty list, no error
+  Load(empty.Path());
+  EXPECT_EQ(Window().Text(txtPath), empty.Path());
+  EXPECT_TRUE(Entries(lstFileSet).empty());
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(LoadCommand, CancelEmptiesPathAndListsAndLeavesTheSetEjected) {
@@ -67,16 +77,6 @@ TEST_F(LoadCommand, CancelEmptiesPathAndListsAndLeavesTheSetEjected) {
   for (ControlId list : {lstFileSet, lstAction, lstDetails}) EXPECT_TRUE(Entries(list).empty());
   EXPECT_EQ(Frames(), "---");
   EXPECT_TRUE(Seen(fmeFileSet));
-  EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(LoadCommand, OnlyXmlFilesWithTheMarkerAreListed) {
-  TempFolder other;
-  other.Write("notes.txt", LogLines("db.mdb", "01.01.2026", {}));
-  other.Write("x.xml", {"<TarveskDataLayerLog>", "<HEAD>", "</HEAD>"});
-  Load(other.Path());
-  EXPECT_EQ(Window().Text(txtPath), other.Path());
-  EXPECT_TRUE(Entries(lstFileSet).empty());
   EXPECT_TRUE(messages.shown.empty());
 }
 

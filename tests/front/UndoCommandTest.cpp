@@ -86,7 +86,7 @@ TEST_F(UndoCommand, UndoesTheSelectedActionOfTheSelectedFileAndChangesNothingOnS
   EXPECT_TRUE(Seen(cmdUndo));
 }
 
-TEST_F(UndoCommand, ErrorOfTheHandlerIsShownAndTheWindowStaysUsable) {
+TEST_F(UndoCommand, ErrorsAreShownAndTheWindowStaysUsable) {
   ChooseUndoable(0, 1);
   fail = true;
   Window().Click(cmdUndo);
@@ -97,10 +97,10 @@ TEST_F(UndoCommand, ErrorOfTheHandlerIsShownAndTheWindowStaysUsable) {
   calls.clear();
   Window().Click(cmdUndo);
   EXPECT_EQ(calls.size(), 3u);
-}
 
-TEST_F(UndoCommand, WithoutSelectedActionIsAnInvalidCall) {
-  ChooseUndoable(0, 1);
+  // Without a selected action the command is an invalid call.
+  messages.shown.clear();
+  calls.clear();
   Window().SelectListEntry(lstAction, -1);
   Window().cmdUndo_Click();
   EXPECT_EQ(OnlyMessage().text,
