@@ -82,7 +82,9 @@ TEST_F(DataLayerOpening, FileOrFolderThatIsNoDatabaseIsNotedAndLeftAlone) {
   EXPECT_NE(Status(layer_).find("keine Datenbankdatei"), std::string::npos);
 }
 
-TEST_F(DataLayerOpening, ExclusivelyLockedDatabaseIsNotedAfterWaiting) {
+// A lock of another connection is waited for, then noted: an exclusive one when opening,
+// a writer's when saving.
+TEST_F(DataLayerOpening, ALockedDatabaseIsNotedAfterWaiting) {
   Connection other(db_);
   other.Exec("BEGIN EXCLUSIVE; UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1;");
   layer_.SetBusyTimeout(50);
@@ -90,7 +92,13 @@ TEST_F(DataLayerOpening, ExclusivelyLockedDatabaseIsNotedAfterWaiting) {
   EXPECT_EQ(Status(layer_), "Die Datenbank \"" + db_ + "\" ist gesperrt.");
   std::string query = "SELECT * FROM Kunden";
   EXPECT_EQ(layer_.GetRecordset(query), Variant(false));
+  other.Exec("ROLLBACK; BEGIN IMMEDIATE");
+  Open("SELECT * FROM Kunden", 1);
+  layer_.SetFieldValue("Ort", "Bonn");
+  EXPECT_EQ(layer_.Save(), Variant(false));
+  EXPECT_NE(Status(layer_).find("Die Datenbank ist gesperrt"), std::string::npos);
   other.Exec("ROLLBACK");
+  EXPECT_EQ(Content(db_).find("Bonn"), std::string::npos);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -238,19 +246,6 @@ TEST_F(DataLayerWrites, AnUpdateOrInsertThatBreaksARuleFailsWhole) {
   const std::string status = Status(layer_);  // noted a second time
   EXPECT_NE(status.find("Bedingung", status.find("Bedingung") + 1), std::string::npos) << status;
   EXPECT_EQ(Bytes(db_), before_);
-}
-
-TEST_F(DataLayerWrites, ABusyDatabaseIsWaitedForThenNoted) {
-  Open("SELECT * FROM Kunden", 1);
-  Connection other(db_);
-  other.Exec("BEGIN IMMEDIATE");
-  layer_.SetBusyTimeout(0);  // already open: the connection keeps its 3 s, so reopen
-  Open("SELECT * FROM Kunden", 1);
-  layer_.SetFieldValue("Ort", "Bonn");
-  EXPECT_EQ(layer_.Save(), Variant(false));
-  EXPECT_NE(Status(layer_).find("Die Datenbank ist gesperrt"), std::string::npos);
-  other.Exec("ROLLBACK");
-  EXPECT_EQ(Content(db_).find("Bonn"), std::string::npos);
 }
 
 TEST_F(DataLayerWrites, AReadOnlyDatabaseIsReadButNotWritten) {
