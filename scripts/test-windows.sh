@@ -96,7 +96,7 @@ check_summary() {
   local name=$1 output=$2
   echo "$output" | grep -v '^SUMMARY' || true
   local summary
-  summary=$(echo "$output" | grep '^SUMMARY' | tail -1)
+  summary=$(echo "$output" | grep '^SUMMARY' | tail -1) || true
   echo "$name: ${summary:-no summary}"
   [[ $summary =~ ^SUMMARY\ checks=([0-9]+)\ failures=0$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] ||
     fail "$name"
@@ -108,7 +108,7 @@ run_vbs() {
   shift
   iconv -f UTF-8 -t CP1252 "tests/wine/$name.vbs" >"$run/work/$name.vbs"
   local output
-  output=$(timeout 300 wine cscript //nologo "$(winpath "$run/work/$name.vbs")" "$@" 2>&1 |
+  output=$(timeout "${vbs_timeout:-300}" wine cscript //nologo "$(winpath "$run/work/$name.vbs")" "$@" 2>&1 |
     iconv -f CP437 -t UTF-8 | tr -d '\r') || true
   check_summary "$name.vbs" "$output"
 }
@@ -144,10 +144,17 @@ for component in FileManager XMLHandler; do
   wine regsvr32 /s "$(winpath "$bin/Tarvesk$component.dll")" || fail "regsvr32 $component"
 done
 
-echo "-- the folder picker shows its dialog; cancelled, it chooses nothing"
-run_vbs_answered folderpicker "$run/work/picker-messages.txt" cancel "$(winpath "$run/work/logs")"
+echo "-- the folder picker shows its dialog in its start folder; cancelled, it chooses nothing"
+logs=$(winpath "$run/work/logs")
+vbs_timeout=60  # a dialog that an answer does not close waits for nobody
+run_vbs_answered folderpicker "$run/work/picker-messages.txt" cancel "$logs" ""
 [ "$(cut -f1 "$run/work/picker-messages.txt")" == "Pfad für das oder die Logfiles auswählen" ] ||
   fail "folder dialog: $(cat "$run/work/picker-messages.txt")"
+run_vbs_answered folderpicker "$run/work/picker-messages.txt" ok "$logs" "$logs"
+mkdir -p "$run/work/datalayer-logs"
+TARVESK_DATALAYER_LOGDIR=$(winpath "$run/work/datalayer-logs") run_vbs_answered folderpicker \
+  "$run/work/picker-messages.txt" ok "" "$(winpath "$run/work/datalayer-logs")"
+unset vbs_timeout
 
 if [ -f "$bin/TarveskDataLayer.dll" ]; then
   echo "-- undo against SQLite with answered message boxes"

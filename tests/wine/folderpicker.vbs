@@ -1,6 +1,8 @@
 ' The folder picker TarveskFileManager.clsFileManager as the viewer drives it: the folder
-' dialog shows the caption it was given; the test's dialog answerer cancels it, so no
-' folder is chosen. Argument: a folder to start in.
+' dialog shows the caption it was given and starts in the given folder, or without one in
+' the data layer's log folder; the test's dialog answerer cancels it or confirms the start
+' folder. Arguments: the folder to start in ("" for none), the folder the answer chooses
+' ("" when it cancels).
 ' Prints one line per failed check and a last line "SUMMARY checks=N failures=M".
 Option Explicit
 Dim checks, failures
@@ -26,7 +28,7 @@ Sub Main()
   Check "strDefaultPath", picker.strDefaultPath, WScript.Arguments(0)
   Check "nothing chosen before the dialog", picker.strResultFullPath, ""
   picker.DisplayFileManager
-  Check "a cancelled dialog chooses no folder", picker.strResultFullPath, ""
+  Check "chosen folder", picker.strResultFullPath, WScript.Arguments(1)
 End Sub
 
 On Error Resume Next
