@@ -15,29 +15,10 @@ VARIANT* Deref(VARIANT* v) {
 }
 
 // IEnumVARIANT over a snapshot of the collection's values.
-class Enumerator : public IEnumVARIANT {
+class Enumerator : public ModuleUnknown<IEnumVARIANT> {
  public:
-  explicit Enumerator(std::vector<VariantOwner> values) : values_(std::move(values)) {
-    ModuleAddRef();
-  }
-  virtual ~Enumerator() { ModuleRelease(); }
+  explicit Enumerator(std::vector<VariantOwner> values) : values_(std::move(values)) {}
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IEnumVARIANT) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = static_cast<IEnumVARIANT*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHODIMP Next(ULONG count, VARIANT* out, ULONG* fetched) override {
     if (!out) return E_POINTER;
     ULONG n = 0;
@@ -77,7 +58,6 @@ class Enumerator : public IEnumVARIANT {
  private:
   std::vector<VariantOwner> values_;
   size_t next_ = 0;
-  std::atomic<ULONG> references_{1};
 };
 
 }  // namespace

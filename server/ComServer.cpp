@@ -24,27 +24,10 @@ std::map<const void*, ServerObject*>& Wrappers() {
   return wrappers;
 }
 
-class ClassFactory : public IClassFactory {
+class ClassFactory : public ModuleUnknown<IClassFactory> {
  public:
-  explicit ClassFactory(const ClassEntry& entry) : entry_(entry) { ModuleAddRef(); }
-  virtual ~ClassFactory() { ModuleRelease(); }
+  explicit ClassFactory(const ClassEntry& entry) : entry_(entry) {}
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (!out) return E_POINTER;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    *out = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -62,7 +45,6 @@ class ClassFactory : public IClassFactory {
 
  private:
   const ClassEntry& entry_;
-  std::atomic<ULONG> references_{1};
 };
 
 std::wstring GuidText(const GUID& guid) {

@@ -56,6 +56,37 @@ const DispatchTable& TableOf() {
   return table;
 }
 
+// IUnknown of a helper object with one interface (a class factory, an enumerator). It
+// keeps the module loaded while it lives; the creator holds the first reference.
+template <class Interface>
+class ModuleUnknown : public Interface {
+ public:
+  ModuleUnknown() { ModuleAddRef(); }
+  virtual ~ModuleUnknown() { ModuleRelease(); }
+  ModuleUnknown(const ModuleUnknown&) = delete;
+  ModuleUnknown& operator=(const ModuleUnknown&) = delete;
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (!out) return E_POINTER;
+    if (iid != IID_IUnknown && iid != __uuidof(Interface)) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<Interface*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  std::atomic<ULONG> references_{1};
+};
+
 template <class Interface>
 class DispatchObject : public Interface, public ISupportErrorInfo, public ServerObject {
  public:
