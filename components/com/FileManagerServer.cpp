@@ -2,6 +2,7 @@
 // TarveskFileManager.FileSystem, and the folder picker TarveskFileManager.clsFileManager,
 // which shows the system's folder dialog (components/folderpicker) with the caption and
 // start folder it was given; without one it starts in the data layer's log folder.
+#include "components/com/FolderPickerObject.h"
 #include "components/com/TarveskFileManager.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/filesystem/FileSystem.h"
@@ -26,48 +27,18 @@ class FileSystemObject : public DispatchObject<_FileSystem> {
   FileSystem fileSystem_;
 };
 
-class FileManagerObject : public DispatchObject<_clsFileManager> {
+class FileManagerObject : public FolderPickerObject {
  public:
-  STDMETHODIMP get_bolShowDirectoryOnly(VARIANT_BOOL* Result) override {
-    return Call([&] { SetOut(Result, showDirectoryOnly_); });
-  }
-  STDMETHODIMP put_bolShowDirectoryOnly(VARIANT_BOOL Value) override {
-    return Call([&] { showDirectoryOnly_ = Value != VARIANT_FALSE; });
-  }
-  STDMETHODIMP get_bolHideIcon(VARIANT_BOOL* Result) override {
-    return Call([&] { SetOut(Result, hideIcon_); });
-  }
-  STDMETHODIMP put_bolHideIcon(VARIANT_BOOL Value) override {
-    return Call([&] { hideIcon_ = Value != VARIANT_FALSE; });
-  }
-  STDMETHODIMP get_strDefaultPath(BSTR* Result) override {
-    return Call([&] { SetOut(Result, defaultPath_); });
-  }
-  STDMETHODIMP put_strDefaultPath(BSTR Value) override {
-    return Call([&] { defaultPath_ = BstrToUtf8(Value); });
-  }
-  STDMETHODIMP get_strFormCaption(BSTR* Result) override {
-    return Call([&] { SetOut(Result, formCaption_); });
-  }
-  STDMETHODIMP put_strFormCaption(BSTR Value) override {
-    return Call([&] { formCaption_ = BstrToUtf8(Value); });
-  }
   STDMETHODIMP DisplayFileManager(VARIANT* Result) override {
     return Call([&] {
       SetEmpty(Result);
-      // Before the user's first choice the logs are most likely where the data layer writes.
+      // The dialog picks folders only and has no icon to hide; both settings are kept for the
+      // host. Before the user's first choice the logs are most likely where the data layer
+      // writes.
       resultFullPath_ =
           ShowFolderDialog(formCaption_, defaultPath_.empty() ? DefaultLogFolder() : defaultPath_);
     });
   }
-  STDMETHODIMP get_strResultFullPath(BSTR* Result) override {
-    return Call([&] { SetOut(Result, resultFullPath_); });
-  }
-
- private:
-  // The dialog picks folders only and has no icon to hide; both are kept for the host.
-  bool showDirectoryOnly_ = false, hideIcon_ = false;
-  std::string defaultPath_, formCaption_, resultFullPath_;
 };
 
 const ClassEntry kClasses[] = {

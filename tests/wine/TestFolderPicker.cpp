@@ -3,6 +3,7 @@
 // library). DisplayFileManager shows no dialog: it answers the folder in the environment
 // variable TARVESK_TEST_PICKER_ANSWER of the process ("" or unset: the user cancelled), and
 // leaves what it was given in TARVESK_TEST_PICKER_SEEN: caption, a tab, start folder.
+#include "components/com/FolderPickerObject.h"
 #include "components/com/TarveskFileManager.h"
 #include "server/ComServer.h"
 
@@ -15,32 +16,8 @@ std::string Environment(const wchar_t* name) {
   return length == 0 || length >= 2048 ? std::string() : WideToUtf8(value, length);
 }
 
-class TestFileManagerObject : public DispatchObject<_clsFileManager> {
+class TestFileManagerObject : public FolderPickerObject {
  public:
-  STDMETHODIMP get_bolShowDirectoryOnly(VARIANT_BOOL* Result) override {
-    return Call([&] { SetOut(Result, showDirectoryOnly_); });
-  }
-  STDMETHODIMP put_bolShowDirectoryOnly(VARIANT_BOOL Value) override {
-    return Call([&] { showDirectoryOnly_ = Value != VARIANT_FALSE; });
-  }
-  STDMETHODIMP get_bolHideIcon(VARIANT_BOOL* Result) override {
-    return Call([&] { SetOut(Result, hideIcon_); });
-  }
-  STDMETHODIMP put_bolHideIcon(VARIANT_BOOL Value) override {
-    return Call([&] { hideIcon_ = Value != VARIANT_FALSE; });
-  }
-  STDMETHODIMP get_strDefaultPath(BSTR* Result) override {
-    return Call([&] { SetOut(Result, defaultPath_); });
-  }
-  STDMETHODIMP put_strDefaultPath(BSTR Value) override {
-    return Call([&] { defaultPath_ = BstrToUtf8(Value); });
-  }
-  STDMETHODIMP get_strFormCaption(BSTR* Result) override {
-    return Call([&] { SetOut(Result, formCaption_); });
-  }
-  STDMETHODIMP put_strFormCaption(BSTR Value) override {
-    return Call([&] { formCaption_ = BstrToUtf8(Value); });
-  }
   STDMETHODIMP DisplayFileManager(VARIANT* Result) override {
     return Call([&] {
       SetEmpty(Result);
@@ -51,13 +28,6 @@ class TestFileManagerObject : public DispatchObject<_clsFileManager> {
       resultFullPath_ = Environment(L"TARVESK_TEST_PICKER_ANSWER");
     });
   }
-  STDMETHODIMP get_strResultFullPath(BSTR* Result) override {
-    return Call([&] { SetOut(Result, resultFullPath_); });
-  }
-
- private:
-  bool showDirectoryOnly_ = false, hideIcon_ = false;
-  std::string defaultPath_, formCaption_, resultFullPath_;
 };
 
 const ClassEntry kClasses[] = {
