@@ -11,11 +11,10 @@
 #include <string>
 
 #include "automation/Error.h"
+#include "front/win/ViewerWindowView.h"
 #include "server/DispatchCaller.h"
 
 namespace {
-
-constexpr wchar_t kViewerClass[] = L"TarveskLogManagerViewer";
 
 // The thread's apartment for the life of the host.
 class Apartment {
@@ -31,22 +30,6 @@ class Apartment {
  private:
   bool entered_;
 };
-
-// The viewer window of this thread, or nullptr once it is closed.
-HWND ViewerWindow() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM out) -> BOOL {
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (std::wstring(name) != kViewerClass) return TRUE;
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
 
 void Fail(const std::wstring& text) {
   MessageBoxW(nullptr, text.c_str(), L"LogManagerHost", MB_OK | MB_ICONERROR);
@@ -77,7 +60,7 @@ int wmain() {
 
   // The window is modeless: this loop delivers its events. Tab moves between its controls.
   MSG message;
-  while (HWND viewer = ViewerWindow()) {
+  while (HWND viewer = tarvesk::FindThreadViewerWindow()) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) break;
     if (IsDialogMessageW(viewer, &message)) continue;

@@ -304,6 +304,21 @@ LRESULT ViewerWindowView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
+HWND FindThreadViewerWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM out) -> BOOL {
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (std::wstring(name) != kWindowClass) return TRUE;
+        *reinterpret_cast<HWND*>(out) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 ViewFactory Win32ViewFactory() {
   return [](frmLogManager& presenter) -> std::unique_ptr<IViewerWindowView> {
     return std::make_unique<ViewerWindowView>(presenter);

@@ -60,6 +60,10 @@ class ViewerWindowView : public IViewerWindowView {
   int dpi_ = 96;
 };
 
+// The viewer window of the calling thread, nullptr when it has none (for hosts and tests,
+// which know the window only from the outside).
+HWND FindThreadViewerWindow();
+
 // The view factory for SetViewFactory: a ViewerWindowView for each new window.
 ViewFactory Win32ViewFactory();
 

@@ -21,6 +21,7 @@
 
 #include "automation/Error.h"
 #include "front/frmLogManager.h"
+#include "front/win/ViewerWindowView.h"
 #include "server/DispatchCaller.h"
 
 using tarvesk::ControlId;
@@ -29,7 +30,6 @@ using tarvesk::com::DispatchCaller;
 namespace {
 
 constexpr int kFirstControlId = 100;  // a control's ID is this plus its ControlId
-constexpr wchar_t kViewerClass[] = L"TarveskLogManagerViewer";
 
 int checks = 0, failures = 0;
 
@@ -92,29 +92,13 @@ std::string PickerSeen() {
   return length ? Utf8(std::wstring(value, length)) : "(picker not called)";
 }
 
-// The viewer window of this thread, nullptr when there is none.
-HWND Viewer() {
-  HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM out) -> BOOL {
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (std::wstring(name) != kViewerClass) return TRUE;
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
 // A control of the viewer by its ID, wherever it sits (frames hold theirs).
 HWND Control(ControlId id) {
   struct Search {
     int id;
     HWND found;
   } search{kFirstControlId + static_cast<int>(id), nullptr};
-  if (HWND viewer = Viewer()) {
+  if (HWND viewer = tarvesk::FindThreadViewerWindow()) {
     EnumChildWindows(
         viewer,
         [](HWND child, LPARAM data) -> BOOL {
@@ -214,7 +198,7 @@ std::string ClassOf(HWND window) {
 // The window as drawn: caption, client size, and each control's class, parent, place,
 // caption and own visibility, from the layout in twips at the screen's DPI.
 void CheckWindow() {
-  HWND viewer = Viewer();
+  HWND viewer = tarvesk::FindThreadViewerWindow();
   Check("window shown", viewer && IsWindowVisible(viewer));
   if (!viewer) return;
   Check("caption: " + TextOf(viewer), TextOf(viewer) == tarvesk::kWindowCaption);
@@ -297,10 +281,10 @@ void CheckWindow() {
 }
 
 bool IsStartState(const std::string& what) {
-  const bool start = Viewer() && TextOf(Control(ControlId::txtPath)).empty() &&
-                     Entries(ControlId::lstFileSet).empty() &&
-                     Entries(ControlId::lstAction).empty() &&
-                     Entries(ControlId::lstDetails).empty() && ShownFrames().empty();
+  const bool start =
+      tarvesk::FindThreadViewerWindow() && TextOf(Control(ControlId::txtPath)).empty() &&
+      Entries(ControlId::lstFileSet).empty() && Entries(ControlId::lstAction).empty() &&
+      Entries(ControlId::lstDetails).empty() && ShownFrames().empty();
   Check(what + ": start state", start);
   return start;
 }
@@ -312,7 +296,7 @@ int RunScenarios(const std::string& logs, const std::string& database) {
   if (!*first) return 1;
   Display(*first);
   CheckWindow();
-  HWND viewer = Viewer();
+  HWND viewer = tarvesk::FindThreadViewerWindow();
 
   // The road: load the folder, a file, an action, the error entry.
   Load(logs);
@@ -372,7 +356,7 @@ int RunScenarios(const std::string& logs, const std::string& database) {
   Choose(ControlId::lstFileSet, 0);
   std::optional<DispatchCaller> second(CreateLogManager());
   Display(*second);
-  Check("one window for the thread", Viewer() == viewer);
+  Check("one window for the thread", tarvesk::FindThreadViewerWindow() == viewer);
   IsStartState("second Display");
   Load(logs);
   Check("second LogManager loads", Entries(ControlId::lstFileSet).size() == 3);
@@ -380,25 +364,26 @@ int RunScenarios(const std::string& logs, const std::string& database) {
   // The end of the first LogManager closes the window, though it shows the second's.
   first.reset();
   Pump();
-  Check("end of a LogManager closes the window", Viewer() == nullptr);
+  Check("end of a LogManager closes the window", tarvesk::FindThreadViewerWindow() == nullptr);
 
   // Close and open again; a host that lets go of its LogManager leaves the window open.
   Display(*second);
   IsStartState("shown again after the end");
   Load(logs);
   Click(ControlId::cmdClose);
-  Check("Schliessen closes the window", Viewer() == nullptr);
+  Check("Schliessen closes the window", tarvesk::FindThreadViewerWindow() == nullptr);
   Display(*second);
   IsStartState("re-opened");
   second.reset();
   Pump();
-  Check("window stays open without the host's reference", Viewer() != nullptr);
+  Check("window stays open without the host's reference",
+        tarvesk::FindThreadViewerWindow() != nullptr);
   Load(logs);
   Choose(ControlId::lstFileSet, 2);
   Check("and works", Entries(ControlId::lstAction).size() == 5);
-  SendMessageW(Viewer(), WM_CLOSE, 0, 0);
+  SendMessageW(tarvesk::FindThreadViewerWindow(), WM_CLOSE, 0, 0);
   Pump();
-  Check("closed from its title bar", Viewer() == nullptr);
+  Check("closed from its title bar", tarvesk::FindThreadViewerWindow() == nullptr);
 
   std::printf("SUMMARY checks=%d failures=%d\n", checks, failures);
   return failures == 0 ? 0 : 1;
