@@ -102,11 +102,13 @@ check_summary() {
     fail "$name"
 }
 
-# Runs a VBScript suite (converted to the code page cscript reads) with its arguments.
+# Runs a VBScript suite with its arguments: its Main between the shared start and end
+# (SuiteStart.vbs, SuiteEnd.vbs), converted to the code page cscript reads.
 run_vbs() {
   local name=$1
   shift
-  iconv -f UTF-8 -t CP1252 "tests/wine/$name.vbs" >"$run/work/$name.vbs"
+  cat tests/wine/SuiteStart.vbs "tests/wine/$name.vbs" tests/wine/SuiteEnd.vbs |
+    iconv -f UTF-8 -t CP1252 >"$run/work/$name.vbs"
   local output
   output=$(timeout "${vbs_timeout:-300}" wine cscript //nologo "$(winpath "$run/work/$name.vbs")" "$@" 2>&1 |
     iconv -f CP437 -t UTF-8 | tr -d '\r') || true

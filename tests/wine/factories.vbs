@@ -1,20 +1,7 @@
 ' With one outside component unregistered, the factory tells the user once (the test's
 ' dialog answerer records the box) and the operation that needed the component fails.
 ' Arguments: the folder of the test logs; "filemanager" or "xmlhandler", the one missing.
-' Prints one line per failed check and a last line "SUMMARY checks=N failures=M".
-Option Explicit
-Dim checks, failures, errNumber
-checks = 0
-failures = 0
-
-Sub Check(what, actual, expected)
-  checks = checks + 1
-  If actual <> expected Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & what & ": got [" & actual & "], expected [" & expected & "]"
-  End If
-End Sub
-
+' Runs between SuiteStart.vbs and SuiteEnd.vbs.
 Sub Main()
   Dim folder, missing, fs, loaded
   folder = WScript.Arguments(0)
@@ -38,13 +25,3 @@ Sub Main()
     Check "ReadFileSetProperties without the tag parser fails", errNumber, 91
   End If
 End Sub
-
-On Error Resume Next
-Main
-If Err.Number <> 0 Then
-  failures = failures + 1
-  WScript.Echo "FAIL unexpected error " & Err.Number & " (" & Err.Source & "): " & Err.Description
-End If
-On Error GoTo 0
-WScript.Echo "SUMMARY checks=" & checks & " failures=" & failures
-WScript.Quit failures

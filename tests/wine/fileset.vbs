@@ -1,44 +1,6 @@
 ' FileSet, PropertyCollection and LogData driven late-bound through COM, as a script host
 ' drives them. Argument: the folder of the test logs (a fresh copy; it is changed).
-' Prints one line per failed check and a last line "SUMMARY checks=N failures=M".
-Option Explicit
-Dim checks, failures, errNumber, errDescription, errSource
-checks = 0
-failures = 0
-
-' The kind of a value: numbers of every width compare as one kind.
-Function Kind(value)
-  Select Case VarType(value)
-    Case 2, 3, 4, 5, 6, 14, 17: Kind = "number"
-    Case Else: Kind = VarType(value)
-  End Select
-End Function
-
-Sub Check(what, actual, expected)
-  checks = checks + 1
-  If Kind(actual) <> Kind(expected) Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & what & ": got [" & actual & "] (type " & VarType(actual) & _
-        "), expected [" & expected & "] (type " & VarType(expected) & ")"
-  ElseIf actual <> expected Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & what & ": got [" & actual & "] (type " & VarType(actual) & _
-        "), expected [" & expected & "] (type " & VarType(expected) & ")"
-  End If
-End Sub
-
-' Compares the error taken by TakeError with the expected number.
-Sub CheckError(what, expectedNumber)
-  Check what & " error number", errNumber, expectedNumber
-End Sub
-
-Sub TakeError()
-  errNumber = Err.Number
-  errDescription = Err.Description
-  errSource = Err.Source
-  Err.Clear
-End Sub
-
+' Runs between SuiteStart.vbs and SuiteEnd.vbs.
 Sub PropertyCollectionRules()
   Dim pc, name, content
   Set pc = CreateObject("TarveskLogManager.PropertyCollection")
@@ -298,13 +260,3 @@ Sub Main()
   LogDataAlone
   FileSetOnFolder folder
 End Sub
-
-On Error Resume Next
-Main
-If Err.Number <> 0 Then
-  failures = failures + 1
-  WScript.Echo "FAIL unexpected error " & Err.Number & " (" & Err.Source & "): " & Err.Description
-End If
-On Error GoTo 0
-WScript.Echo "SUMMARY checks=" & checks & " failures=" & failures
-WScript.Quit failures

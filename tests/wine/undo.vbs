@@ -4,20 +4,7 @@
 ' records them; the database is checked afterwards by the test script.
 ' Argument: the folder of the undo logs (log_undo.xml: three updates, the last of a record
 ' that does not exist, a new record and a deleted one; log_zmissing.xml: one update in a database that does not exist).
-' Prints one line per failed check and a last line "SUMMARY checks=N failures=M".
-Option Explicit
-Dim checks, failures
-checks = 0
-failures = 0
-
-Sub Check(what, actual, expected)
-  checks = checks + 1
-  If actual <> expected Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & what & ": got [" & actual & "], expected [" & expected & "]"
-  End If
-End Sub
-
+' Runs between SuiteStart.vbs and SuiteEnd.vbs.
 ' A fresh handler for one undo, as the viewer's undo command makes it.
 Sub Undo(fs, fileIndex, actionPosition)
   Dim ah
@@ -41,13 +28,3 @@ Sub Main()
   Undo fs, 1, 30  ' Yes: the deleted record 5 is created again
   Undo fs, 2, 1   ' no database: not found, then the data layer's errors
 End Sub
-
-On Error Resume Next
-Main
-If Err.Number <> 0 Then
-  failures = failures + 1
-  WScript.Echo "FAIL unexpected error " & Err.Number & " (" & Err.Source & "): " & Err.Description
-End If
-On Error GoTo 0
-WScript.Echo "SUMMARY checks=" & checks & " failures=" & failures
-WScript.Quit failures

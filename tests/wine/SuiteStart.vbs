@@ -1,0 +1,39 @@
+' The start of every VBScript suite, put before it by the test script: counters, the
+' checks and the error capture the suites share.
+Option Explicit
+Dim checks, failures, errNumber, errDescription, errSource
+checks = 0
+failures = 0
+
+' The kind of a value: numbers of every width compare as one kind.
+Function Kind(value)
+  Select Case VarType(value)
+    Case 2, 3, 4, 5, 6, 14, 17: Kind = "number"
+    Case Else: Kind = VarType(value)
+  End Select
+End Function
+
+Sub Check(what, actual, expected)
+  checks = checks + 1
+  If Kind(actual) <> Kind(expected) Then
+    failures = failures + 1
+    WScript.Echo "FAIL " & what & ": got [" & actual & "] (type " & VarType(actual) & _
+        "), expected [" & expected & "] (type " & VarType(expected) & ")"
+  ElseIf actual <> expected Then
+    failures = failures + 1
+    WScript.Echo "FAIL " & what & ": got [" & actual & "] (type " & VarType(actual) & _
+        "), expected [" & expected & "] (type " & VarType(expected) & ")"
+  End If
+End Sub
+
+' Compares the error taken by TakeError with the expected number.
+Sub CheckError(what, expectedNumber)
+  Check what & " error number", errNumber, expectedNumber
+End Sub
+
+Sub TakeError()
+  errNumber = Err.Number
+  errDescription = Err.Description
+  errSource = Err.Source
+  Err.Clear
+End Sub
