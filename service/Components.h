@@ -94,6 +94,14 @@ class IDataLayer {
   virtual Variant ActualPosition() = 0;
   virtual std::shared_ptr<IRecordset> GetOfflineRecordset() = 0;
   virtual Variant errorstatus() = 0;
+  // The undo's safeguards, which the reference data layer offers (a data layer that lacks
+  // them is taken at its word: the COM adapter lets their absence pass).
+  // At most count records for the next GetRecordset; one more makes it refuse. 0: no limit.
+  virtual void SetMaxRecords(int32_t count) = 0;
+  // True when SetFieldValue(fieldName, value) on the current record (a new one when there
+  // is none) would write exactly that value into the column of that name, shown under its
+  // own name by the loaded rows; otherwise it raises an error that says why.
+  virtual Variant CheckFieldValue(const std::string& fieldName, const std::string& value) = 0;
 };
 
 }  // namespace tarvesk

@@ -1,9 +1,13 @@
 #include "undo/ActionHandler.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "automation/Conversions.h"
 #include "automation/Error.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
+#include "service/LogValue.h"
 #include "service/UserMessages.h"
 #include "service/modService.h"
 
@@ -45,6 +49,25 @@ bool AskYes(const std::string& text, const std::string& title) {
          MessageAnswer::Yes;
 }
 
+// The log names the database it belongs to; only that file is opened. A path relative to
+// whatever folder the host runs in, one that SQLite would cut at a NUL, and a missing file
+// (which opening could create) are refused before any database is touched.
+void CheckDatabasePath(const std::string& path) {
+  if (std::any_of(path.begin(), path.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    throw Error(kBadFileName, "Der Datenbankpfad des Logfiles enthält Steuerzeichen.");
+  }
+  const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+  if (!file.is_absolute()) {
+    throw Error(kBadFileName,
+                "Der Datenbankpfad \"" + path + "\" des Logfiles ist kein vollständiger Pfad.");
+  }
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec)) {
+    throw Error(kFileNotFound, "Die Datenbank \"" + path + "\" wurde nicht gefunden.");
+  }
+}
+
 void TellNothingDone() {
   Tell("Es wurde keine Aktion durchgeführt!", "Keine Aktion", MessageIcon::Information);
 }
@@ -73,6 +96,14 @@ void ActionHandler::PrepareDataLayer() {
       objFileSet->LogContent(lngLogFileHandle)->RetrieveActionQueryString(lngActionHandle);
   objFileSet->LogContent(lngLogFileHandle)->LoadLogData();
   objActionData = objFileSet->LogContent(lngLogFileHandle)->GetActionData(lngActionHandle);
+  if (!objActionData) {
+    throw Error(kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs: an der Position " +
+                                          std::to_string(lngActionHandle) +
+                                          " des Logfiles beginnt keine Aktion.");
+  }
+  CheckDatabasePath(strDatabase);
+  // Every kind concerns one record: a query that selects more is refused before any question.
+  Use(objDataLayer).SetMaxRecords(1);
   Use(objDataLayer).SetDatabaseByPath(strDatabase);
   Use(objDataLayer).GetRecordset(strQueryString);
 }
@@ -107,11 +138,16 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
     return;
   }
   const std::string fieldName = ActionData().PropertyContent("FieldName");
-  const std::string currentValue = TextOf(dataLayer.FieldValue(fieldName));
   const std::string oldValue = ActionData().PropertyContent("OldValue");
+  // Raises, before anything is asked, unless the field is shown as it stands and the value
+  // goes into it exactly; the data layer then writes only if the field still holds what
+  // the question shows.
+  dataLayer.CheckFieldValue(fieldName, oldValue);
+  const std::string currentValue = TextOf(dataLayer.FieldValue(fieldName));
   const std::string question = std::string("Sie möchten Sie die folgende Aktion durchführen:") +
                                kBreak + "Aktueller Wert des Felds " + fieldName + ": " +
-                               currentValue + kBreak + "Überschreiben mit Wert: " + oldValue;
+                               currentValue + kBreak +
+                               "Überschreiben mit Wert: " + ShowLogValue(oldValue);
   if (AskYes(question, "Aktion durchführen")) {
     dataLayer.SetFieldValue(fieldName, oldValue);
     dataLayer.Save();
@@ -151,8 +187,10 @@ void ActionHandler::RestoreDeletedRecord() {
   IDataLayer& dataLayer = Use(objDataLayer);
   std::string fields;
   for (int32_t i = 2; i <= ActionData().PropertyCount(); ++i) {
-    fields +=
-        ActionData().PropertyNameByIndex(i) + ": " + ActionData().PropertyValueByIndex(i) + kBreak;
+    const std::string name = ActionData().PropertyNameByIndex(i);
+    const std::string value = ActionData().PropertyValueByIndex(i);
+    dataLayer.CheckFieldValue(name, value);  // every logged field, before the question
+    fields += name + ": " + ShowLogValue(value) + kBreak;
   }
   const std::string question =
       std::string("Möchten Sie den folgenden gelöschten Datensatz wieder anlegen?") + kBreak +

@@ -6,6 +6,12 @@
 // record deleted, a deleted record created again. The data layer's error text is shown
 // at the end of every undo.
 //
+// Nothing is written that the user was not shown: a position where no action begins, a
+// database path that is not a full path to an existing file, a query that selects more
+// than the one record, a field the loaded rows do not show as it stands and a value that
+// does not fit its column are refused with an error before any question; the data layer
+// writes only while the record still holds what the question showed.
+//
 // Owns the data layer of its last binding; shares the FileSet with its caller. Errors of
 // the FileSet, the LogData and the data layer are not caught: they end UndoAction and
 // reach its caller. Used on its creator's thread, one UndoAction at a time.

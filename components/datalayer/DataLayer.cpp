@@ -13,7 +13,9 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "automation/Text.h"
 #include "components/datalayer/ChangeLog.h"
+#include "service/LogValue.h"
 
 #ifndef _WIN32
 #include <pwd.h>
@@ -67,62 +69,71 @@ class Transaction {
   bool open_ = true;
 };
 
-Variant ReadColumn(sqlite3_stmt* statement, int index) {
+LogValue ReadStored(sqlite3_stmt* statement, int index) {
   switch (sqlite3_column_type(statement, index)) {
-    case SQLITE_INTEGER: {
-      const sqlite3_int64 value = sqlite3_column_int64(statement, index);
-      if (value >= INT32_MIN && value <= INT32_MAX) return Variant(static_cast<int32_t>(value));
-      return Variant(static_cast<int64_t>(value));
-    }
+    case SQLITE_INTEGER:
+      return LogValue::Integer(sqlite3_column_int64(statement, index));
     case SQLITE_FLOAT:
-      return Variant(sqlite3_column_double(statement, index));
+      return LogValue::Real(sqlite3_column_double(statement, index));
     case SQLITE_NULL:
-      return Variant::Null();
+      return LogValue::Null();
     case SQLITE_BLOB: {
       const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, index));
-      return Variant(std::string(bytes ? bytes : "", sqlite3_column_bytes(statement, index)));
+      return LogValue::Blob(std::string(bytes ? bytes : "", sqlite3_column_bytes(statement, index)));
     }
     default: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
-      return Variant(std::string(text ? text : "", sqlite3_column_bytes(statement, index)));
+      return LogValue::Text(std::string(text ? text : "", sqlite3_column_bytes(statement, index)));
     }
   }
 }
 
-std::vector<Variant> ReadRow(sqlite3_stmt* statement) {
-  std::vector<Variant> row;
+Row ReadRow(sqlite3_stmt* statement) {
+  Row row;
   const int count = sqlite3_column_count(statement);
   row.reserve(count);
-  for (int i = 0; i < count; ++i) row.push_back(ReadColumn(statement, i));
+  for (int i = 0; i < count; ++i) row.push_back(ReadStored(statement, i));
   return row;
 }
 
-void Bind(sqlite3* db, sqlite3_stmt* statement, int index, const Variant& value) {
+// The Variant a caller sees: Long (LongLong beyond 32 bits), Double, String, Null; a BLOB
+// as its bytes in a String.
+Variant ToVariant(const LogValue& value) {
+  switch (value.kind) {
+    case LogValue::Kind::Integer:
+      if (value.integer >= INT32_MIN && value.integer <= INT32_MAX) {
+        return Variant(static_cast<int32_t>(value.integer));
+      }
+      return Variant(static_cast<int64_t>(value.integer));
+    case LogValue::Kind::Real:
+      return Variant(value.real);
+    case LogValue::Kind::Text:
+    case LogValue::Kind::Blob:
+      return Variant(value.bytes);
+    case LogValue::Kind::Null:
+      break;
+  }
+  return Variant::Null();
+}
+
+void Bind(sqlite3* db, sqlite3_stmt* statement, int index, const LogValue& value) {
   int rc = SQLITE_OK;
-  switch (value.GetType()) {
-    case Variant::Type::Empty:
-    case Variant::Type::Null:
+  const int size = static_cast<int>(value.bytes.size());
+  switch (value.kind) {
+    case LogValue::Kind::Null:
       rc = sqlite3_bind_null(statement, index);
       break;
-    case Variant::Type::Boolean:
-      rc = sqlite3_bind_int(statement, index, value.AsBool());
+    case LogValue::Kind::Integer:
+      rc = sqlite3_bind_int64(statement, index, value.integer);
       break;
-    case Variant::Type::Long:
-      rc = sqlite3_bind_int(statement, index, value.AsLong());
+    case LogValue::Kind::Real:
+      rc = sqlite3_bind_double(statement, index, value.real);
       break;
-    case Variant::Type::LongLong:
-      rc = sqlite3_bind_int64(statement, index, value.AsLongLong());
+    case LogValue::Kind::Text:
+      rc = sqlite3_bind_text(statement, index, value.bytes.data(), size, SQLITE_TRANSIENT);
       break;
-    case Variant::Type::Double:
-      rc = sqlite3_bind_double(statement, index, value.AsDouble());
-      break;
-    case Variant::Type::Date:
-      rc = sqlite3_bind_text(statement, index, FormatDate(value.AsDate()).c_str(), -1,
-                             SQLITE_TRANSIENT);
-      break;
-    case Variant::Type::String:
-      rc = sqlite3_bind_text(statement, index, value.AsString().data(),
-                             static_cast<int>(value.AsString().size()), SQLITE_TRANSIENT);
+    case LogValue::Kind::Blob:
+      rc = sqlite3_bind_blob(statement, index, value.bytes.data(), size, SQLITE_TRANSIENT);
       break;
   }
   if (rc != SQLITE_OK) Fail(db, rc);
@@ -130,8 +141,8 @@ void Bind(sqlite3* db, sqlite3_stmt* statement, int index, const Variant& value)
 
 // Steps a statement that yields at most one row (RETURNING of a single-record write, or a
 // lookup by key) to its end; the row, or nothing.
-std::optional<std::vector<Variant>> StepOne(sqlite3* db, sqlite3_stmt* statement) {
-  std::optional<std::vector<Variant>> row;
+std::optional<Row> StepOne(sqlite3* db, sqlite3_stmt* statement) {
+  std::optional<Row> row;
   for (;;) {
     const int rc = sqlite3_step(statement);
     if (rc == SQLITE_DONE) return row;
@@ -167,78 +178,54 @@ std::string FormatReal(double value) {
   return std::string(buffer, result.ptr);
 }
 
-// A value as the log writes it: numbers in the form SQLite reads back, NULL as "".
-std::string ValueText(const Variant& value) {
-  switch (value.GetType()) {
-    case Variant::Type::Long:
-      return std::to_string(value.AsLong());
-    case Variant::Type::LongLong:
-      return std::to_string(value.AsLongLong());
-    case Variant::Type::Double:
-      return FormatReal(value.AsDouble());
-    case Variant::Type::String:
-      return value.AsString();
-    case Variant::Type::Boolean:
-      return value.AsBool() ? "1" : "0";
-    case Variant::Type::Date:
-      return FormatDate(value.AsDate());
+// A key value as the opening line of a logged action shows it.
+std::string RecordIdText(const LogValue& value) {
+  switch (value.kind) {
+    case LogValue::Kind::Integer:
+      return std::to_string(value.integer);
+    case LogValue::Kind::Real:
+      return FormatReal(value.real);
+    case LogValue::Kind::Text:
+      return value.bytes;
     default:
       return "";
   }
 }
 
-std::string SqlLiteral(const Variant& value) {
-  switch (value.GetType()) {
-    case Variant::Type::Empty:
-    case Variant::Type::Null:
+std::string SqlLiteral(const LogValue& value) {
+  switch (value.kind) {
+    case LogValue::Kind::Null:
       return "NULL";
-    case Variant::Type::String: {
+    case LogValue::Kind::Text: {
       std::string out = "'";
-      for (char c : value.AsString()) {
+      for (char c : value.bytes) {
         out += c;
         if (c == '\'') out += '\'';
       }
       return out + "'";
     }
+    case LogValue::Kind::Blob: {
+      std::string out = "X'";
+      char hex[3];
+      for (char c : value.bytes) {
+        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned char>(c));
+        out += hex;
+      }
+      return out + "'";
+    }
     default:
-      return ValueText(value);
+      return RecordIdText(value);
   }
 }
 
-// SQLite's rules for the affinity of a declared column type.
-char AffinityOf(std::string type) {
-  for (char& c : type) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (type.find("INT") != std::string::npos) return 'I';
-  if (type.find("CHAR") != std::string::npos || type.find("CLOB") != std::string::npos ||
-      type.find("TEXT") != std::string::npos) {
-    return 'T';
+// The value SetFieldValue's text stands for in a column (see the header); nullopt when it
+// does not convert to the column's type.
+std::optional<LogValue> ValueForColumn(const DataLayer::Column& column, const std::string& text) {
+  auto value = ReadLogValue(text, column.affinity);
+  if (value && value->kind == LogValue::Kind::Null && text.empty() && column.notNull) {
+    return LogValue::Text("");
   }
-  if (type.empty() || type.find("BLOB") != std::string::npos) return 'B';
-  if (type.find("REAL") != std::string::npos || type.find("FLOA") != std::string::npos ||
-      type.find("DOUB") != std::string::npos) {
-    return 'R';
-  }
-  return 'N';
-}
-
-// The value SetFieldValue's text stands for in a column (see the header).
-Variant ValueForColumn(const DataLayer::Column& column, const std::string& text) {
-  if (text.empty()) return column.notNull ? Variant(std::string()) : Variant::Null();
-  if (column.affinity == 'I' || column.affinity == 'R' || column.affinity == 'N') {
-    const char* end = text.data() + text.size();
-    int64_t whole = 0;
-    if (auto r = std::from_chars(text.data(), end, whole); r.ec == std::errc() && r.ptr == end) {
-      if (column.affinity == 'R') return Variant(static_cast<double>(whole));
-      if (whole >= INT32_MIN && whole <= INT32_MAX) return Variant(static_cast<int32_t>(whole));
-      return Variant(whole);
-    }
-    double real = 0;
-    if (auto r = std::from_chars(text.data(), end, real);
-        r.ec == std::errc() && r.ptr == end && std::isfinite(real)) {
-      return Variant(real);
-    }
-  }
-  return Variant(text);
+  return value;
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -303,12 +290,61 @@ std::string AbsolutePath(const std::string& path) {
   return std::string(text.begin(), text.end());
 }
 
+// What a query from outside may cost before anything is shown: the steps of SQLite's
+// machine (counted by the progress handler), the loaded bytes, and the limits below, set
+// on the connection while the query is prepared and run.
+constexpr int kProgressInterval = 1000;  // machine steps per progress call
+constexpr int kProgressCalls = 20000;    // so 20 million steps in all
+constexpr size_t kMaxLoadedBytes = 64 << 20;
+constexpr std::pair<int, int> kQueryLimits[] = {
+    {SQLITE_LIMIT_LENGTH, 16 << 20},     {SQLITE_LIMIT_SQL_LENGTH, 100000},
+    {SQLITE_LIMIT_COLUMN, 1000},         {SQLITE_LIMIT_EXPR_DEPTH, 100},
+    {SQLITE_LIMIT_COMPOUND_SELECT, 20},  {SQLITE_LIMIT_VDBE_OP, 50000},
+    {SQLITE_LIMIT_FUNCTION_ARG, 32},     {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000},
+};
+
+// Puts the limits on a connection for its life and the former ones back at its end.
+class QueryBounds {
+ public:
+  explicit QueryBounds(sqlite3* db) : db_(db) {
+    for (size_t i = 0; i < std::size(kQueryLimits); ++i) {
+      saved_[i] = sqlite3_limit(db_, kQueryLimits[i].first, kQueryLimits[i].second);
+    }
+    sqlite3_progress_handler(db_, kProgressInterval, &QueryBounds::Progress, this);
+  }
+  ~QueryBounds() {
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    for (size_t i = 0; i < std::size(kQueryLimits); ++i) {
+      sqlite3_limit(db_, kQueryLimits[i].first, saved_[i]);
+    }
+  }
+  QueryBounds(const QueryBounds&) = delete;
+  QueryBounds& operator=(const QueryBounds&) = delete;
+  bool Exhausted() const { return calls_ > kProgressCalls; }
+
+ private:
+  static int Progress(void* self) { return ++static_cast<QueryBounds*>(self)->calls_ > kProgressCalls; }
+
+  sqlite3* db_;
+  int saved_[std::size(kQueryLimits)] = {};
+  int calls_ = 0;
+};
+
+size_t RowBytes(const Row& row) {
+  size_t bytes = 0;
+  for (const LogValue& value : row) bytes += value.bytes.size() + sizeof(LogValue);
+  return bytes;
+}
+
+[[noreturn]] void Refuse(const std::string& text) { throw Error(kInvalidProcedureCall, text); }
+
 // Watches the compilation of a query: only reading a table, calling a function and the
 // SELECT itself pass; anything else (writing, PRAGMA, ATTACH, transactions) is denied.
 struct QueryGuard {
   std::set<std::string> tables;
   bool select = false;
   bool denied = false;
+  bool recursive = false;
 
   static int Authorize(void* self, int action, const char* first, const char*, const char*,
                        const char*) {
@@ -321,8 +357,10 @@ struct QueryGuard {
         if (first) guard.tables.insert(first);
         return SQLITE_OK;
       case SQLITE_FUNCTION:
-      case SQLITE_RECURSIVE:
         return SQLITE_OK;
+      case SQLITE_RECURSIVE:
+        guard.recursive = true;
+        return SQLITE_DENY;
       default:
         guard.denied = true;
         return SQLITE_DENY;
@@ -521,6 +559,7 @@ void DataLayer::ResetRecordset() {
   table_.clear();
   columns_.clear();
   keyColumns_.clear();
+  labelColumns_.clear();
   data_ = std::make_shared<RecordData>();
   position_ = 0;
 }
@@ -542,6 +581,11 @@ void DataLayer::SetDatabaseByPath(const std::string& path) {
   const std::filesystem::path file(std::u8string(path.begin(), path.end()));
   std::error_code ec;
   if (path.empty()) return refuse("Es wurde kein Datenbankpfad angegeben.");
+  // SQLite would end the name at a NUL and open another file.
+  if (std::any_of(path.begin(), path.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+    return refuse("Der Datenbankpfad enthält Steuerzeichen.");
+  }
   if (!std::filesystem::exists(file, ec)) {
     return refuse("Die Datenbank \"" + path + "\" wurde nicht gefunden.");
   }
@@ -585,15 +629,15 @@ void DataLayer::SetDatabaseByPath(const std::string& path) {
 bool DataLayer::LoadColumns() {
   Statement statement =
       Prepare(db_.get(), "SELECT name, type, \"notnull\", pk FROM pragma_table_info(?1)");
-  Bind(db_.get(), statement.get(), 1, Variant(table_));
-  std::vector<std::pair<int, int>> keys;  // key order, column index
+  Bind(db_.get(), statement.get(), 1, LogValue::Text(table_));
+  std::vector<std::pair<int64_t, int>> keys;  // key order, column index
   for (;;) {
     const int rc = sqlite3_step(statement.get());
     if (rc == SQLITE_DONE) break;
     if (rc != SQLITE_ROW) Fail(db_.get(), rc);
-    const std::vector<Variant> row = ReadRow(statement.get());
-    Column column{ValueText(row[0]), AffinityOf(ValueText(row[1])), ValueText(row[2]) != "0",
-                  row[3].GetType() == Variant::Type::Long ? row[3].AsLong() : 0};
+    const Row row = ReadRow(statement.get());
+    Column column{row[0].bytes, AffinityOfType(row[1].bytes), row[2].integer != 0,
+                  static_cast<int>(row[3].integer)};
     if (column.keyOrder > 0) keys.emplace_back(column.keyOrder, static_cast<int>(columns_.size()));
     columns_.push_back(std::move(column));
   }
@@ -606,6 +650,16 @@ Variant DataLayer::GetRecordset(std::string& query) {
   ResetRecordset();
   if (!HaveDatabase()) return Variant(false);
   silent_ = false;
+  // A long query is shown by its start only.
+  const std::string shown = "Die Abfrage \"" +
+                            (CharCount(query) > 300 ? std::string(CharSubstr(query, 0, 300)) + "..." : query) +
+                            "\" wurde abgelehnt: ";
+  auto refuse = [&](const std::string& why) {
+    ResetRecordset();
+    silent_ = true;
+    Refuse(shown + why);
+  };
+  QueryBounds bounds(db_.get());
   QueryGuard guard;
   sqlite3_stmt* raw = nullptr;
   const char* rest = nullptr;
@@ -615,38 +669,49 @@ Variant DataLayer::GetRecordset(std::string& query) {
   sqlite3_set_authorizer(db_.get(), nullptr, nullptr);
   Statement statement(raw);
 
-  auto refuse = [&](const std::string& why) {
-    Note("Die Abfrage \"" + query + "\" wurde abgelehnt: " + why);
+  if (guard.recursive) refuse("rekursive Abfragen sind nicht erlaubt.");
+  if (guard.denied) refuse("erlaubt ist nur eine lesende SELECT-Abfrage.");
+  if ((rc & 0xFF) == SQLITE_TOOBIG) refuse("sie ist zu lang.");
+  if (rc != SQLITE_OK) {
+    // A query that does not compile (a table gone since the log was written) is a failure
+    // of the database, not a refusal: it is noted as before.
+    Note(shown + "Fehler in der Abfrage (" + sqlite3_errmsg(db_.get()) + ").");
     silent_ = true;
     return Variant(false);
-  };
-  if (guard.denied) return refuse("erlaubt ist nur eine lesende SELECT-Abfrage.");
-  if (rc != SQLITE_OK)
-    return refuse(std::string("Fehler in der Abfrage (") + sqlite3_errmsg(db_.get()) + ").");
-  if (!statement) return refuse("sie ist leer.");
-  if (rest && !OnlyBlanks(rest)) return refuse("nach der ersten Anweisung folgt weiterer Text.");
+  }
+  if (!statement) refuse("sie ist leer.");
+  if (rest && !OnlyBlanks(rest)) refuse("nach der ersten Anweisung folgt weiterer Text.");
   if (!guard.select || !sqlite3_stmt_readonly(statement.get()) ||
       sqlite3_stmt_isexplain(statement.get()) || sqlite3_column_count(statement.get()) == 0) {
-    return refuse("erlaubt ist nur eine lesende SELECT-Abfrage.");
+    refuse("erlaubt ist nur eine lesende SELECT-Abfrage.");
   }
-  if (sqlite3_bind_parameter_count(statement.get()) > 0) {
-    return refuse("sie enthält Parameter.");
-  }
+  if (sqlite3_bind_parameter_count(statement.get()) > 0) refuse("sie enthält Parameter.");
 
   auto data = std::make_shared<RecordData>();
-  for (int i = 0; i < sqlite3_column_count(statement.get()); ++i) {
+  const int columnCount = sqlite3_column_count(statement.get());
+  for (int i = 0; i < columnCount; ++i) {
     data->labels.emplace_back(sqlite3_column_name(statement.get(), i));
   }
+  std::vector<Row> rows;
+  size_t loadedBytes = 0;
   try {
     for (;;) {
       const int step = sqlite3_step(statement.get());
       if (step == SQLITE_DONE) break;
+      if (step == SQLITE_INTERRUPT && bounds.Exhausted()) {
+        refuse("sie braucht mehr Rechenschritte, als einer Abfrage zustehen.");
+      }
+      if ((step & 0xFF) == SQLITE_TOOBIG) refuse("sie liefert einen zu langen Wert.");
       if (step != SQLITE_ROW) Fail(db_.get(), step);
-      auto record = std::make_shared<Record>();
-      record->values = ReadRow(statement.get());
-      data->records.push_back(std::move(record));
+      if (maxRecords_ > 0 && rows.size() == static_cast<size_t>(maxRecords_)) {
+        refuse(maxRecords_ == 1 ? std::string("sie liefert mehr als einen Datensatz.")
+                                : "sie liefert mehr als " + std::to_string(maxRecords_) +
+                                      " Datensätze.");
+      }
+      rows.push_back(ReadRow(statement.get()));
+      loadedBytes += RowBytes(rows.back());
+      if (loadedBytes > kMaxLoadedBytes) refuse("sie liefert zu viele Daten.");
     }
-    data_ = std::move(data);
     if (guard.tables.size() == 1) {
       table_ = *guard.tables.begin();
       LoadColumns();
@@ -658,13 +723,62 @@ Variant DataLayer::GetRecordset(std::string& query) {
     silent_ = true;
     return Variant(false);
   }
+  // Which labels show a column of the table as it stands (not an alias, not an expression).
+  labelColumns_.assign(columnCount, -1);
+  for (int i = 0; i < columnCount && !table_.empty(); ++i) {
+    const char* table = sqlite3_column_table_name(statement.get(), i);
+    const char* origin = sqlite3_column_origin_name(statement.get(), i);
+    const char* schema = sqlite3_column_database_name(statement.get(), i);
+    if (!table || !origin || !schema || std::string(schema) != "main" ||
+        !SameName(table, table_) || !SameName(origin, data->labels[i])) {
+      continue;
+    }
+    labelColumns_[i] = ColumnIndex(origin);
+  }
+  for (Row& row : rows) {
+    auto record = std::make_shared<Record>();
+    for (const LogValue& value : row) record->values.push_back(ToVariant(value));
+    record->stored = std::move(row);
+    data->records.push_back(std::move(record));
+  }
+  data_ = std::move(data);
   for (const auto& record : data_->records) {
     for (int column : keyColumns_) {
       const int label = LabelIndex(columns_[column].name);
-      record->key.push_back(label >= 0 ? record->values[label] : Variant::Null());
+      record->key.push_back(label >= 0 ? record->stored[label] : LogValue::Null());
     }
   }
   position_ = data_->records.empty() ? 0 : 1;
+  return Variant(true);
+}
+
+void DataLayer::SetMaxRecords(int32_t count) { maxRecords_ = count < 0 ? 0 : count; }
+
+int DataLayer::PlainLabel(int column) const {
+  for (size_t i = 0; i < labelColumns_.size(); ++i) {
+    if (labelColumns_[i] == column) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+Variant DataLayer::CheckFieldValue(const std::string& fieldName, const std::string& value) {
+  const std::string field = "Das Feld \"" + fieldName + "\"";
+  if (!db_ || silent_ || table_.empty() || keyColumns_.empty()) {
+    Refuse(field + " kann nicht geschrieben werden: es sind keine Datensätze einer Tabelle mit "
+                   "Primärschlüssel geladen.");
+  }
+  const int column = ColumnOfField(fieldName);
+  if (column < 0) Refuse(field + " ist keine Spalte der Tabelle \"" + table_ + "\".");
+  const bool loaded = position_ >= 1 && static_cast<size_t>(position_) <= data_->records.size() &&
+                      !data_->records[position_ - 1]->isNew;
+  if (loaded && PlainLabel(column) < 0) {
+    Refuse(field + " ist nicht unverändert als Spalte der Tabelle \"" + table_ +
+           "\" in der Abfrage enthalten.");
+  }
+  if (!ValueForColumn(columns_[column], value)) {
+    Refuse("Der Wert \"" + ShowLogValue(value) + "\" passt nicht in die Spalte \"" +
+           columns_[column].name + "\" der Tabelle \"" + table_ + "\".");
+  }
   return Variant(true);
 }
 
@@ -704,11 +818,17 @@ Variant DataLayer::SetFieldValue(const std::string& fieldName, const std::string
     Note("Das Feld \"" + fieldName + "\" ist keine Spalte der Tabelle \"" + table_ + "\".");
     return Variant(false);
   }
+  const auto stored = ValueForColumn(columns_[column], value);
+  if (!stored) {
+    Note("Der Wert \"" + ShowLogValue(value) + "\" passt nicht in die Spalte \"" +
+         columns_[column].name + "\" der Tabelle \"" + table_ + "\".");
+    return Variant(false);
+  }
   record->pending.resize(columns_.size());
   record->pending[column] = value;
   // The offline record shows the new value at once, as it will be stored.
   const int label = LabelIndex(columns_[column].name);
-  if (label >= 0) record->values[label] = ValueForColumn(columns_[column], value);
+  if (label >= 0) record->values[label] = ToVariant(*stored);
   return Variant(true);
 }
 
@@ -730,15 +850,35 @@ std::string DataLayer::KeyCondition() const {
   return condition;
 }
 
-void DataLayer::ApplyRow(Record& record, const std::vector<Variant>& row) {
+void DataLayer::ApplyRow(Record& record, const Row& row) {
   for (size_t i = 0; i < columns_.size(); ++i) {
     const int label = LabelIndex(columns_[i].name);
-    if (label >= 0) record.values[label] = row[i];
+    if (label < 0) continue;
+    record.values[label] = ToVariant(row[i]);
+    record.stored[label] = row[i];
   }
   record.key.clear();
   for (int column : keyColumns_) record.key.push_back(row[column]);
   record.pending.assign(columns_.size(), std::nullopt);
   record.isNew = false;
+}
+
+void DataLayer::EnsureUnchanged(const Record& record, const Row& now,
+                                const std::vector<int>& columns) {
+  std::vector<int> compared = columns;
+  if (compared.empty()) {
+    for (int column : labelColumns_) {
+      if (column >= 0) compared.push_back(column);
+    }
+  }
+  for (int column : compared) {
+    // A column the rows do not show as it stands was not seen; it is not compared.
+    const int label = PlainLabel(column);
+    if (label < 0 || static_cast<size_t>(label) >= record.stored.size()) continue;
+    if (record.stored[label] == now[column]) continue;
+    Refuse("Der Datensatz wurde in der Zwischenzeit geändert (Feld \"" + columns_[column].name +
+           "\"); es wurde nichts geschrieben.");
+  }
 }
 
 int DataLayer::IdColumn() const {
@@ -747,15 +887,15 @@ int DataLayer::IdColumn() const {
   return keyColumns_.empty() ? -1 : keyColumns_.front();
 }
 
-void DataLayer::Log(const std::string& kind, const std::vector<Variant>& row,
-                    std::vector<LogField> fields) {
+void DataLayer::Log(const std::string& kind, const Row& row, std::vector<LogField> fields) {
   const std::string folder = logFolder_ ? *logFolder_ : DefaultLogFolder();
   if (folder.empty() || logFailed_) return;
   const int id = IdColumn();
   std::string query = "SELECT * FROM " + Readable(table_);
   if (id >= 0) {
     query += " WHERE " + Readable(columns_[id].name) +
-             (row[id].IsNull() ? std::string(" IS NULL") : " = " + SqlLiteral(row[id]));
+             (row[id].kind == LogValue::Kind::Null ? std::string(" IS NULL")
+                                                   : " = " + SqlLiteral(row[id]));
   }
   std::vector<LogField> lines = {
       {"TABLE", table_}, {"QueryString", query}, {"TIME", FormatDate(LocalNow())}};
@@ -769,7 +909,7 @@ void DataLayer::Log(const std::string& kind, const std::vector<Variant>& row,
   }
   try {
     if (!log_) log_ = std::make_unique<ChangeLogWriter>(folder, Session());
-    log_->AppendAction(kind, id >= 0 ? ValueText(row[id]) : "", lines);
+    log_->AppendAction(kind, id >= 0 ? RecordIdText(row[id]) : "", lines);
   } catch (const Error& error) {
     Note("Das Logfile konnte nicht geschrieben werden: " + DescribeError(error));
     logFailed_ = true;
@@ -778,18 +918,20 @@ void DataLayer::Log(const std::string& kind, const std::vector<Variant>& row,
 
 bool DataLayer::SaveNew(Record& record) {
   std::string names, marks;
-  std::vector<Variant> values;
+  Row values;
   for (size_t i = 0; i < columns_.size(); ++i) {
     if (i >= record.pending.size() || !record.pending[i]) continue;
+    const auto value = ValueForColumn(columns_[i], *record.pending[i]);
+    if (!value) return false;  // SetFieldValue has refused it already
     names += (names.empty() ? "" : ", ") + Quoted(columns_[i].name);
     marks += marks.empty() ? "?" : ", ?";
-    values.push_back(ValueForColumn(columns_[i], *record.pending[i]));
+    values.push_back(*value);
   }
   const std::string sql =
       "INSERT INTO " + Quoted(table_) +
       (names.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")") +
       " RETURNING " + ColumnList();
-  std::vector<Variant> row;
+  Row row;
   {
     Transaction transaction(db_.get());
     Statement statement = Prepare(db_.get(), sql);
@@ -809,15 +951,17 @@ bool DataLayer::SaveNew(Record& record) {
 
 bool DataLayer::SaveChanges(Record& record) {
   std::string assignments;
-  std::vector<Variant> values;
+  Row values;
   std::vector<int> changed;
   for (size_t i = 0; i < record.pending.size(); ++i) {
     if (!record.pending[i]) continue;
+    const auto value = ValueForColumn(columns_[i], *record.pending[i]);
+    if (!value) return false;  // SetFieldValue has refused it already
     assignments += (assignments.empty() ? "" : ", ") + Quoted(columns_[i].name) + " = ?";
-    values.push_back(ValueForColumn(columns_[i], *record.pending[i]));
+    values.push_back(*value);
     changed.push_back(static_cast<int>(i));
   }
-  std::optional<std::vector<Variant>> before, after;
+  std::optional<Row> before, after;
   {
     Transaction transaction(db_.get());
     Statement read = Prepare(db_.get(), "SELECT " + ColumnList() + " FROM " + Quoted(table_) +
@@ -831,12 +975,14 @@ bool DataLayer::SaveChanges(Record& record) {
            "\" vorhanden; es wurde nichts gespeichert.");
       return false;
     }
+    // In the same transaction as the write: nobody changes the record in between.
+    EnsureUnchanged(record, *before, changed);
     Statement update =
         Prepare(db_.get(), "UPDATE " + Quoted(table_) + " SET " + assignments + " WHERE " +
                                KeyCondition() + " RETURNING " + ColumnList());
     int index = 1;
-    for (const Variant& value : values) Bind(db_.get(), update.get(), index++, value);
-    for (const Variant& key : record.key) Bind(db_.get(), update.get(), index++, key);
+    for (const LogValue& value : values) Bind(db_.get(), update.get(), index++, value);
+    for (const LogValue& key : record.key) Bind(db_.get(), update.get(), index++, key);
     after = StepOne(db_.get(), update.get());
     if (!after) throw SqlFailure{SQLITE_ERROR, "kein Datensatz geändert"};
     read.reset();
@@ -846,10 +992,11 @@ bool DataLayer::SaveChanges(Record& record) {
   ApplyRow(record, *after);
   for (int column : changed) {
     if ((*before)[column] == (*after)[column]) continue;
+    const char affinity = columns_[column].affinity;
     Log("UPDATE", *after,
         {{"FieldName", columns_[column].name},
-         {"OldValue", ValueText((*before)[column])},
-         {"NewValue", ValueText((*after)[column])}});
+         {"OldValue", WriteLogValue((*before)[column], affinity)},
+         {"NewValue", WriteLogValue((*after)[column], affinity)}});
   }
   return true;
 }
@@ -882,20 +1029,29 @@ Variant DataLayer::RemoveRecord(bool really) {
     return Variant(true);
   }
   if (!HaveWritableTable(true)) return Variant(false);
-  std::vector<Variant> row;
+  Row row;
   try {
     Transaction transaction(db_.get());
+    Statement read = Prepare(db_.get(), "SELECT " + ColumnList() + " FROM " + Quoted(table_) +
+                                            " WHERE " + KeyCondition());
+    for (size_t k = 0; k < record->key.size(); ++k) {
+      Bind(db_.get(), read.get(), static_cast<int>(k + 1), record->key[k]);
+    }
+    const auto now = StepOne(db_.get(), read.get());
+    if (!now) {
+      Note("Der Datensatz ist nicht mehr in der Tabelle \"" + table_ +
+           "\" vorhanden; es wurde nichts gelöscht.");
+      return Variant(false);
+    }
+    EnsureUnchanged(*record, *now, {});
+    read.reset();
     Statement statement = Prepare(db_.get(), "DELETE FROM " + Quoted(table_) + " WHERE " +
                                                  KeyCondition() + " RETURNING " + ColumnList());
     for (size_t k = 0; k < record->key.size(); ++k) {
       Bind(db_.get(), statement.get(), static_cast<int>(k + 1), record->key[k]);
     }
     auto deleted = StepOne(db_.get(), statement.get());
-    if (!deleted) {
-      Note("Der Datensatz ist nicht mehr in der Tabelle \"" + table_ +
-           "\" vorhanden; es wurde nichts gelöscht.");
-      return Variant(false);
-    }
+    if (!deleted) throw SqlFailure{SQLITE_ERROR, "kein Datensatz gelöscht"};
     row = std::move(*deleted);
     statement.reset();
     transaction.Commit();
@@ -906,7 +1062,7 @@ Variant DataLayer::RemoveRecord(bool really) {
   drop();
   std::vector<LogField> fields;
   for (size_t i = 0; i < columns_.size(); ++i) {
-    fields.push_back({EncodeTagName(columns_[i].name), ValueText(row[i])});
+    fields.push_back({EncodeTagName(columns_[i].name), WriteLogValue(row[i], columns_[i].affinity)});
   }
   Log("DELETE_inDB", row, std::move(fields));
   return Variant(true);
@@ -916,6 +1072,7 @@ Variant DataLayer::AddNew() {
   if (!HaveWritableTable(false)) return Variant(false);
   auto record = std::make_shared<Record>();
   record->values.assign(data_->labels.size(), Variant::Null());
+  record->stored.assign(data_->labels.size(), LogValue::Null());
   record->pending.assign(columns_.size(), std::nullopt);
   record->isNew = true;
   data_->records.push_back(std::move(record));

@@ -9,19 +9,29 @@
 //
 // What callers rely on:
 // - Failures are noted in errorstatus (German text, one line per failure) rather than
-//   raised; only Records and Fields of the record set raise error 9 for a bad index.
-//   After SetDatabaseByPath failed (a missing path, no database, a locked database) the
-//   later calls find nothing and write nothing, and note nothing further.
-// - GetRecordset accepts exactly one SELECT that reads and writes nothing else; anything
-//   else is refused and noted. Writes go to the single table the SELECT reads; a table
-//   needs a primary key to be written to, and its key must be among the loaded columns.
+//   raised. After SetDatabaseByPath failed (a missing path, a path with control
+//   characters, no database, a locked database) the later calls find nothing and write
+//   nothing, and note nothing further.
+// - Refusals that keep a caller from writing what it did not see raise error 5 with a
+//   German text instead: a query GetRecordset refuses, a field or value CheckFieldValue
+//   refuses, and a Save or RemoveRecord of a record that another program has changed since
+//   it was loaded. Records and Fields of the record set raise error 9 for a bad index.
+// - GetRecordset accepts exactly one SELECT that reads and writes nothing else and is no
+//   recursive query; it may cost only a fixed number of steps, values and the SQL text have
+//   length limits, and with MaxRecords set it stops at the record after the last allowed
+//   one. Writes go to the single table the SELECT reads; a table needs a primary key to be
+//   written to, and its key must be among the loaded columns.
 // - Field names are matched against the columns, case-insensitively as SQLite does, and
 //   are never spliced into SQL; values are bound as parameters.
-// - SetFieldValue takes text. Empty text writes NULL into a column that allows NULL (the
-//   change log cannot tell NULL from empty text, so the two are one value here); text
-//   that reads as a number is stored as one in INTEGER, REAL and NUMERIC columns.
-// - Save and RemoveRecord each run as one transaction. A busy database is waited for
-//   (3 seconds unless SetBusyTimeout says otherwise), then the failure is noted.
+// - SetFieldValue takes text in the form the change log writes values (LogValue.h): empty
+//   text writes NULL into a column that allows NULL; numbers, with a decimal point or a
+//   decimal comma, are numbers in INTEGER, REAL and NUMERIC columns; text that is no
+//   number is refused for INTEGER and REAL columns. The log writes every value so that
+//   this reading gives it back exactly.
+// - Save and RemoveRecord each run as one transaction, in which the record is first
+//   compared with the values it was loaded with (the changed fields for Save, all loaded
+//   fields for RemoveRecord). A busy database is waited for (3 seconds unless
+//   SetBusyTimeout says otherwise), then the failure is noted.
 // - Values come back as Variants of their SQLite type: Long (or LongLong beyond 32 bits),
 //   Double, String, or Null. A BLOB comes back as its bytes in a String.
 #pragma once
@@ -34,10 +44,13 @@
 
 #include "components/datalayer/ChangeLog.h"
 #include "service/Components.h"
+#include "service/LogValue.h"
 
 struct sqlite3;
 
 namespace tarvesk {
+
+using Row = std::vector<LogValue>;
 
 class DataLayer : public IDataLayer {
  public:
@@ -57,6 +70,8 @@ class DataLayer : public IDataLayer {
   Variant ActualPosition() override;
   std::shared_ptr<IRecordset> GetOfflineRecordset() override;
   Variant errorstatus() override;
+  void SetMaxRecords(int32_t count) override;
+  Variant CheckFieldValue(const std::string& fieldName, const std::string& value) override;
 
   // Host settings. A log folder set here wins over DefaultLogFolder(); "" turns the log
   // off. Both take effect for the next session (the next SetDatabaseByPath).
@@ -73,8 +88,9 @@ class DataLayer : public IDataLayer {
     int keyOrder;  // 1-based position in the primary key, 0 when not part of it
   };
   struct Record {
-    std::vector<Variant> values;                      // one per label
-    std::vector<Variant> key;                         // the key as last read from the table
+    std::vector<Variant> values;                      // one per label, as shown
+    std::vector<LogValue> stored;                     // one per label, as last read
+    std::vector<LogValue> key;                        // the key as last read from the table
     std::vector<std::optional<std::string>> pending;  // per table column: set, not saved
     bool isNew = false;
   };
@@ -105,8 +121,14 @@ class DataLayer : public IDataLayer {
   std::string KeyCondition() const;
   void ResetRecordset();
   bool LoadColumns();
-  void ApplyRow(Record& record, const std::vector<Variant>& row);
-  void Log(const std::string& kind, const std::vector<Variant>& row, std::vector<LogField> fields);
+  // The label that shows column unchanged (a plain column of the table under its own
+  // name); -1 when none does.
+  int PlainLabel(int column) const;
+  // Raises error 5 unless the table row still holds the values record was loaded with
+  // (of the given columns, or of every plain label when columns is empty).
+  void EnsureUnchanged(const Record& record, const Row& now, const std::vector<int>& columns);
+  void ApplyRow(Record& record, const Row& row);
+  void Log(const std::string& kind, const Row& row, std::vector<LogField> fields);
   bool SaveNew(Record& record);
   bool SaveChanges(Record& record);
 
@@ -127,6 +149,9 @@ class DataLayer : public IDataLayer {
   std::string table_;  // "" when the rows come from no single table
   std::vector<Column> columns_;
   std::vector<int> keyColumns_;  // indexes into columns_, in key order
+  // Per label: the column of table_ it is as a plain column under its own name, or -1.
+  std::vector<int> labelColumns_;
+  int32_t maxRecords_ = 0;  // 0: no limit
   std::shared_ptr<RecordData> data_ = std::make_shared<RecordData>();
   int32_t position_ = 0;  // 1-based current record, 0 when none
 };

@@ -45,7 +45,7 @@ std::optional<char32_t> ParseReference(std::string_view ref) {
       return std::nullopt;
     value = value * (hex ? 16 : 10) + static_cast<char32_t>(d);
   }
-  if (value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
+  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
   return value;
 }
 

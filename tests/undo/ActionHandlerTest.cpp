@@ -269,50 +269,109 @@ std::vector<std::string> UpdateBlock(const std::string& recordId, const std::str
 
 using UndoBadInput = UndoTest;
 
-TEST_F(UndoBadInput, AMissingDatabaseIsReportedAndNeverCreated) {
-  const std::string missing = folder_ / "weg.db";
-  HandLog(missing, UpdateBlock("1", "SELECT * FROM Kunden WHERE ID = 1"));
-  UndoKeepsTheBytes(kNotFoundThenReport, "Folgende Fehler wurden gemeldet: \r\nDie Datenbank \"" +
-                                             missing + "\" wurde nicht gefunden.");
-  HandLog(missing,
-          {"<ACTION Info=\"DELETE_inDB RECORDID=9\">", "<TABLE>Kunden</TABLE>",
-           "<QueryString>SELECT * FROM Kunden WHERE ID = 9</QueryString>", "<TIME>t</TIME>",
-           "<ID>9</ID>", "<Name>Neu</Name>", "<USER>u</USER>", "<COMPUTER>c</COMPUTER>",
-           "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>", "</ACTION>"});
-  Undo(1);
-  ASSERT_EQ(messages_.shown.size(), 3u);
-  EXPECT_EQ(messages_.shown[1].text, "Der Datensatz wurde wieder angelegt. Neue ID ist: ");
-  EXPECT_EQ(messages_.TakeTitles(),
-            (Titles{"Datensatz wieder anlegen", "Datensatz angelegt", "Fehler bei Ausführung"}));
-  EXPECT_FALSE(std::filesystem::exists(missing));
+std::vector<std::string> RestoreBlock(const std::vector<std::string>& fields) {
+  std::vector<std::string> block = {"<ACTION Info=\"DELETE_inDB RECORDID=9\">",
+                                    "<TABLE>Kunden</TABLE>",
+                                    "<QueryString>SELECT * FROM Kunden WHERE ID = 9</QueryString>",
+                                    "<TIME>t</TIME>"};
+  block.insert(block.end(), fields.begin(), fields.end());
+  for (const char* tail : {"<USER>u</USER>", "<COMPUTER>c</COMPUTER>",
+                           "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>",
+                           "</ACTION>"}) {
+    block.push_back(tail);
+  }
+  return block;
 }
 
-TEST_F(UndoBadInput, QueriesThatAreNotASingleSelectAndFieldsThatAreNoColumn) {
-  HandLog(db_, UpdateBlock("1", "SELECT * FROM Kunden WHERE ID = 1; DROP TABLE Kunden"));
-  UndoKeepsTheBytes(kNotFoundThenReport, "wurde abgelehnt");
-  HandLog(db_, UpdateBlock("1", "UPDATE Kunden SET Ort = 'Bonn'"));
-  UndoKeepsTheBytes(kNotFoundThenReport, "wurde abgelehnt");
-  HandLog(db_, UpdateBlock("4711", "SELECT * FROM Kunden"));
-  UndoKeepsTheBytes({"Aktion nicht möglich"});
+// What the undo refuses before it asks anything: an error with its number and a German
+// text, no message box, the database byte for byte as it was and no file created.
+struct Refusal {
+  const char* what;
+  std::string database;  // "" for the shop; "@" stands for the shop's path
+  std::vector<std::string> body;
+  int32_t position;
+  int32_t number;
+  const char* part;
+};
 
-  HandLog(db_,
-          UpdateBlock("1", "SELECT * FROM Kunden WHERE ID = 1", "Ort&quot; &#61; 'x', &quot;Name"));
-  const std::string before = testing::Bytes(db_);
-  Undo(1);
-  EXPECT_NE(messages_.shown.at(0).text.find("Felds Ort\" = 'x', \"Name: \r\n"), std::string::npos);
-  EXPECT_NE(messages_.shown.back().text.find("ist keine Spalte der Tabelle \"Kunden\""),
-            std::string::npos);
-  EXPECT_EQ(messages_.TakeTitles(), kDoneThenReport);
-  EXPECT_EQ(testing::Bytes(db_), before);
+const std::string kOne = "SELECT * FROM Kunden WHERE ID = 1";
+
+class UndoRefusal : public UndoTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(UndoRefusal, RaisesAnErrorBeforeAnyQuestionAndLeavesTheDatabaseAlone) {
+  const Refusal& refusal = GetParam();
+  std::string database = refusal.database.empty() ? db_ : refusal.database;
+  if (const size_t at = database.find('@'); at != std::string::npos) database.replace(at, 1, db_);
+  HandLog(database, refusal.body);
+  const auto filesBefore = std::distance(std::filesystem::directory_iterator(folder_.Path()), {});
+  const std::string before = Bytes(db_);
+  try {
+    Undo(refusal.position);
+    ADD_FAILURE() << refusal.what << ": not refused";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.Number(), refusal.number) << refusal.what;
+    EXPECT_NE(error.Description().find(refusal.part), std::string::npos)
+        << refusal.what << ": " << error.Description();
+  }
+  EXPECT_TRUE(messages_.shown.empty()) << refusal.what;
+  EXPECT_EQ(Bytes(db_), before) << refusal.what;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_.Path()), {}), filesBefore)
+      << refusal.what;
 }
 
-TEST_F(UndoBadInput, AnIdBeyondTheIntegerRangeOrAPositionOutsideTheLogFails) {
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UndoRefusal,
+    ::testing::Values(
+        // The database the log names.
+        Refusal{"missing", "@.weg", UpdateBlock("1", kOne), 1, kFileNotFound, "nicht gefunden"},
+        Refusal{"missing, restore", "@.weg", RestoreBlock({"<Name>Neu</Name>"}), 1, kFileNotFound,
+                "nicht gefunden"},
+        Refusal{"relative", "shop.db", UpdateBlock("1", kOne), 1, kBadFileName,
+                "kein vollständiger Pfad"},
+        Refusal{"NUL", "@&#0;.alt", UpdateBlock("1", kOne), 1, kBadFileName, "Steuerzeichen"},
+        Refusal{"control", "@&#9;", UpdateBlock("1", kOne), 1, kBadFileName, "Steuerzeichen"},
+        // The query.
+        Refusal{"two statements", "", UpdateBlock("1", kOne + "; DROP TABLE Kunden"), 1,
+                kInvalidProcedureCall, "weiterer Text"},
+        Refusal{"no select", "", UpdateBlock("1", "UPDATE Kunden SET Ort = 'Bonn'"), 1,
+                kInvalidProcedureCall, "nur eine lesende SELECT-Abfrage"},
+        Refusal{"several records", "", UpdateBlock("4711", "SELECT * FROM Kunden"), 1,
+                kInvalidProcedureCall, "mehr als einen Datensatz"},
+        Refusal{"recursive", "",
+                UpdateBlock("1",
+                            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                            "SELECT * FROM Kunden WHERE ID IN (SELECT i FROM n)"),
+                1, kInvalidProcedureCall, "rekursive"},
+        Refusal{"huge value", "",
+                UpdateBlock("1", "SELECT *, randomblob(2000000000) AS r FROM Kunden WHERE ID = 1"),
+                1, kInvalidProcedureCall, "zu langen Wert"},
+        // What would be written.
+        Refusal{"aliased", "", UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1",
+                                           "Name"),
+                1, kInvalidProcedureCall, "nicht unverändert als Spalte"},
+        Refusal{"not selected", "", UpdateBlock("1", "SELECT ID, Name FROM Kunden WHERE ID = 1"), 1,
+                kInvalidProcedureCall, "nicht unverändert als Spalte"},
+        Refusal{"no column", "", UpdateBlock("1", kOne, "Ort&quot; &#61; 'x', &quot;Name"), 1,
+                kInvalidProcedureCall, "ist keine Spalte der Tabelle \"Kunden\""},
+        Refusal{"no number", "", UpdateBlock("1", kOne, "Punkte"), 1, kInvalidProcedureCall,
+                "\"Bonn\" passt nicht in die Spalte \"Punkte\""},
+        Refusal{"restore, gone column", "",
+                RestoreBlock({"<Name>Neu</Name>", "<Telefon>0221</Telefon>"}), 1,
+                kInvalidProcedureCall, "\"Telefon\" ist keine Spalte"},
+        // The position.
+        Refusal{"field line", "", UpdateBlock("1", kOne), 2, kSubscriptOutOfRange,
+                "an der Position 2 des Logfiles beginnt keine Aktion"},
+        Refusal{"beyond the log", "", UpdateBlock("1", kOne), 99, kSubscriptOutOfRange, ""}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
+
+TEST_F(UndoBadInput, AnIdBeyondTheIntegerRangeFails) {
   const std::string before = testing::Bytes(db_);
-  HandLog(db_, UpdateBlock("99999999999", "SELECT * FROM Kunden"));
+  HandLog(db_, UpdateBlock("99999999999", kOne));
   EXPECT_EQ(ErrorNumberOf([&] { Undo(1); }), kOverflow);
-  HandLog(db_, UpdateBlock("1", "SELECT * FROM Kunden"));
-  EXPECT_THROW(Undo(99), Error);
-  EXPECT_THROW(Undo(2), Error);  // a field line: no action data
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_EQ(testing::Bytes(db_), before);
 }
