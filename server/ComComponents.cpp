@@ -234,6 +234,26 @@ class DataLayerAdapter : public IDataLayer {
         DispatchCaller(AnswerObject(records.Get()), classKey_ + L".Recordset"), classKey_);
   }
   Variant errorstatus() override { return ToCore(layer_.Get(L"errorstatus").Get()); }
+  // A data layer without the undo's safeguards is taken at its word.
+  void SetMaxRecords(int32_t count) override {
+    try {
+      layer_.Put(L"MaxRecords", DispatchCaller::Long(count));
+    } catch (const Error& error) {
+      if (error.Number() != kMemberNotSupported) throw;
+    }
+  }
+  Variant CheckFieldValue(const std::string& fieldName, const std::string& value) override {
+    const Bstr name(fieldName), text(value);
+    try {
+      return ToCore(layer_
+                        .Method(L"CheckFieldValue",
+                                {DispatchCaller::Text(name), DispatchCaller::Text(text)})
+                        .Get());
+    } catch (const Error& error) {
+      if (error.Number() != kMemberNotSupported) throw;
+      return Variant(true);
+    }
+  }
 
  private:
   DispatchCaller layer_;

@@ -108,6 +108,14 @@ class DataLayerObject : public DispatchObject<_DataLayer> {
   STDMETHODIMP put_LogFolder(BSTR strFolder) override {
     return Call([&] { layer_.SetLogFolder(BstrToUtf8(strFolder)); });
   }
+  STDMETHODIMP put_MaxRecords(long lngCount) override {
+    return Call([&] { layer_.SetMaxRecords(lngCount); });
+  }
+  STDMETHODIMP CheckFieldValue(BSTR strFieldName, BSTR strValue, VARIANT* Result) override {
+    return Call([&] {
+      SetVariant(Result, layer_.CheckFieldValue(BstrToUtf8(strFieldName), BstrToUtf8(strValue)));
+    });
+  }
 
  private:
   DataLayer layer_;

@@ -164,6 +164,56 @@ TEST_F(DeletedRecordRestore, IsRestoredWithItsIdOnceConfirmedAndOnlyWhileTheIdIs
                     "Eine Bedingung der Datenbank wurde verletzt");
 }
 
+// Another program changes the record while the question is open: the undo writes only
+// when the record still holds what the question showed, and raises error 5 otherwise.
+struct MeanwhileChange {
+  const char* what;
+  bool newRecord;  // the action undone: a new record (4) or the update of Kunden 1 Ort
+  const char* change;
+  bool refused;
+};
+
+class UndoMeanwhile : public UndoTest, public ::testing::WithParamInterface<MeanwhileChange> {};
+
+TEST_P(UndoMeanwhile, WritesOnlyWhatTheQuestionShowed) {
+  const MeanwhileChange& c = GetParam();
+  if (c.newRecord) {
+    auto layer = Session();
+    std::string query = "SELECT * FROM Kunden WHERE ID = 0";
+    layer->GetRecordset(query);
+    layer->AddNew();
+    layer->SetFieldValue("Name", "Neu");
+    layer->Save();
+  } else {
+    Update("Kunden", 1, "Ort", "Köln");
+  }
+  std::string changed;
+  messages_.whileAsked = [&] {
+    Connection(db_).Exec(c.change);
+    changed = Content(db_);
+  };
+  const int32_t number = ErrorNumberOf([&] { Undo(1); });
+  if (c.refused) {
+    EXPECT_EQ(number, kInvalidProcedureCall) << c.what;
+    EXPECT_EQ(Content(db_), changed) << c.what;
+    EXPECT_EQ(messages_.shown.size(), 1u) << c.what;  // the question alone
+  } else {
+    EXPECT_EQ(number, 0) << c.what;
+    EXPECT_NE(Content(db_), changed) << c.what;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UndoMeanwhile,
+    ::testing::Values(
+        MeanwhileChange{"the field shown", false, "UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1",
+                        true},
+        MeanwhileChange{"the same value again", false,
+                        "UPDATE Kunden SET Ort = 'Köln' WHERE ID = 1", false},
+        MeanwhileChange{"another field", false, "UPDATE Kunden SET Punkte = 1 WHERE ID = 1", false},
+        MeanwhileChange{"a new record's field", true, "UPDATE Kunden SET Punkte = 1 WHERE ID = 4",
+                        true}));
+
 using KindChoice = UndoTest;
 
 TEST_F(KindChoice, OfflineDeletesAndUnknownKindsShowNoDialog) {

@@ -2,8 +2,10 @@
 // them, with their exit status and what they leave in the database.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <filesystem>
 #include <cstdio>
 #include <sstream>
 
@@ -110,9 +112,113 @@ TEST_F(UndoCommand, ExitStatusOfErrors) {
   EXPECT_EQ(Bytes(db_), before);
   const Outcome noAction = Logmanager("--yes undo " + logs_ + " 1 2");
   EXPECT_EQ(noAction.status, 1);
-  EXPECT_NE(noAction.output.find("Fehler 91"), std::string::npos);
+  EXPECT_NE(noAction.output.find("Fehler 9: Index außerhalb des gültigen Bereichs: an der "
+                                 "Position 2 des Logfiles beginnt keine Aktion."),
+            std::string::npos)
+      << noAction.output;
   EXPECT_EQ(Logmanager("undo " + logs_ + " 1").status, 2);
   EXPECT_EQ(Logmanager("undo " + logs_ + " 1 x").status, 2);
+}
+
+// Hand-written logs against the example's database, undone with --yes.
+struct HandUndo {
+  const char* what;
+  std::string database;  // "@" stands for the example's database
+  std::vector<std::string> action;
+  int status;
+  const char* output;  // a part of what the command prints
+  const char* after;   // the dump of the query below afterwards; "" when unchanged
+};
+
+const char* const kAfterQuery =
+    "SELECT Ort, typeof(Rabatt) || ':' || Rabatt, typeof(Notiz) || ':' || hex(Notiz) "
+    "FROM Kunden WHERE ID IN (1, 9) ORDER BY ID";
+
+std::vector<std::string> Update(const std::string& query, const std::string& field,
+                                const std::string& old) {
+  return {"<ACTION Info=\"UPDATE RECORDID=1\">", "<TABLE>Kunden</TABLE>",
+          "<QueryString>" + query + "</QueryString>", "<TIME>t</TIME>",
+          "<FieldName>" + field + "</FieldName>", "<OldValue>" + old + "</OldValue>",
+          "<NewValue>x</NewValue>", "</ACTION>"};
+}
+
+class UndoCommandHandLog : public UndoCommand, public ::testing::WithParamInterface<HandUndo> {};
+
+TEST_P(UndoCommandHandLog, RefusesOrWritesExactly) {
+  const HandUndo& c = GetParam();
+  const std::string folder = folder_ / "hand";
+  std::filesystem::create_directory(folder);
+  std::string database = c.database;
+  if (const size_t at = database.find('@'); at != std::string::npos) database.replace(at, 1, db_);
+  std::string text = "<?xml version=\"1.0\"?>\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>" +
+                     database + "</DATABASE>\r\n</HEAD>\r\n<LOGDATA>\r\n";
+  for (const auto& line : c.action) text += line + "\r\n";
+  testing::WriteBytes(folder + "/hand.xml", text + "</LOGDATA>\r\n</TarveskDataLayerLog>\r\n");
+  const std::string before = Connection(db_).Dump(kAfterQuery);
+  const std::string bytes = Bytes(db_);
+  const Outcome run = Logmanager("--yes undo " + folder + " 1 1");
+  EXPECT_EQ(run.status, c.status) << c.what << ": " << run.output;
+  EXPECT_NE(run.output.find(c.output), std::string::npos) << c.what << ": " << run.output;
+  if (*c.after) {
+    EXPECT_EQ(Connection(db_).Dump(kAfterQuery), c.after) << c.what;
+  } else {
+    EXPECT_EQ(Bytes(db_), bytes) << c.what;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UndoCommandHandLog,
+    ::testing::Values(
+        HandUndo{"recursive query", "@",
+                 Update("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
+                        "SELECT * FROM Kunden WHERE ID IN (SELECT i FROM n)",
+                        "Ort", "Bonn"),
+                 1, "Fehler 5: Die Abfrage", ""},
+        HandUndo{"aliased field", "@",
+                 Update("SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name", "Bonn"), 1,
+                 "nicht unverändert als Spalte", ""},
+        HandUndo{"relative path", "shop.db", Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "B"),
+                 1, "Fehler 52: Der Datenbankpfad \"shop.db\"", ""},
+        HandUndo{"NUL in the path", "@&#0;x", Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "B"),
+                 1, "Fehler 52: Der Datenbankpfad des Logfiles enthält Steuerzeichen.", ""},
+        HandUndo{"decimal comma", "@",
+                 Update("SELECT * FROM Kunden WHERE ID = 1", "Rabatt", "19,95"), 0,
+                 "Überschreiben mit Wert: 19,95",
+                 "text:Köln|text:real:19.95|text:null:\n"},
+        HandUndo{"a restored BLOB", "@",
+                 {"<ACTION Info=\"DELETE_inDB RECORDID=9\">", "<TABLE>Kunden</TABLE>",
+                  "<QueryString>SELECT * FROM Kunden WHERE ID = 9</QueryString>", "<TIME>t</TIME>",
+                  "<ID>9</ID>", "<Name>Neu</Name>", "<Ort>&#0;T</Ort>", "<Rabatt>0,5</Rabatt>",
+                  "<Notiz>&#0;B00FF</Notiz>", "<USER>u</USER>", "<COMPUTER>c</COMPUTER>",
+                  "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>", "</ACTION>"},
+                 0, "Notiz: X'00FF'",
+                 "text:Köln|text:real:0.075|text:null:\ntext:|text:real:0.5|text:blob:00FF\n"}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
+
+// The record changes between the question and the answer: nothing is written.
+TEST_F(UndoCommand, ARecordChangedWhileAskedIsNotOverwritten) {
+  const std::string output = folder_ / "output.txt";
+  std::FILE* input = popen((std::string(LOGMANAGER_EXE) + " undo " + logs_ + " 1 " +
+                            Actions(1)[1] + " >" + output + " 2>&1")
+                               .c_str(),
+                           "w");
+  ASSERT_NE(input, nullptr);
+  for (int i = 0; i < 500 && Bytes(output).find("Überschreiben mit Wert") == std::string::npos;
+       ++i) {
+    usleep(10000);
+  }
+  Connection(db_).Exec("UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1");
+  std::fputs("j\n", input);
+  const int status = pclose(input);
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(Bytes(output).find("Fehler 5: Der Datensatz wurde in der Zwischenzeit geändert"),
+            std::string::npos)
+      << Bytes(output);
+  EXPECT_EQ(Connection(db_).Dump("SELECT Ort FROM Kunden WHERE ID = 1"), "text:Bonn\n");
 }
 
 TEST_F(UndoCommand, JsonListsTheDialogs) {

@@ -33,7 +33,9 @@ class ScriptedMessages : public IUserMessages {
   ~ScriptedMessages() override { SetUserMessages(previous_); }
   MessageAnswer Show(const UserMessage& message) override {
     shown.push_back(message);
-    return message.buttons == MessageButtons::Ok ? MessageAnswer::Ok : questionAnswer;
+    if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    if (whileAsked) whileAsked();
+    return questionAnswer;
   }
   Titles TakeTitles() {
     Titles titles;
@@ -44,6 +46,7 @@ class ScriptedMessages : public IUserMessages {
 
   std::vector<UserMessage> shown;
   MessageAnswer questionAnswer = MessageAnswer::Yes;
+  std::function<void()> whileAsked;  // what another program does while the user reads
 
  private:
   IUserMessages* previous_;
