@@ -290,6 +290,37 @@ std::string AbsolutePath(const std::string& path) {
   return std::string(text.begin(), text.end());
 }
 
+std::filesystem::path ToPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// The header of a database file says WAL mode by its read and write versions (2 and 2).
+bool InWalMode(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char header[20] = {};
+  return in.read(header, sizeof header) && header[18] == 2 && header[19] == 2;
+}
+
+// A file: URI that opens path as immutable: no locks, no -wal or -shm files.
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file://";
+  if (path.empty() || (path[0] != '/' && path[0] != '\\')) uri += '/';
+  static const char kHex[] = "0123456789ABCDEF";
+  for (char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    if (std::isalnum(b) || c == '/' || c == '-' || c == '.' || c == '_' || c == '~' || c == ':') {
+      uri += c;
+    } else if (c == '\\') {
+      uri += '/';
+    } else {
+      uri += '%';
+      uri += kHex[b >> 4];
+      uri += kHex[b & 15];
+    }
+  }
+  return uri + "?immutable=1";
+}
+
 // What a query from outside may cost before anything is shown: the steps of SQLite's
 // machine (counted by the progress handler), the loaded bytes, and the limits below, set
 // on the connection while the query is prepared and run.
@@ -598,9 +629,17 @@ void DataLayer::SetDatabaseByPath(const std::string& path) {
   const bool readOnly =
       (permissions & (std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
                       std::filesystem::perms::others_write)) == std::filesystem::perms::none;
+  // Reading a read-only database in WAL mode would leave -wal and -shm files behind. With
+  // no -wal file there is nothing in a log to read and nobody can write the file: it is
+  // opened as the unchanging file it is.
+  const bool unchanging = readOnly && InWalMode(file) &&
+                          !std::filesystem::exists(ToPath(path + "-wal"), ec);
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &raw,
-                                 readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+  const int rc =
+      unchanging ? sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr)
+                 : sqlite3_open_v2(path.c_str(), &raw,
+                                   readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
   db_.reset(raw);
   if (rc != SQLITE_OK) {
     return refuse("Die Datenbank \"" + path + "\" konnte nicht geöffnet werden (" +

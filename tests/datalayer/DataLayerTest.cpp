@@ -288,12 +288,22 @@ TEST_F(DataLayerWrites, AnUpdateOrInsertThatBreaksARuleFailsWhole) {
   EXPECT_EQ(Bytes(db_), before_);
 }
 
+// In rollback and in WAL mode; reading leaves no -wal or -shm file behind.
 TEST_F(DataLayerWrites, AReadOnlyDatabaseIsReadButNotWritten) {
-  std::filesystem::permissions(db_, std::filesystem::perms::owner_read);
-  Open("SELECT * FROM Kunden", 1);
-  layer_.SetFieldValue("Ort", "Bonn");
-  EXPECT_EQ(layer_.Save(), Variant(false));
-  ExpectRefused("schreibgeschützt");
+  for (const bool wal : {false, true}) {
+    if (wal) Connection(db_).Exec("PRAGMA journal_mode = WAL");
+    std::filesystem::permissions(db_, std::filesystem::perms::owner_read);
+    Open("SELECT * FROM Kunden WHERE ID = 1", 1);
+    EXPECT_EQ(layer_.FieldValue("Ort"), Variant("München"));
+    layer_.SetFieldValue("Ort", "Bonn");
+    EXPECT_EQ(layer_.Save(), Variant(false));
+    ExpectRefused("schreibgeschützt");
+    layer_.SetDatabaseByPath("");  // closes the database
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+      EXPECT_FALSE(std::filesystem::exists(db_ + suffix)) << suffix << (wal ? " in WAL mode" : "");
+    }
+    std::filesystem::permissions(db_, std::filesystem::perms::owner_all);
+  }
 }
 
 TEST_F(DataLayerWrites, ARecordDeletedSinceLoadingIsNotWritten) {
