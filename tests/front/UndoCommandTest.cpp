@@ -42,10 +42,13 @@ class UndoCommand : public FrontTest {
     FrontTest::SetUp();
     Registry().Register<IDataLayer>(
         kDataLayerProgId, [this] { return std::make_unique<RecordingDataLayer>(calls, fail); });
-    folder.Write("a.xml", LogLines("kunden.mdb", "06.12.2026",
+    // Empty files: databases without the logs' tables.
+    folder.Write("kunden.mdb", {});
+    folder.Write("orte.mdb", {});
+    folder.Write("a.xml", LogLines(kunden, "06.12.2026",
                                    Concat(NewRecordAction(8, "Kunden"),
                                           UpdateAction(7, "Kunden", "Name", "Müller", "Meier"))));
-    folder.Write("b.xml", LogLines("orte.mdb", "07.12.2026",
+    folder.Write("b.xml", LogLines(orte, "07.12.2026",
                                    UpdateAction(3, "Orte", "Ort", "Bern", "Basel")));
     Open();
     Load(folder.Path());
@@ -62,6 +65,8 @@ class UndoCommand : public FrontTest {
 
   EventLog calls;
   bool fail = false;
+  std::string kunden = folder / "kunden.mdb";
+  std::string orte = folder / "orte.mdb";
 };
 
 TEST_F(UndoCommand, UndoesTheSelectedActionOfTheSelectedFileAndChangesNothingOnScreen) {
@@ -74,8 +79,8 @@ TEST_F(UndoCommand, UndoesTheSelectedActionOfTheSelectedFileAndChangesNothingOnS
   TakeViewLog();
   Window().Click(cmdUndo);
   EXPECT_THAT(
-      calls, ElementsAre("SetDatabaseByPath orte.mdb", "GetRecordset SELECT * FROM Orte WHERE ID=3",
-                         "FindRecord ID=3", "SetDatabaseByPath kunden.mdb",
+      calls, ElementsAre("SetDatabaseByPath " + orte, "GetRecordset SELECT * FROM Orte WHERE ID=3",
+                         "FindRecord ID=3", "SetDatabaseByPath " + kunden,
                          "GetRecordset SELECT * FROM Kunden WHERE ID=7", "FindRecord ID=7"));
   EXPECT_EQ(messages.shown.size(), 4u);  // "not found" and its report, twice
   EXPECT_TRUE(TakeViewLog().empty());
