@@ -245,10 +245,10 @@ class DataLayerAdapter : public IDataLayer {
   Variant CheckFieldValue(const std::string& fieldName, const std::string& value) override {
     const Bstr name(fieldName), text(value);
     try {
-      return ToCore(layer_
-                        .Method(L"CheckFieldValue",
-                                {DispatchCaller::Text(name), DispatchCaller::Text(text)})
-                        .Get());
+      return ToCore(
+          layer_
+              .Method(L"CheckFieldValue", {DispatchCaller::Text(name), DispatchCaller::Text(text)})
+              .Get());
     } catch (const Error& error) {
       if (error.Number() != kMemberNotSupported) throw;
       return Variant(true);

@@ -79,7 +79,8 @@ LogValue ReadStored(sqlite3_stmt* statement, int index) {
       return LogValue::Null();
     case SQLITE_BLOB: {
       const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, index));
-      return LogValue::Blob(std::string(bytes ? bytes : "", sqlite3_column_bytes(statement, index)));
+      return LogValue::Blob(
+          std::string(bytes ? bytes : "", sqlite3_column_bytes(statement, index)));
     }
     default: {
       const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, index));
@@ -328,10 +329,10 @@ constexpr int kProgressInterval = 1000;  // machine steps per progress call
 constexpr int kProgressCalls = 20000;    // so 20 million steps in all
 constexpr size_t kMaxLoadedBytes = 64 << 20;
 constexpr std::pair<int, int> kQueryLimits[] = {
-    {SQLITE_LIMIT_LENGTH, 16 << 20},     {SQLITE_LIMIT_SQL_LENGTH, 100000},
-    {SQLITE_LIMIT_COLUMN, 1000},         {SQLITE_LIMIT_EXPR_DEPTH, 100},
-    {SQLITE_LIMIT_COMPOUND_SELECT, 20},  {SQLITE_LIMIT_VDBE_OP, 50000},
-    {SQLITE_LIMIT_FUNCTION_ARG, 32},     {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000},
+    {SQLITE_LIMIT_LENGTH, 16 << 20},    {SQLITE_LIMIT_SQL_LENGTH, 100000},
+    {SQLITE_LIMIT_COLUMN, 1000},        {SQLITE_LIMIT_EXPR_DEPTH, 100},
+    {SQLITE_LIMIT_COMPOUND_SELECT, 20}, {SQLITE_LIMIT_VDBE_OP, 50000},
+    {SQLITE_LIMIT_FUNCTION_ARG, 32},    {SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 1000},
 };
 
 // Puts the limits on a connection for its life and the former ones back at its end.
@@ -354,7 +355,9 @@ class QueryBounds {
   bool Exhausted() const { return calls_ > kProgressCalls; }
 
  private:
-  static int Progress(void* self) { return ++static_cast<QueryBounds*>(self)->calls_ > kProgressCalls; }
+  static int Progress(void* self) {
+    return ++static_cast<QueryBounds*>(self)->calls_ > kProgressCalls;
+  }
 
   sqlite3* db_;
   int saved_[std::size(kQueryLimits)] = {};
@@ -632,14 +635,14 @@ void DataLayer::SetDatabaseByPath(const std::string& path) {
   // Reading a read-only database in WAL mode would leave -wal and -shm files behind. With
   // no -wal file there is nothing in a log to read and nobody can write the file: it is
   // opened as the unchanging file it is.
-  const bool unchanging = readOnly && InWalMode(file) &&
-                          !std::filesystem::exists(ToPath(path + "-wal"), ec);
+  const bool unchanging =
+      readOnly && InWalMode(file) && !std::filesystem::exists(ToPath(path + "-wal"), ec);
   sqlite3* raw = nullptr;
-  const int rc =
-      unchanging ? sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
-                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr)
-                 : sqlite3_open_v2(path.c_str(), &raw,
-                                   readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
+  const int rc = unchanging ? sqlite3_open_v2(ImmutableUri(path).c_str(), &raw,
+                                              SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr)
+                            : sqlite3_open_v2(
+                                  path.c_str(), &raw,
+                                  readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, nullptr);
   db_.reset(raw);
   if (rc != SQLITE_OK) {
     return refuse("Die Datenbank \"" + path + "\" konnte nicht geöffnet werden (" +
@@ -690,9 +693,10 @@ Variant DataLayer::GetRecordset(std::string& query) {
   if (!HaveDatabase()) return Variant(false);
   silent_ = false;
   // A long query is shown by its start only.
-  const std::string shown = "Die Abfrage \"" +
-                            (CharCount(query) > 300 ? std::string(CharSubstr(query, 0, 300)) + "..." : query) +
-                            "\" wurde abgelehnt: ";
+  const std::string shown =
+      "Die Abfrage \"" +
+      (CharCount(query) > 300 ? std::string(CharSubstr(query, 0, 300)) + "..." : query) +
+      "\" wurde abgelehnt: ";
   auto refuse = [&](const std::string& why) {
     ResetRecordset();
     silent_ = true;
@@ -743,9 +747,9 @@ Variant DataLayer::GetRecordset(std::string& query) {
       if ((step & 0xFF) == SQLITE_TOOBIG) refuse("sie liefert einen zu langen Wert.");
       if (step != SQLITE_ROW) Fail(db_.get(), step);
       if (maxRecords_ > 0 && rows.size() == static_cast<size_t>(maxRecords_)) {
-        refuse(maxRecords_ == 1 ? std::string("sie liefert mehr als einen Datensatz.")
-                                : "sie liefert mehr als " + std::to_string(maxRecords_) +
-                                      " Datensätze.");
+        refuse(maxRecords_ == 1
+                   ? std::string("sie liefert mehr als einen Datensatz.")
+                   : "sie liefert mehr als " + std::to_string(maxRecords_) + " Datensätze.");
       }
       rows.push_back(ReadRow(statement.get()));
       loadedBytes += RowBytes(rows.back());
@@ -768,8 +772,8 @@ Variant DataLayer::GetRecordset(std::string& query) {
     const char* table = sqlite3_column_table_name(statement.get(), i);
     const char* origin = sqlite3_column_origin_name(statement.get(), i);
     const char* schema = sqlite3_column_database_name(statement.get(), i);
-    if (!table || !origin || !schema || std::string(schema) != "main" ||
-        !SameName(table, table_) || !SameName(origin, data->labels[i])) {
+    if (!table || !origin || !schema || std::string(schema) != "main" || !SameName(table, table_) ||
+        !SameName(origin, data->labels[i])) {
       continue;
     }
     labelColumns_[i] = ColumnIndex(origin);
@@ -803,8 +807,9 @@ int DataLayer::PlainLabel(int column) const {
 Variant DataLayer::CheckFieldValue(const std::string& fieldName, const std::string& value) {
   const std::string field = "Das Feld \"" + fieldName + "\"";
   if (!db_ || silent_ || table_.empty() || keyColumns_.empty()) {
-    Refuse(field + " kann nicht geschrieben werden: es sind keine Datensätze einer Tabelle mit "
-                   "Primärschlüssel geladen.");
+    Refuse(field +
+           " kann nicht geschrieben werden: es sind keine Datensätze einer Tabelle mit "
+           "Primärschlüssel geladen.");
   }
   const int column = ColumnOfField(fieldName);
   if (column < 0) Refuse(field + " ist keine Spalte der Tabelle \"" + table_ + "\".");
@@ -1101,7 +1106,8 @@ Variant DataLayer::RemoveRecord(bool really) {
   drop();
   std::vector<LogField> fields;
   for (size_t i = 0; i < columns_.size(); ++i) {
-    fields.push_back({EncodeTagName(columns_[i].name), WriteLogValue(row[i], columns_[i].affinity)});
+    fields.push_back(
+        {EncodeTagName(columns_[i].name), WriteLogValue(row[i], columns_[i].affinity)});
   }
   Log("DELETE_inDB", row, std::move(fields));
   return Variant(true);

@@ -190,8 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedQuery{"INSERT INTO Kunden (Name) VALUES ('Bonn') RETURNING *", kOnlySelect},
         RefusedQuery{"WITH x AS (SELECT 1) DELETE FROM Kunden", kOnlySelect},
         RefusedQuery{"PRAGMA table_info(Kunden)", kOnlySelect},
-        RefusedQuery{"ATTACH 'other.db' AS other", kOnlySelect},
-        RefusedQuery{"BEGIN", kOnlySelect}, RefusedQuery{"EXPLAIN SELECT * FROM Kunden", kOnlySelect},
+        RefusedQuery{"ATTACH 'other.db' AS other", kOnlySelect}, RefusedQuery{"BEGIN", kOnlySelect},
+        RefusedQuery{"EXPLAIN SELECT * FROM Kunden", kOnlySelect},
         RefusedQuery{"SELECT * FROM Kunden WHERE ID = ?", "sie enthält Parameter"},
         RefusedQuery{"", "sie ist leer"},
         RefusedQuery{"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "

@@ -48,8 +48,8 @@ class UndoCommand : public FrontTest {
     folder.Write("a.xml", LogLines(kunden, "06.12.2026",
                                    Concat(NewRecordAction(8, "Kunden"),
                                           UpdateAction(7, "Kunden", "Name", "Müller", "Meier"))));
-    folder.Write("b.xml", LogLines(orte, "07.12.2026",
-                                   UpdateAction(3, "Orte", "Ort", "Bern", "Basel")));
+    folder.Write("b.xml",
+                 LogLines(orte, "07.12.2026", UpdateAction(3, "Orte", "Ort", "Bern", "Basel")));
     Open();
     Load(folder.Path());
   }
@@ -78,10 +78,10 @@ TEST_F(UndoCommand, UndoesTheSelectedActionOfTheSelectedFileAndChangesNothingOnS
   const auto details = Entries(lstDetails);
   TakeViewLog();
   Window().Click(cmdUndo);
-  EXPECT_THAT(
-      calls, ElementsAre("SetDatabaseByPath " + orte, "GetRecordset SELECT * FROM Orte WHERE ID=3",
-                         "FindRecord ID=3", "SetDatabaseByPath " + kunden,
-                         "GetRecordset SELECT * FROM Kunden WHERE ID=7", "FindRecord ID=7"));
+  EXPECT_THAT(calls,
+              ElementsAre("SetDatabaseByPath " + orte, "GetRecordset SELECT * FROM Orte WHERE ID=3",
+                          "FindRecord ID=3", "SetDatabaseByPath " + kunden,
+                          "GetRecordset SELECT * FROM Kunden WHERE ID=7", "FindRecord ID=7"));
   EXPECT_EQ(messages.shown.size(), 4u);  // "not found" and its report, twice
   EXPECT_TRUE(TakeViewLog().empty());
   EXPECT_EQ(Entries(lstFileSet), files);

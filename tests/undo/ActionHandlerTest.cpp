@@ -205,14 +205,14 @@ TEST_P(UndoMeanwhile, WritesOnlyWhatTheQuestionShowed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UndoMeanwhile,
-    ::testing::Values(
-        MeanwhileChange{"the field shown", false, "UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1",
-                        true},
-        MeanwhileChange{"the same value again", false,
-                        "UPDATE Kunden SET Ort = 'Köln' WHERE ID = 1", false},
-        MeanwhileChange{"another field", false, "UPDATE Kunden SET Punkte = 1 WHERE ID = 1", false},
-        MeanwhileChange{"a new record's field", true, "UPDATE Kunden SET Punkte = 1 WHERE ID = 4",
-                        true}));
+    ::testing::Values(MeanwhileChange{"the field shown", false,
+                                      "UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1", true},
+                      MeanwhileChange{"the same value again", false,
+                                      "UPDATE Kunden SET Ort = 'Köln' WHERE ID = 1", false},
+                      MeanwhileChange{"another field", false,
+                                      "UPDATE Kunden SET Punkte = 1 WHERE ID = 1", false},
+                      MeanwhileChange{"a new record's field", true,
+                                      "UPDATE Kunden SET Punkte = 1 WHERE ID = 4", true}));
 
 using KindChoice = UndoTest;
 
@@ -320,14 +320,13 @@ std::vector<std::string> UpdateBlock(const std::string& recordId, const std::str
 using UndoBadInput = UndoTest;
 
 std::vector<std::string> RestoreBlock(const std::vector<std::string>& fields) {
-  std::vector<std::string> block = {"<ACTION Info=\"DELETE_inDB RECORDID=9\">",
-                                    "<TABLE>Kunden</TABLE>",
-                                    "<QueryString>SELECT * FROM Kunden WHERE ID = 9</QueryString>",
-                                    "<TIME>t</TIME>"};
+  std::vector<std::string> block = {
+      "<ACTION Info=\"DELETE_inDB RECORDID=9\">", "<TABLE>Kunden</TABLE>",
+      "<QueryString>SELECT * FROM Kunden WHERE ID = 9</QueryString>", "<TIME>t</TIME>"};
   block.insert(block.end(), fields.begin(), fields.end());
-  for (const char* tail : {"<USER>u</USER>", "<COMPUTER>c</COMPUTER>",
-                           "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>",
-                           "</ACTION>"}) {
+  for (const char* tail :
+       {"<USER>u</USER>", "<COMPUTER>c</COMPUTER>", "<APPLICATION>a</APPLICATION>",
+        "<ROWSAFFECTED>1</ROWSAFFECTED>", "</ACTION>"}) {
     block.push_back(tail);
   }
   return block;
@@ -396,9 +395,9 @@ INSTANTIATE_TEST_SUITE_P(
                 UpdateBlock("1", "SELECT *, randomblob(2000000000) AS r FROM Kunden WHERE ID = 1"),
                 1, kInvalidProcedureCall, "zu langen Wert"},
         // What would be written.
-        Refusal{"aliased", "", UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1",
-                                           "Name"),
-                1, kInvalidProcedureCall, "nicht unverändert als Spalte"},
+        Refusal{"aliased", "",
+                UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name"), 1,
+                kInvalidProcedureCall, "nicht unverändert als Spalte"},
         Refusal{"not selected", "", UpdateBlock("1", "SELECT ID, Name FROM Kunden WHERE ID = 1"), 1,
                 kInvalidProcedureCall, "nicht unverändert als Spalte"},
         Refusal{"no column", "", UpdateBlock("1", kOne, "Ort&quot; &#61; 'x', &quot;Name"), 1,

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <filesystem>
 #include <cstdio>
+#include <filesystem>
 #include <sstream>
 
 #include "datalayer/SqliteFixtures.h"
@@ -136,10 +136,14 @@ const char* const kAfterQuery =
 
 std::vector<std::string> Update(const std::string& query, const std::string& field,
                                 const std::string& old) {
-  return {"<ACTION Info=\"UPDATE RECORDID=1\">", "<TABLE>Kunden</TABLE>",
-          "<QueryString>" + query + "</QueryString>", "<TIME>t</TIME>",
-          "<FieldName>" + field + "</FieldName>", "<OldValue>" + old + "</OldValue>",
-          "<NewValue>x</NewValue>", "</ACTION>"};
+  return {"<ACTION Info=\"UPDATE RECORDID=1\">",
+          "<TABLE>Kunden</TABLE>",
+          "<QueryString>" + query + "</QueryString>",
+          "<TIME>t</TIME>",
+          "<FieldName>" + field + "</FieldName>",
+          "<OldValue>" + old + "</OldValue>",
+          "<NewValue>x</NewValue>",
+          "</ACTION>"};
 }
 
 class UndoCommandHandLog : public UndoCommand, public ::testing::WithParamInterface<HandUndo> {};
@@ -177,21 +181,24 @@ INSTANTIATE_TEST_SUITE_P(
         HandUndo{"aliased field", "@",
                  Update("SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name", "Bonn"), 1,
                  "nicht unverändert als Spalte", ""},
-        HandUndo{"relative path", "shop.db", Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "B"),
-                 1, "Fehler 52: Der Datenbankpfad \"shop.db\"", ""},
-        HandUndo{"NUL in the path", "@&#0;x", Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "B"),
-                 1, "Fehler 52: Der Datenbankpfad des Logfiles enthält Steuerzeichen.", ""},
+        HandUndo{"relative path", "shop.db",
+                 Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "B"), 1,
+                 "Fehler 52: Der Datenbankpfad \"shop.db\"", ""},
+        HandUndo{"NUL in the path", "@&#0;x",
+                 Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "B"), 1,
+                 "Fehler 52: Der Datenbankpfad des Logfiles enthält Steuerzeichen.", ""},
         HandUndo{"decimal comma", "@",
                  Update("SELECT * FROM Kunden WHERE ID = 1", "Rabatt", "19,95"), 0,
-                 "Überschreiben mit Wert: 19,95",
-                 "text:Köln|text:real:19.95|text:null:\n"},
-        HandUndo{"a restored BLOB", "@",
+                 "Überschreiben mit Wert: 19,95", "text:Köln|text:real:19.95|text:null:\n"},
+        HandUndo{"a restored BLOB",
+                 "@",
                  {"<ACTION Info=\"DELETE_inDB RECORDID=9\">", "<TABLE>Kunden</TABLE>",
                   "<QueryString>SELECT * FROM Kunden WHERE ID = 9</QueryString>", "<TIME>t</TIME>",
                   "<ID>9</ID>", "<Name>Neu</Name>", "<Ort>&#0;T</Ort>", "<Rabatt>0,5</Rabatt>",
                   "<Notiz>&#0;B00FF</Notiz>", "<USER>u</USER>", "<COMPUTER>c</COMPUTER>",
                   "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>", "</ACTION>"},
-                 0, "Notiz: X'00FF'",
+                 0,
+                 "Notiz: X'00FF'",
                  "text:Köln|text:real:0.075|text:null:\ntext:|text:real:0.5|text:blob:00FF\n"}),
     [](const auto& info) {
       std::string name = info.param.what;
@@ -202,8 +209,8 @@ INSTANTIATE_TEST_SUITE_P(
 // The record changes between the question and the answer: nothing is written.
 TEST_F(UndoCommand, ARecordChangedWhileAskedIsNotOverwritten) {
   const std::string output = folder_ / "output.txt";
-  std::FILE* input = popen((std::string(LOGMANAGER_EXE) + " undo " + logs_ + " 1 " +
-                            Actions(1)[1] + " >" + output + " 2>&1")
+  std::FILE* input = popen((std::string(LOGMANAGER_EXE) + " undo " + logs_ + " 1 " + Actions(1)[1] +
+                            " >" + output + " 2>&1")
                                .c_str(),
                            "w");
   ASSERT_NE(input, nullptr);

@@ -3,7 +3,7 @@
 ' Yes, then OK) and
 ' records them; the database is checked afterwards by the test script.
 ' Argument: the folder of the undo logs (log_undo.xml: three updates, the last of a record
-' that does not exist, a new record and a deleted one; log_zmissing.xml: one update in a database that does not exist).
+' that does not exist, a new record and a deleted one; log_zmissing.xml: one update in a database that does not exist, refused).
 ' Runs between SuiteStart.vbs and SuiteEnd.vbs.
 ' A fresh handler for one undo, as the viewer's undo command makes it.
 Sub Undo(fs, fileIndex, actionPosition)
@@ -26,5 +26,16 @@ Sub Main()
   Undo fs, 1, 17  ' record 99 is not there
   Undo fs, 1, 25  ' Yes: the new record 9 is deleted
   Undo fs, 1, 30  ' Yes: the deleted record 5 is created again
-  Undo fs, 2, 1   ' no database: not found, then the data layer's errors
+  ' A database that does not exist is refused before anything is asked.
+  Dim ah
+  Set ah = CreateObject("TarveskLogManager.ActionHandler")
+  ah.LogFileHandle = 2
+  Set ah.FileSetObject = fs
+  ah.ActionHandle = 1
+  On Error Resume Next
+  ah.UndoAction
+  TakeError
+  On Error GoTo 0
+  CheckError "missing database", 53
+  Check "missing database named", InStr(errDescription, "wurde nicht gefunden") > 0, True
 End Sub
