@@ -278,13 +278,16 @@ TEST_F(Prune, YesDeletesAndListsEachFile) {
   EXPECT_FALSE(Exists("neu.xml"));
 }
 
-TEST(ExampleMaker, AnswersHelpAndMakesNoFolderOfThatName) {
+TEST(Scripts, AnswerHelpAndMakeNoFolderOfThatName) {
   test::TempFolder folder;
   const RunResult run = test::RunProgram(
       {"/bin/sh", "-c", "cd '" + folder.Str() + "' && exec " + MAKE_EXAMPLE_EXE + " --help"});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(Has(run.out, "Aufruf: make_example AUSGABEORDNER"));
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+  const RunResult script = test::RunProgram({std::string(TARVESK_SOURCE_DIR) + "/run", "--help"});
+  EXPECT_EQ(script.status, 0);
+  EXPECT_TRUE(Has(script.out, "Usage: ./run [FOLDER]"));
 }
 
 }  // namespace
