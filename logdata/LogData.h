@@ -45,6 +45,9 @@ class LogData {
 
   bool IsLoaded() const { return bolLogLoaded; }
   size_t BodyLineCount() const { return colLogLines ? colLogLines->Count() : 0; }
+  // Body line at a 1-based position (the command line reads an action's TIME line);
+  // raises 9 outside the lines, 91 before loading.
+  std::string_view BodyLine(int64_t position) const { return Line(position); }
 
  private:
   // Body line at a 1-based position; raises 9 outside the lines, 91 before loading.
