@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <bit>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -117,80 +119,205 @@ std::string LineReader::ReadLineOrFail() {
   return line;
 }
 
-void LineList::Append(std::string_view chunk, bool& pendingCr) {
-  size_t i = 0;
-  if (pendingCr && !chunk.empty()) {
-    pendingCr = false;
-    if (chunk[0] == '\n') i = 1;
-  }
-  while (i < chunk.size()) {
-    size_t j = i;
-    while (j < chunk.size() && chunk[j] != '\r' && static_cast<signed char>(chunk[j]) >= 0) ++j;
-    text_.append(chunk.data() + i, j - i);
-    if (j == chunk.size()) break;
-    if (chunk[j] == '\r') {
-      starts_.push_back(text_.size());
-      if (j + 1 == chunk.size()) {
-        pendingCr = true;
-      } else if (chunk[j + 1] == '\n') {
-        ++j;
-      }
-      i = j + 1;
-    } else {
-      AppendAnsiAsUtf8(text_, chunk.substr(j, 1));
-      i = j + 1;
+// High bytes of the ANSI text as UTF-8 (two or three bytes each), as AnsiToUtf8 has them.
+struct HighByteTable {
+  char bytes[128][3];
+  uint8_t length[128];
+  HighByteTable() {
+    for (int b = 0; b < 128; ++b) {
+      const std::string utf8 = AnsiToUtf8(std::string(1, static_cast<char>(b + 0x80)));
+      length[b] = static_cast<uint8_t>(utf8.size());
+      std::memcpy(bytes[b], utf8.data(), utf8.size());
     }
   }
+};
+
+bool HasHighBytes(const char* data, size_t size) {
+  uint64_t any = 0;
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, data + i, 8);
+    any |= word;
+  }
+  for (; i < size; ++i) any |= static_cast<unsigned char>(data[i]);
+  return (any & 0x8080808080808080ull) != 0;
 }
 
-void LineList::Finish(bool /*pendingCr*/) {
-  // starts_ holds the start of line 1 and the end of every line closed by a break; text
-  // after the last break is a line of its own.
-  if (starts_.back() != text_.size()) starts_.push_back(text_.size());
-}
+// Collects the text and its line starts, chunk by chunk, in memory of its own.
+class LineList::Builder {
+ public:
+  explicit Builder(uint64_t expected) {
+    if (expected > static_cast<uint64_t>(SIZE_MAX / 2)) throw Error(kOutOfMemory);
+    Reserve(static_cast<size_t>(expected + expected / 32) + kChunk + 16);
+    // A line of a log averages some 30 characters; more lines grow the index.
+    starts_.reserve(static_cast<size_t>(expected / 24) + 2);
+    starts_.push_back(0);
+  }
+  ~Builder() { std::free(text_); }
+
+  // Room for n more characters at Tail().
+  char* Tail(size_t n) {
+    if (capacity_ - size_ < n) Reserve(std::max(size_ + n, capacity_ + capacity_ / 4));
+    return text_ + size_;
+  }
+  // Takes n ANSI characters that were written at Tail(): decodes them and indexes them.
+  void Commit(size_t n) {
+    const size_t from = size_;
+    size_ += HasHighBytes(text_ + size_, n) ? Decode(n) : n;
+    Index(from);
+  }
+  void Append(std::string_view utf8) {
+    std::memcpy(Tail(utf8.size()), utf8.data(), utf8.size());
+    const size_t from = size_;
+    size_ += utf8.size();
+    Index(from);
+  }
+  LineList Finish() {
+    // A CR at the very end closes its line: the next line would start after it.
+    if (pendingCr_) PushStart(size_);
+    LineList list;
+    // Text after the last break is a line of its own.
+    if ((static_cast<uint64_t>(wraps_.size()) << 32 | starts_.back()) != size_) {
+      PushStart(size_);
+      list.openEnd_ = true;
+    }
+    list.size_ = size_;
+    list.owner_ = std::shared_ptr<char>(text_, [](char* p) { std::free(p); });
+    text_ = nullptr;
+    list.text_ = list.owner_.get();
+    list.starts_ = std::move(starts_);
+    list.wraps_ = std::move(wraps_);
+    return list;
+  }
+
+ private:
+  void Reserve(size_t capacity) {
+    // realloc of a large block moves pages, not bytes, where the system can.
+    char* grown = static_cast<char*>(std::realloc(text_, capacity));
+    if (!grown) throw Error(kOutOfMemory);
+    text_ = grown;
+    capacity_ = capacity;
+  }
+
+  // Replaces the n ANSI characters at the tail by their UTF-8 form; answers its length.
+  size_t Decode(size_t n) {
+    static const HighByteTable table;
+    scratch_.assign(text_ + size_, text_ + size_ + n);
+    size_t highs = 0, i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t word;
+      std::memcpy(&word, scratch_.data() + i, 8);
+      highs += static_cast<size_t>(std::popcount(word & 0x8080808080808080ull));
+    }
+    for (; i < n; ++i) highs += static_cast<unsigned char>(scratch_[i]) >> 7;
+    char* const begin = Tail(n + 2 * highs);
+    char* out = begin;
+    const char* in = scratch_.data();
+    const char* const end = in + n;
+    while (in < end) {
+      const char* run = in;
+      while (in < end && static_cast<signed char>(*in) >= 0) ++in;
+      std::memcpy(out, run, static_cast<size_t>(in - run));
+      out += in - run;
+      if (in == end) break;
+      const unsigned b = static_cast<unsigned char>(*in++) - 0x80;
+      std::memcpy(out, table.bytes[b], 3);
+      out += table.length[b];
+    }
+    return static_cast<size_t>(out - begin);
+  }
+
+  void PushStart(uint64_t start) {
+    while (static_cast<uint64_t>(wraps_.size()) < start >> 32) wraps_.push_back(starts_.size());
+    starts_.push_back(static_cast<uint32_t>(start));
+  }
+
+  // Notes the line starts in the text from `from` to the end.
+  void Index(size_t from) {
+    if (pendingCr_ && from < size_) {
+      pendingCr_ = false;
+      PushStart(from + (text_[from] == '\n' ? 1 : 0));
+    }
+    const char* p = text_ + from;
+    const char* const end = text_ + size_;
+    while (p < end) {
+      const char* cr = static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+      if (!cr) break;
+      if (cr + 1 == end) {
+        pendingCr_ = true;
+        break;
+      }
+      p = cr + (cr[1] == '\n' ? 2 : 1);
+      PushStart(static_cast<uint64_t>(p - text_));
+    }
+  }
+
+  char* text_ = nullptr;
+  size_t size_ = 0, capacity_ = 0;
+  bool pendingCr_ = false;
+  std::vector<uint32_t> starts_;
+  std::vector<size_t> wraps_;
+  std::string scratch_;
+};
+
+LineList::LineList() : starts_{0} {}
+LineList::~LineList() = default;
+LineList::LineList(LineList&&) noexcept = default;
+LineList& LineList::operator=(LineList&&) noexcept = default;
 
 LineList LineList::ReadFile(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path));
-  LineList list;
+  uint64_t expected = 0;
+#ifdef _WIN32
+  struct _stat64 info;  // sizes beyond 2 GiB
+  if (_fstat64(_fileno(file.get()), &info) == 0 && info.st_size > 0) {
+#else
   struct stat info;
   if (fstat(fileno(file.get()), &info) == 0 && info.st_size > 0) {
-    list.text_.reserve(static_cast<size_t>(info.st_size) + static_cast<size_t>(info.st_size) / 32);
-    list.starts_.reserve(static_cast<size_t>(info.st_size) / 40 + 2);
+#endif
+    expected = static_cast<uint64_t>(info.st_size);
   }
-  list.starts_.push_back(0);
-  std::vector<char> chunk(kChunk);
-  bool pendingCr = false;
-  for (;;) {
-    const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-    if (got == 0) {
-      if (std::ferror(file.get())) throw Error(57);
-      break;
+  try {
+    Builder builder(expected);
+    for (;;) {
+      char* tail = builder.Tail(kChunk);
+      const size_t got = std::fread(tail, 1, kChunk, file.get());
+      if (got == 0) {
+        if (std::ferror(file.get())) throw Error(57);
+        break;
+      }
+      builder.Commit(got);
     }
-    list.Append(std::string_view(chunk.data(), got), pendingCr);
+    return builder.Finish();
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  } catch (const std::length_error&) {
+    throw Error(kOutOfMemory);
   }
-  list.Finish(pendingCr);
-  return list;
 }
 
 LineList LineList::FromText(std::string_view utf8Text) {
-  LineList list;
-  list.starts_.push_back(0);
-  for (size_t i = 0; i < utf8Text.size(); ++i) {
-    if (utf8Text[i] == '\r') {
-      list.starts_.push_back(list.text_.size());
-      if (i + 1 < utf8Text.size() && utf8Text[i + 1] == '\n') ++i;
-    } else {
-      list.text_ += utf8Text[i];
-    }
-  }
-  list.Finish(false);
-  return list;
+  Builder builder(utf8Text.size());
+  builder.Append(utf8Text);
+  return builder.Finish();
+}
+
+size_t LineList::LineAt(size_t hint, uint64_t offset) const {
+  const uint64_t target = Start(first_) + offset;
+  size_t k = first_ + hint;
+  const size_t last = starts_.size() - 1;
+  while (k < last && Start(k + 1) <= target) ++k;
+  return k - first_;
 }
 
 void LineList::RemoveFirst(size_t n) { first_ += std::min(n, Count()); }
 
 void LineList::RemoveLast() {
-  if (Count() > 0) starts_.pop_back();
+  if (Count() == 0) return;
+  starts_.pop_back();
+  while (!wraps_.empty() && wraps_.back() >= starts_.size()) wraps_.pop_back();
+  openEnd_ = false;
 }
 
 void DeleteFileOrFail(const std::string& path) {

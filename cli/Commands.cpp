@@ -15,19 +15,14 @@ void Expect(const std::vector<std::string>& args, size_t count, const char* usag
   if (args.size() != count) throw UsageError{std::string("Aufruf: logmanager ") + usage};
 }
 
-// Line breaks inside values (CR LF, CR) are printed as the terminal's line break.
-std::string Printable(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out += text[i];
-    }
+// Writes text with its line breaks inside values (CR LF, CR) as the terminal's line break,
+// piece by piece: a long value is not copied.
+void WritePrintable(std::ostream& out, std::string_view text) {
+  for (size_t cr; (cr = text.find('\r')) != std::string_view::npos;) {
+    out << text.substr(0, cr) << '\n';
+    text.remove_prefix(cr + (cr + 1 < text.size() && text[cr + 1] == '\n' ? 2 : 1));
   }
-  return out;
+  out << text;
 }
 
 // The file's own name: FILENAME without the set's folder.
@@ -42,11 +37,14 @@ void PrintProperties(Context& context, const PropertyCollection& properties) {
   nlohmann::json list = nlohmann::json::array();
   for (int32_t i = 1; i <= properties.PropertyCount(); ++i) {
     const std::string name = properties.PropertyNameByIndex(i);
-    const std::string value = properties.PropertyValueByIndex(i);
+    const std::string_view value = properties.PropertyValueView(i);
     if (context.json) {
       list.push_back({{"name", name}, {"value", value}});
     } else {
-      context.out << Printable(name + ": " + value) << '\n';
+      WritePrintable(context.out, name);
+      context.out << ": ";
+      WritePrintable(context.out, value);
+      context.out << '\n';
     }
   }
   if (context.json) PrintJson(context, list);
@@ -114,7 +112,8 @@ int RunFiles(Context& context, const std::vector<std::string>& args) {
                        {"database", database},
                        {"entry", entry}});
     } else {
-      context.out << Printable(entry) << '\n';
+      WritePrintable(context.out, entry);
+      context.out << '\n';
     }
   }
   if (context.json) PrintJson(context, files);
@@ -133,11 +132,16 @@ int RunActions(Context& context, const std::vector<std::string>& args) {
   Expect(args, 2, "actions DIR FILE");
   const auto set = OpenFolder(args[0]);
   const auto log = set->LogContent(ResolveFile(*set, args[1]));
+  if (!context.json) {
+    log->ForEachAction([&](std::string_view entry) {
+      WritePrintable(context.out, entry);
+      context.out << '\n';
+    });
+    return kDone;
+  }
   nlohmann::json list = nlohmann::json::array();
   for (const std::string& entry : log->GetActionList()) {
-    if (!context.json) {
-      context.out << Printable(entry) << '\n';
-    } else if (entry == kErrorEntry) {
+    if (entry == kErrorEntry) {
       list.push_back({{"position", nullptr}, {"text", entry}, {"errorInfo", log->ErrorInfo()}});
     } else {
       list.push_back({{"position", LeadingNumber(entry)}, {"text", entry}});
@@ -152,10 +156,12 @@ int RunShow(Context& context, const std::vector<std::string>& args) {
   const auto set = OpenFolder(args[0]);
   const auto log = set->LogContent(ResolveFile(*set, args[1]));
   if (args[2] == "errors") {
-    if (context.json)
+    if (context.json) {
       PrintJson(context, {{"errorInfo", log->ErrorInfo()}});
-    else if (!log->ErrorInfo().empty())
-      context.out << Printable(log->ErrorInfo()) << '\n';
+    } else if (!log->ErrorInfo().empty()) {
+      WritePrintable(context.out, log->ErrorInfo());
+      context.out << '\n';
+    }
     return kDone;
   }
   const int32_t position = ParsePosition(args[2]);

@@ -80,13 +80,16 @@ std::string DecodeXmlText(std::string_view text) {
 
 std::string XMLParser::GetTagName(std::string_view line) { return std::string(FirstTagName(line)); }
 
-std::string XMLParser::GetTagValue(std::string_view line, std::string_view tagName) {
-  if (tagName.empty()) return "";
+namespace {
+
+// The text enclosed by the tag tagName in the line, as written; "" when there is none.
+std::string_view EnclosedText(std::string_view line, std::string_view tagName) {
+  if (tagName.empty()) return {};
   // The opening tag: "<" name, then ">" or attributes.
   size_t from = 0;
   for (;;) {
     const size_t open = line.find('<', from);
-    if (open == std::string_view::npos) return "";
+    if (open == std::string_view::npos) return {};
     from = open + 1;
     if (line.compare(from, tagName.size(), tagName) != 0) continue;
     const size_t after = from + tagName.size();
@@ -95,14 +98,29 @@ std::string XMLParser::GetTagValue(std::string_view line, std::string_view tagNa
       continue;
     }
     const size_t close = line.find('>', after);
-    if (close == std::string_view::npos || line[close - 1] == '/') return "";
-    std::string closing = "</";
-    closing += tagName;
-    closing += '>';
-    const size_t end = line.find(closing, close + 1);
-    if (end == std::string_view::npos) return "";
-    return DecodeXmlText(line.substr(close + 1, end - close - 1));
+    if (close == std::string_view::npos || line[close - 1] == '/') return {};
+    // The closing tag "</" name ">" after it.
+    for (size_t end = line.find("</", close + 1); end != std::string_view::npos;
+         end = line.find("</", end + 1)) {
+      if (line.compare(end + 2, tagName.size(), tagName) == 0 &&
+          end + 2 + tagName.size() < line.size() && line[end + 2 + tagName.size()] == '>') {
+        return line.substr(close + 1, end - close - 1);
+      }
+    }
+    return {};
   }
+}
+
+}  // namespace
+
+std::string XMLParser::GetTagValue(std::string_view line, std::string_view tagName) {
+  return DecodeXmlText(EnclosedText(line, tagName));
+}
+
+bool XMLParser::TagValueInLine(std::string_view line, std::string_view tagName,
+                               std::string_view& value) {
+  value = EnclosedText(line, tagName);
+  return value.find('&') == std::string_view::npos;  // no reference to decode
 }
 
 void XMLParser::ParseSingleTag(const std::string& line, std::string& name, std::string& value) {
