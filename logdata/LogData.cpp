@@ -1,6 +1,12 @@
 #include "logdata/LogData.h"
 
+#include <algorithm>
+#include <bit>
 #include <charconv>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "automation/Error.h"
 #include "fileset/FileSet.h"
@@ -60,6 +66,27 @@ void AppendTagValue(std::string& out, IXmlParser& parser, std::string_view line,
   }
 }
 
+// The first "ACTION" in text from `from` on; npos when there is none.
+size_t FindAction(std::string_view text, size_t from) {
+  constexpr std::string_view kWord = "ACTION";
+#ifdef __SSE2__
+  // Candidates have the first and the last letter in place; sixteen positions at a time.
+  const __m128i first = _mm_set1_epi8('A'), last = _mm_set1_epi8('N');
+  for (; from + 16 + kWord.size() - 1 <= text.size(); from += 16) {
+    const char* p = text.data() + from;
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + kWord.size() - 1));
+    for (unsigned both = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(n, last))));
+         both != 0; both &= both - 1) {
+      const size_t at = from + static_cast<size_t>(std::countr_zero(both));
+      if (text.compare(at, kWord.size(), kWord) == 0) return at;
+    }
+  }
+#endif
+  return text.find(kWord, from);
+}
+
 }  // namespace
 
 std::string_view LogData::Line(int64_t position) const {
@@ -109,8 +136,8 @@ void LogData::LoadLogData() {
 bool LogData::ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) const {
   const std::string_view line = colLogLines->Line(n - 1);
   if (!Contains(parser.GetTagName(line), "ACTION")) return false;
-  const size_t equals = line.find('=');
-  if (equals == std::string_view::npos) return false;
+  const size_t equals = std::find(line.begin(), line.end(), '=') - line.begin();
+  if (equals == line.size()) return false;
   // An opening line among the last two lines (a log cut short) reads the missing lines as
   // empty text.
   const std::string_view second = LineOrEmpty(static_cast<int64_t>(n) + 1);
@@ -141,12 +168,12 @@ void LogData::ForEachAction(const std::function<void(std::string_view entry)>& e
     // from one such line to the next.
     const std::string_view text = lines.Text();
     size_t n = 0;  // 0-based
-    for (size_t at = text.find("ACTION"); at != std::string_view::npos;) {
+    for (size_t at = FindAction(text, 0); at != std::string_view::npos;) {
       n = lines.LineAt(n, at);
       if (n >= count) break;
       if (ComposeEntry(*parser, n + 1, entry)) emit(entry);
       if (++n >= count) break;
-      at = text.find("ACTION", static_cast<size_t>(lines.Offset(n)));
+      at = FindAction(text, static_cast<size_t>(lines.Offset(n)));
     }
   } else {
     for (size_t n = 1; n <= count; ++n) {
