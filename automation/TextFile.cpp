@@ -26,7 +26,7 @@ namespace {
 constexpr size_t kChunk = 1 << 18;
 constexpr size_t kDecodePiece = 1 << 16;
 // Headers and markers sit in the first few kilobytes of a log.
-constexpr size_t kReaderBuffer = 4096;
+constexpr size_t kReaderBuffer = 4096, kFirstRead = 1024;
 
 std::filesystem::path ToPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -80,15 +80,20 @@ struct FileCloser {
 
 }  // namespace
 
-LineReader::LineReader(const std::string& path) : file_(OpenForInput(path)) {}
+LineReader::LineReader(const std::string& path) : file_(OpenForInput(path)) {
+  // The reader has its own buffer; the stream's would copy each read once more.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
 
 LineReader::~LineReader() { std::fclose(file_); }
 
 bool LineReader::Fill() {
   if (eof_) return false;
-  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReaderBuffer);
+  // The first read asks for little: a marker or a header needs only the first lines.
+  const bool first = !buffer_;
+  if (first) buffer_ = std::make_unique_for_overwrite<char[]>(kReaderBuffer);
   begin_ = 0;
-  end_ = std::fread(buffer_.get(), 1, kReaderBuffer, file_);
+  end_ = std::fread(buffer_.get(), 1, first ? kFirstRead : kReaderBuffer, file_);
   if (end_ == 0) {
     if (std::ferror(file_)) throw Error(57);
     eof_ = true;
