@@ -59,7 +59,7 @@ nlohmann::json PropertiesJson(const PropertyCollection& properties) {
 
 void PrintProperties(Context& context, const PropertyCollection& properties) {
   for (int32_t i = 1; i <= properties.PropertyCount(); ++i) {
-    const std::string value = properties.PropertyValueByIndex(i);
+    const std::string_view value = properties.PropertyValueView(i);  // a huge value uncopied
     WriteValue(context.out, properties.PropertyNameByIndex(i) + ": ",
                value.empty() ? "(leer)" : value);
   }

@@ -92,13 +92,26 @@ std::string Escaped(std::string_view text) {
   return out;
 }
 
+// Writes a line escaped in pieces cut between characters: a huge value is not copied whole.
+void WriteEscaped(std::ostream& out, std::string_view line) {
+  constexpr size_t kPiece = 64 * 1024;
+  while (line.size() > kPiece) {
+    size_t cut = kPiece;
+    while (cut > kPiece - 4 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    out << Escaped(line.substr(0, cut));
+    line.remove_prefix(cut);
+  }
+  out << Escaped(line);
+}
+
 void WriteValue(std::ostream& out, std::string_view prefix, std::string_view value) {
   const std::string indent(Width(prefix), ' ');
   out << Escaped(prefix);
   size_t start = 0;
   for (size_t i = 0; i <= value.size(); ++i) {
     if (i < value.size() && value[i] != '\r' && value[i] != '\n') continue;
-    out << Escaped(value.substr(start, i - start)) << '\n';
+    WriteEscaped(out, value.substr(start, i - start));
+    out << '\n';
     if (i == value.size()) break;
     if (value[i] == '\r' && i + 1 < value.size() && value[i + 1] == '\n') ++i;
     start = i + 1;

@@ -18,6 +18,7 @@
 
 namespace tarvesk {
 
+class IXmlParser;
 class LogData;
 
 inline constexpr const char* kLogMarker = "<TarveskDataLayerLog>";
@@ -49,7 +50,8 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
   std::shared_ptr<const PropertyCollection> HeaderProperties(int32_t FileIndex) const;
 
  private:
-  void AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties);
+  void AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties,
+                         std::optional<std::unique_ptr<IXmlParser>>& parser);
   void RemoveFile(size_t position);
 
   std::vector<std::string> colFiles;

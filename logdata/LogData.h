@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "automation/TextFile.h"
 #include "fileset/PropertyCollection.h"
+#include "service/Components.h"
 
 namespace tarvesk {
 
@@ -38,6 +40,8 @@ class LogData {
   // One entry per action: n ": " kind " / " name ": " value " (QueryString: " query ")",
   // then the error entry when the log holds error information.
   std::vector<std::string> GetActionList() const;
+  // The entries of GetActionList one by one, each valid during its call of emit only.
+  void ForEachAction(const std::function<void(std::string_view entry)>& emit) const;
   // The details of the action at PositionInList; nullptr when that line holds no "ACTION".
   std::shared_ptr<PropertyCollection> GetActionData(int32_t PositionInList) const;
   // The QueryString value of body line lngActionPos + 2.
@@ -54,6 +58,8 @@ class LogData {
   std::string_view Line(int64_t position) const;
   // As Line, but a position past the end reads as "" (a log cut short).
   std::string_view LineOrEmpty(int64_t position) const;
+  // Appends the entry of the action whose opening line is body line n, when it is one.
+  bool ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) const;
 
   std::shared_ptr<FileSet> parent_;
   int32_t fileIndex_ = 0;
