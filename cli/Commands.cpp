@@ -93,21 +93,15 @@ std::shared_ptr<FileSet> OpenFolder(const std::string& dir) {
                   "Geben Sie den Ordner an, zum Beispiel: logmanager files " +
                       (parent.empty() ? std::string(".") : parent)};
   }
-  // The set and its cached LogData objects hold each other; the last user of the returned
-  // pointer ejects the set, which lets both go.
-  struct Ejector {
-    std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
-    ~Ejector() { set->EjectFileset(); }
-  };
-  auto holder = std::make_shared<Ejector>();
+  auto set = std::make_shared<FileSet>();
   try {
-    holder->set->LoadFileSet(dir);
-    holder->set->ReadFileSetProperties();
+    set->LoadFileSet(dir);
+    set->ReadFileSetProperties();
   } catch (const Error& error) {
     throw Failure{error.Number(), error.Description() + " (beim Lesen des Ordners \"" + dir + "\")",
                   "Prüfen Sie, ob alle *.xml-Dateien des Ordners lesbar sind."};
   }
-  return std::shared_ptr<FileSet>(holder, holder->set.get());
+  return set;
 }
 
 int32_t ResolveFile(const FileSet& set, const std::string& dir, const std::string& file) {

@@ -88,8 +88,11 @@ void FileSet::ReadFileSetProperties() {
         }
       }
     }
-    AddHeaderProperty("<FILENAME>" + strFilePath + colFiles[i] + "</FILENAME>", *properties,
-                      parser);
+    // The file's real path, not passed through the tag parser: its decoding would turn a
+    // name like "Tom&amp;Jerry.xml" into one of a file that does not exist.
+    if (!parser) parser = CreateXMLParser();
+    Use(*parser);
+    properties->AddProperty("FILENAME", strFilePath + colFiles[i]);
     colFileProperties->push_back(std::move(properties));
   }
   bolPropertiesRead = true;

@@ -105,8 +105,9 @@ std::string_view LogData::LineOrEmpty(int64_t position) const {
 void LogData::LoadLogData() {
   if (bolLogLoaded || fileIndex_ == 0) return;
   colLogLines.emplace();
-  if (!parent_) throw Error(kObjectNotSet);
-  *colLogLines = LineList::ReadFile(parent_->File(fileIndex_));
+  const std::shared_ptr<FileSet> parent = parent_.lock();
+  if (!parent) throw Error(kObjectNotSet);
+  *colLogLines = LineList::ReadFile(parent->File(fileIndex_));
   LineList& lines = *colLogLines;
 
   for (size_t k = 0; k < lines.Count(); ++k) {

@@ -3,7 +3,9 @@
 // action list, an action's details and its query string are read from those lines anew,
 // through the tag parser, at every call.
 //
-// Holds its FileSet as Parent (a counted reference: see FileSet). An action is addressed
+// Knows its FileSet as Parent without owning it: the set owns its cached LogData objects,
+// and an owning reference back would keep both alive forever once a host drops the set
+// without ejecting it. Parent answers the set while it lives. An action is addressed
 // by the 1-based position of its opening line among the body lines. Used on its creator's
 // thread only.
 #pragma once
@@ -27,7 +29,7 @@ inline constexpr const char* kErrorEntry = "Errors were recorded in this Logfile
 
 class LogData {
  public:
-  const std::shared_ptr<FileSet>& Parent() const { return parent_; }
+  std::shared_ptr<FileSet> Parent() const { return parent_.lock(); }
   void SetParent(std::shared_ptr<FileSet> parent) { parent_ = std::move(parent); }
   int32_t FileIndex() const { return fileIndex_; }
   void SetFileIndex(int32_t index) { fileIndex_ = index; }
@@ -61,7 +63,7 @@ class LogData {
   // Appends the entry of the action whose opening line is body line n, when it is one.
   bool ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) const;
 
-  std::shared_ptr<FileSet> parent_;
+  std::weak_ptr<FileSet> parent_;
   int32_t fileIndex_ = 0;
   bool bolLogLoaded = false;
   std::optional<LineList> colLogLines;

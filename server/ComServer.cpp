@@ -125,6 +125,14 @@ int32_t InLong(const long* in) {
   if (!in) throw Error(kObjectNotSet);
   return *in;
 }
+int32_t InLong(const VARIANT* in) {
+  if (!in) throw Error(kObjectNotSet);
+  VariantOwner value;
+  const HRESULT hr = VariantChangeType(&value.Get(), const_cast<VARIANT*>(in), 0, VT_I4);
+  if (hr == DISP_E_OVERFLOW) throw Error(kOverflow);
+  if (FAILED(hr)) throw Error(kTypeMismatch);
+  return V_I4(&value.Get());
+}
 
 ServerObject* FindWrapper(const void* core) {
   std::lock_guard lock(wrappersMutex);
