@@ -1,7 +1,9 @@
 #include "automation/Conversions.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 // after windows.h
 #include <oleauto.h>

@@ -1,7 +1,9 @@
 #include "automation/Text.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <array>

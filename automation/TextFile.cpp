@@ -2,7 +2,13 @@
 
 #include <sys/stat.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include <bit>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -16,9 +22,11 @@
 namespace tarvesk {
 namespace {
 
-constexpr size_t kChunk = 1 << 20;
+// Reads of a whole file go through a buffer that stays in the processor's cache.
+constexpr size_t kChunk = 1 << 18;
+constexpr size_t kDecodePiece = 1 << 16;
 // Headers and markers sit in the first few kilobytes of a log.
-constexpr size_t kReaderBuffer = 4096;
+constexpr size_t kReaderBuffer = 4096, kFirstRead = 1024;
 
 std::filesystem::path ToPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -72,15 +80,20 @@ struct FileCloser {
 
 }  // namespace
 
-LineReader::LineReader(const std::string& path) : file_(OpenForInput(path)) {}
+LineReader::LineReader(const std::string& path) : file_(OpenForInput(path)) {
+  // The reader has its own buffer; the stream's would copy each read once more.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+}
 
 LineReader::~LineReader() { std::fclose(file_); }
 
 bool LineReader::Fill() {
   if (eof_) return false;
-  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kReaderBuffer);
+  // The first read asks for little: a marker or a header needs only the first lines.
+  const bool first = !buffer_;
+  if (first) buffer_ = std::make_unique_for_overwrite<char[]>(kReaderBuffer);
   begin_ = 0;
-  end_ = std::fread(buffer_.get(), 1, kReaderBuffer, file_);
+  end_ = std::fread(buffer_.get(), 1, first ? kFirstRead : kReaderBuffer, file_);
   if (end_ == 0) {
     if (std::ferror(file_)) throw Error(57);
     eof_ = true;
@@ -117,80 +130,216 @@ std::string LineReader::ReadLineOrFail() {
   return line;
 }
 
-void LineList::Append(std::string_view chunk, bool& pendingCr) {
-  size_t i = 0;
-  if (pendingCr && !chunk.empty()) {
-    pendingCr = false;
-    if (chunk[0] == '\n') i = 1;
-  }
-  while (i < chunk.size()) {
-    size_t j = i;
-    while (j < chunk.size() && chunk[j] != '\r' && static_cast<signed char>(chunk[j]) >= 0) ++j;
-    text_.append(chunk.data() + i, j - i);
-    if (j == chunk.size()) break;
-    if (chunk[j] == '\r') {
-      starts_.push_back(text_.size());
-      if (j + 1 == chunk.size()) {
-        pendingCr = true;
-      } else if (chunk[j + 1] == '\n') {
-        ++j;
-      }
-      i = j + 1;
-    } else {
-      AppendAnsiAsUtf8(text_, chunk.substr(j, 1));
-      i = j + 1;
+// High bytes of the ANSI text as UTF-8 (two or three bytes each), as AnsiToUtf8 has them.
+struct HighByteTable {
+  char bytes[128][3];
+  uint8_t length[128];
+  HighByteTable() {
+    for (int b = 0; b < 128; ++b) {
+      const std::string utf8 = AnsiToUtf8(std::string(1, static_cast<char>(b + 0x80)));
+      length[b] = static_cast<uint8_t>(utf8.size());
+      std::memcpy(bytes[b], utf8.data(), utf8.size());
     }
   }
-}
+};
 
-void LineList::Finish(bool /*pendingCr*/) {
-  // starts_ holds the start of line 1 and the end of every line closed by a break; text
-  // after the last break is a line of its own.
-  if (starts_.back() != text_.size()) starts_.push_back(text_.size());
-}
+// Collects the text and its line starts, chunk by chunk, in memory of its own.
+class LineList::Builder {
+ public:
+  explicit Builder(uint64_t expected) {
+    if (expected > static_cast<uint64_t>(SIZE_MAX / 2)) throw Error(kOutOfMemory);
+    Reserve(static_cast<size_t>(expected + expected / 32) + 3 * kDecodePiece + 16);
+    // A line of a log averages some 30 characters; more lines grow the index.
+    starts_.reserve(static_cast<size_t>(expected / 24) + 2);
+    starts_.push_back(0);
+  }
+  ~Builder() { std::free(text_); }
+
+  // Room for n more characters at Tail().
+  char* Tail(size_t n) {
+    if (capacity_ - size_ < n) Reserve(std::max(size_ + n, capacity_ + capacity_ / 4));
+    return text_ + size_;
+  }
+  // Appends ANSI text, decoded, and indexes it.
+  void AppendAnsi(const char* ansi, size_t n) {
+    const size_t from = size_;
+    // A piece at a time: each high byte becomes at most three, and the copy stores whole
+    // blocks of 16, so the room asked for stays small.
+    for (size_t done = 0; done < n; done += kDecodePiece) {
+      const size_t piece = std::min(kDecodePiece, n - done);
+      size_ += Decode(ansi + done, piece, Tail(3 * piece + 16));
+    }
+    Index(from);
+  }
+  void Append(std::string_view utf8) {
+    std::memcpy(Tail(utf8.size()), utf8.data(), utf8.size());
+    const size_t from = size_;
+    size_ += utf8.size();
+    Index(from);
+  }
+  LineList Finish() {
+    // A CR at the very end closes its line: the next line would start after it.
+    if (pendingCr_) PushStart(size_);
+    LineList list;
+    // Text after the last break is a line of its own.
+    if ((static_cast<uint64_t>(wraps_.size()) << 32 | starts_.back()) != size_) {
+      PushStart(size_);
+      list.openEnd_ = true;
+    }
+    list.size_ = size_;
+    list.owner_ = std::shared_ptr<char>(text_, [](char* p) { std::free(p); });
+    text_ = nullptr;
+    list.text_ = list.owner_.get();
+    list.starts_ = std::move(starts_);
+    list.wraps_ = std::move(wraps_);
+    return list;
+  }
+
+ private:
+  void Reserve(size_t capacity) {
+    // realloc of a large block moves pages, not bytes, where the system can.
+    char* grown = static_cast<char*>(std::realloc(text_, capacity));
+    if (!grown) throw Error(kOutOfMemory);
+    text_ = grown;
+    capacity_ = capacity;
+  }
+
+  // Writes the UTF-8 form of n ANSI characters to out; answers its length.
+  static size_t Decode(const char* in, size_t n, char* const out) {
+    static const HighByteTable table;
+    const char* const end = in + n;
+    char* to = out;
+    while (in < end) {
+#ifdef __SSE2__
+      if (end - in >= 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), block);
+        const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(block));
+        if (high == 0) {
+          in += 16, to += 16;
+          continue;
+        }
+        const int ascii = std::countr_zero(high);
+        in += ascii, to += ascii;
+      }
+#endif
+      if (static_cast<signed char>(*in) >= 0) {
+        *to++ = *in++;
+        continue;
+      }
+      const unsigned b = static_cast<unsigned char>(*in++) - 0x80;
+      std::memcpy(to, table.bytes[b], 3);
+      to += table.length[b];
+    }
+    return static_cast<size_t>(to - out);
+  }
+
+  void PushStart(uint64_t start) {
+    while (static_cast<uint64_t>(wraps_.size()) < start >> 32) wraps_.push_back(starts_.size());
+    starts_.push_back(static_cast<uint32_t>(start));
+  }
+
+  // Notes the line starts in the text from `from` to the end.
+  void Index(size_t from) {
+    if (pendingCr_ && from < size_) {
+      pendingCr_ = false;
+      PushStart(from + (text_[from] == '\n' ? 1 : 0));
+    }
+    const char* p = text_ + from;
+    const char* const end = text_ + size_;
+#ifdef __SSE2__
+    // Sixteen characters at a time: lines average some 30.
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; end - p >= 16; p += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      for (unsigned found = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, cr)));
+           found != 0; found &= found - 1) {
+        NoteBreak(p + std::countr_zero(found), end);
+      }
+    }
+#endif
+    while (p < end) {
+      const char* found =
+          static_cast<const char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+      if (!found) break;
+      NoteBreak(found, end);
+      p = found + 1;
+    }
+  }
+
+  // A CR at `at`: the next line starts after it, or after the LF that follows it.
+  void NoteBreak(const char* at, const char* end) {
+    if (at + 1 == end) {
+      pendingCr_ = true;
+    } else {
+      PushStart(static_cast<uint64_t>(at + (at[1] == '\n' ? 2 : 1) - text_));
+    }
+  }
+
+  char* text_ = nullptr;
+  size_t size_ = 0, capacity_ = 0;
+  bool pendingCr_ = false;
+  std::vector<uint32_t> starts_;
+  std::vector<size_t> wraps_;
+};
+
+LineList::LineList() : starts_{0} {}
+LineList::~LineList() = default;
+LineList::LineList(LineList&&) noexcept = default;
+LineList& LineList::operator=(LineList&&) noexcept = default;
 
 LineList LineList::ReadFile(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path));
-  LineList list;
+  uint64_t expected = 0;
+#ifdef _WIN32
+  struct _stat64 info;  // sizes beyond 2 GiB
+  if (_fstat64(_fileno(file.get()), &info) == 0 && info.st_size > 0) {
+#else
   struct stat info;
   if (fstat(fileno(file.get()), &info) == 0 && info.st_size > 0) {
-    list.text_.reserve(static_cast<size_t>(info.st_size) + static_cast<size_t>(info.st_size) / 32);
-    list.starts_.reserve(static_cast<size_t>(info.st_size) / 40 + 2);
+#endif
+    expected = static_cast<uint64_t>(info.st_size);
   }
-  list.starts_.push_back(0);
-  std::vector<char> chunk(kChunk);
-  bool pendingCr = false;
-  for (;;) {
-    const size_t got = std::fread(chunk.data(), 1, chunk.size(), file.get());
-    if (got == 0) {
-      if (std::ferror(file.get())) throw Error(57);
-      break;
+  try {
+    Builder builder(expected);
+    const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
+    for (;;) {
+      const size_t got = std::fread(chunk.get(), 1, kChunk, file.get());
+      if (got == 0) {
+        if (std::ferror(file.get())) throw Error(57);
+        break;
+      }
+      builder.AppendAnsi(chunk.get(), got);
     }
-    list.Append(std::string_view(chunk.data(), got), pendingCr);
+    return builder.Finish();
+  } catch (const std::bad_alloc&) {
+    throw Error(kOutOfMemory);
+  } catch (const std::length_error&) {
+    throw Error(kOutOfMemory);
   }
-  list.Finish(pendingCr);
-  return list;
 }
 
 LineList LineList::FromText(std::string_view utf8Text) {
-  LineList list;
-  list.starts_.push_back(0);
-  for (size_t i = 0; i < utf8Text.size(); ++i) {
-    if (utf8Text[i] == '\r') {
-      list.starts_.push_back(list.text_.size());
-      if (i + 1 < utf8Text.size() && utf8Text[i + 1] == '\n') ++i;
-    } else {
-      list.text_ += utf8Text[i];
-    }
-  }
-  list.Finish(false);
-  return list;
+  Builder builder(utf8Text.size());
+  builder.Append(utf8Text);
+  return builder.Finish();
+}
+
+size_t LineList::LineAt(size_t hint, uint64_t offset) const {
+  const uint64_t target = Start(first_) + offset;
+  size_t k = first_ + hint;
+  const size_t last = starts_.size() - 1;
+  while (k < last && Start(k + 1) <= target) ++k;
+  return k - first_;
 }
 
 void LineList::RemoveFirst(size_t n) { first_ += std::min(n, Count()); }
 
 void LineList::RemoveLast() {
-  if (Count() > 0) starts_.pop_back();
+  if (Count() == 0) return;
+  starts_.pop_back();
+  while (!wraps_.empty() && wraps_.back() >= starts_.size()) wraps_.pop_back();
+  openEnd_ = false;
 }
 
 void DeleteFileOrFail(const std::string& path) {

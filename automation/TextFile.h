@@ -2,10 +2,12 @@
 // one operation. Failures raise the VB file errors (52, 53, 62, 70, 75, 76).
 //
 // LineReader reads a file's first lines without reading the rest (for markers and
-// headers). LineList holds a whole file as lines in one buffer, so that a log of millions
-// of lines costs little more than its text.
+// headers). LineList holds a whole file as its decoded text in one block plus the start
+// of each line (4 bytes a line), so that a log of millions of lines costs little more
+// than its text and hands out lines without copying them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -38,26 +40,62 @@ class LineReader {
 
 class LineList {
  public:
-  LineList() = default;
-  static LineList ReadFile(const std::string& path);  // raises the open and read errors
+  LineList();
+  ~LineList();
+  LineList(LineList&&) noexcept;
+  LineList& operator=(LineList&&) noexcept;
+  LineList(const LineList&) = delete;
+  LineList& operator=(const LineList&) = delete;
+
+  // Raises the open and read errors, and 7 when the text does not fit in memory.
+  static LineList ReadFile(const std::string& path);
   static LineList FromText(std::string_view utf8Text);
 
-  size_t Count() const { return starts_.empty() ? 0 : starts_.size() - 1 - first_; }
-  // Line i, 0-based; the caller has checked i < Count().
+  size_t Count() const { return starts_.size() - 1 - first_; }
+  // Line i, 0-based, without its break; the caller has checked i < Count().
   std::string_view Line(size_t i) const {
     const size_t k = first_ + i;
-    return std::string_view(text_).substr(starts_[k], starts_[k + 1] - starts_[k]);
+    const uint64_t begin = Start(k), next = Start(k + 1);
+    if (k + 2 == starts_.size() && openEnd_) return {text_ + begin, next - begin};
+    // The break is CR LF when the next line starts after a LF, else CR.
+    return {text_ + begin, next - begin - (text_[next - 1] == '\n' ? 2 : 1)};
   }
+  // The text from the start of line 0 to the end of the text, breaks and tail included:
+  // where a scan for a word finds it. Offset(i) is where line i starts in it, LineAt the
+  // line that holds an offset (Count() past the last line), looked for from line `hint` on.
+  std::string_view Text() const {
+    const uint64_t begin = Start(first_);
+    return {text_ + begin, static_cast<size_t>(size_ - begin)};
+  }
+  uint64_t Offset(size_t i) const { return Start(first_ + i) - Start(first_); }
+  size_t LineAt(size_t hint, uint64_t offset) const;
+  // Keeps the text alive for views into it that outlive the list.
+  std::shared_ptr<const void> Owner() const { return owner_; }
+
   void RemoveFirst(size_t n);  // clipped at Count()
   void RemoveLast();           // nothing when empty
 
  private:
-  void Append(std::string_view ansiChunk, bool& pendingCr);
-  void Finish(bool pendingCr);
+  class Builder;
+  uint64_t Start(size_t k) const {
+    uint64_t high = 0;
+    if (!wraps_.empty()) {
+      high =
+          static_cast<uint64_t>(std::upper_bound(wraps_.begin(), wraps_.end(), k) - wraps_.begin());
+    }
+    return high << 32 | starts_[k];
+  }
 
-  std::string text_;              // all lines, without their breaks
-  std::vector<uint64_t> starts_;  // start of each line, then the end of the last
-  size_t first_ = 0;              // lines before it were removed
+  // The decoded text (UTF-8) with its line breaks, in one block; a line is a view into it.
+  std::shared_ptr<char> owner_;
+  const char* text_ = nullptr;
+  uint64_t size_ = 0;
+  // The start of each line, then where a next line would start: the low 32 bits. Texts
+  // beyond 4 GiB list in wraps_ each line from which on 4 GiB more are to be added.
+  std::vector<uint32_t> starts_;
+  std::vector<size_t> wraps_;
+  size_t first_ = 0;      // lines before it were removed
+  bool openEnd_ = false;  // the last line ends at the end of the text, without a break
 };
 
 // Deletes a file; raises 53, 70, 75 or 76 when that fails.

@@ -1,11 +1,14 @@
-// The logmanager command line: shared pieces of its commands. Output is UTF-8; a line
-// break inside a value is printed as a line break. Exit status: 0 done, 1 the operation
-// failed (German message on stderr with the error number and text), 2 wrong usage.
+// The logmanager command line: shared pieces of its commands. Output is UTF-8; values are
+// escaped for the terminal (cli/Output.h). Exit status: 0 done, 1 the operation failed
+// (German message on stderr with the error number, the thing it concerns and what to do
+// next), 2 wrong usage, 3 the user declined (undo or prune answered with Nein).
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,30 +17,59 @@
 
 namespace tarvesk::cli {
 
-enum ExitStatus { kDone = 0, kFailed = 1, kUsage = 2 };
+enum ExitStatus { kDone = 0, kFailed = 1, kUsage = 2, kDeclined = 3 };
 
-// Thrown for wrong usage; main prints the text and the help hint and exits with 2.
+// Wrong usage; main prints the text and where the command's help is, and exits with 2.
 struct UsageError {
+  explicit UsageError(std::string text, std::string command = {})
+      : text(std::move(text)), command(std::move(command)) {}
   std::string text;
+  std::string command;  // whose help to point to; "" for the general help
+};
+
+// A failed operation told with what it concerns and the next step; main prints
+// "Fehler N: text" and the hint, and exits with 1.
+struct Failure {
+  int32_t number;  // the error number, 0 for failures of the command line itself
+  std::string text;
+  std::string hint;
+};
+
+// What the words of the command line asked for, options taken out.
+struct Options {
+  bool json = false;
+  bool yes = false;  // -y, --yes: every question answered with Ja
+  bool no = false;   // -n, --no: every question answered with Nein
+  bool dryRun = false;
+  std::optional<std::string> before;
+  std::optional<std::string> olderThan;
 };
 
 struct Context {
+  std::istream& in;
   std::ostream& out;
   std::ostream& err;
-  bool json = false;
-  bool assumeYes = false;  // --yes: every question answered with Ja
-  bool assumeNo = false;   // --no: every question answered with Nein
+  // Where questions and messages for the user go: stdout when it is a terminal and holds
+  // no JSON, else stderr.
+  std::ostream& talk;
+  bool inIsTerminal = false;
+  Options options;
 };
 
-// A loaded file set of DIR with its headers read; raises the core's errors. The set is
-// ejected when the last copy of the pointer goes.
+// A loaded file set of DIR with its headers read. A missing folder, a file given as the
+// folder and unreadable files fail with a Failure that names them. The set is ejected
+// when the last copy of the pointer goes.
 std::shared_ptr<FileSet> OpenFolder(const std::string& dir);
 // FILE as a 1-based index or a file name of the set; UsageError when it is neither.
-int32_t ResolveFile(const FileSet& set, const std::string& file);
-// A 1-based position; UsageError when the text is not a whole number.
-int32_t ParsePosition(const std::string& text);
+int32_t ResolveFile(const FileSet& set, const std::string& dir, const std::string& file);
+// POS as the position of an action's first line in LOG; UsageError (naming the actions
+// command) when the text is no number or no action starts there.
+int32_t ResolvePosition(const LogData& log, const std::string& dir, const std::string& file,
+                        const std::string& position);
 
-// Prints lines (text) or a JSON value, as the context asks.
+// The file's own name: FILENAME without the set's folder.
+std::string NameInFolder(const FileSet& set, const std::string& fileName);
+
 void PrintJson(Context& context, const nlohmann::json& value);
 
 // The commands; args are the words after the command's name.

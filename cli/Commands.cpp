@@ -1,232 +1,403 @@
+// The reading commands (files, header, actions, show) and prune.
 #include <climits>
 #include <filesystem>
-#include <iostream>
-#include <optional>
+#include <regex>
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "cli/Actions.h"
 #include "cli/Cli.h"
+#include "cli/Output.h"
+#include "cli/TerminalMessages.h"
+#include "components/datalayer/ChangeLog.h"
 #include "logdata/LogData.h"
+#include "service/modService.h"
 
 namespace tarvesk::cli {
 namespace {
 
-void Expect(const std::vector<std::string>& args, size_t count, const char* usage) {
-  if (args.size() != count) throw UsageError{std::string("Aufruf: logmanager ") + usage};
+namespace fs = std::filesystem;
+
+fs::path PathOf(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
 }
 
-// Line breaks inside values (CR LF, CR) are printed as the terminal's line break.
-std::string Printable(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      out += '\n';
-      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      out += text[i];
-    }
+void Expect(const std::vector<std::string>& args, size_t count, const char* command) {
+  if (args.size() != count) {
+    throw UsageError{std::string(args.size() < count ? "Zu wenige" : "Zu viele") + " Angaben für " +
+                         command + ".",
+                     command};
   }
-  return out;
 }
 
-// The file's own name: FILENAME without the set's folder.
+// "1 Logdatei", "2 Logdateien".
+std::string Count(size_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+nlohmann::json FileJson(const FileSet& set, int32_t index) {
+  nlohmann::json file = {{"index", index}};
+  PutText(file, "name", NameInFolder(set, set.File(index)));
+  PutText(file, "path", set.File(index));
+  return file;
+}
+
+// Name/value lines (a continuation indented, an empty value as "(leer)"), or JSON with
+// typed values and ISO dates beside the text.
+nlohmann::json PropertiesJson(const PropertyCollection& properties) {
+  nlohmann::json list = nlohmann::json::array();
+  for (int32_t i = 1; i <= properties.PropertyCount(); ++i) {
+    nlohmann::json entry;
+    const std::string value = properties.PropertyValueByIndex(i);
+    PutText(entry, "name", properties.PropertyNameByIndex(i));
+    PutValue(entry, "value", value);
+    if (const auto iso = IsoDate(value)) entry["valueIso"] = *iso;
+    list.push_back(entry);
+  }
+  return list;
+}
+
+void PrintProperties(Context& context, const PropertyCollection& properties) {
+  for (int32_t i = 1; i <= properties.PropertyCount(); ++i) {
+    const std::string_view value = properties.PropertyValueView(i);  // a huge value uncopied
+    WriteValue(context.out, properties.PropertyNameByIndex(i) + ": ",
+               value.empty() ? "(leer)" : value);
+  }
+}
+
+// The actions command, naming DIR and FILE as the user gave them.
+std::string ActionsCommand(const std::string& dir, const std::string& file) {
+  return "logmanager actions " + dir + " " + file;
+}
+
+}  // namespace
+
 std::string NameInFolder(const FileSet& set, const std::string& fileName) {
   const std::string& folder = set.FolderPath();
   return fileName.compare(0, folder.size(), folder) == 0 ? fileName.substr(folder.size())
                                                          : fileName;
 }
 
-// One "name: value" line per property, in the collection's order (or a JSON list of them).
-void PrintProperties(Context& context, const PropertyCollection& properties) {
-  nlohmann::json list = nlohmann::json::array();
-  for (int32_t i = 1; i <= properties.PropertyCount(); ++i) {
-    const std::string name = properties.PropertyNameByIndex(i);
-    const std::string value = properties.PropertyValueByIndex(i);
-    if (context.json) {
-      list.push_back({{"name", name}, {"value", value}});
-    } else {
-      context.out << Printable(name + ": " + value) << '\n';
-    }
-  }
-  if (context.json) PrintJson(context, list);
-}
-
-}  // namespace
-
 std::shared_ptr<FileSet> OpenFolder(const std::string& dir) {
-  // The set and its cached LogData objects hold each other; the last user of the returned
-  // pointer ejects the set, which lets both go.
-  struct Ejector {
-    std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
-    ~Ejector() { set->EjectFileset(); }
-  };
-  auto holder = std::make_shared<Ejector>();
-  holder->set->LoadFileSet(dir);
-  holder->set->ReadFileSetProperties();
-  return std::shared_ptr<FileSet>(holder, holder->set.get());
+  std::error_code ec;
+  const fs::file_status status = fs::status(PathOf(dir), ec);
+  if (!fs::exists(status)) {
+    throw Failure{kPathNotFound, "Pfad nicht gefunden: Der Ordner \"" + dir + "\" existiert nicht.",
+                  "Prüfen Sie den Pfad. Der Ordner mit den Logs ist der, den "
+                  "TARVESK_DATALAYER_LOGDIR nennt."};
+  }
+  if (!fs::is_directory(status)) {
+    const std::string parent = PathOf(dir).parent_path().string();
+    throw Failure{kPathNotFound,
+                  "Pfad nicht gefunden: \"" + dir + "\" ist eine Datei, kein Ordner.",
+                  "Geben Sie den Ordner an, zum Beispiel: logmanager files " +
+                      (parent.empty() ? std::string(".") : parent)};
+  }
+  auto set = std::make_shared<FileSet>();
+  try {
+    set->LoadFileSet(dir);
+    set->ReadFileSetProperties();
+  } catch (const Error& error) {
+    throw Failure{error.Number(), error.Description() + " (beim Lesen des Ordners \"" + dir + "\")",
+                  "Prüfen Sie, ob alle *.xml-Dateien des Ordners lesbar sind."};
+  }
+  return set;
 }
 
-int32_t ResolveFile(const FileSet& set, const std::string& file) {
+int32_t ResolveFile(const FileSet& set, const std::string& dir, const std::string& file) {
+  const std::string next = "Die Logdateien und ihre Nummern zeigt: logmanager files " + dir;
+  if (set.FileCount() == 0) {
+    throw UsageError{"Keine Logdateien im Ordner \"" + dir + "\".\n" + next};
+  }
   if (!file.empty() && file.find_first_not_of("0123456789") == std::string::npos) {
     const int32_t index = file.size() <= 9 ? std::stoi(file) : 0;
     if (index < 1 || index > set.FileCount()) {
       throw UsageError{"Keine Logdatei mit der Nummer " + file + " (1 bis " +
-                       std::to_string(set.FileCount()) + ")"};
+                       std::to_string(set.FileCount()) + ").\n" + next};
     }
     return index;
   }
   for (int32_t i = 1; i <= set.FileCount(); ++i) {
     if (NameInFolder(set, set.File(i)) == file) return i;
   }
-  throw UsageError{"Keine Logdatei namens \"" + file + "\" im Ordner"};
+  throw UsageError{"Keine Logdatei namens \"" + Escaped(file) + "\" im Ordner \"" + dir + "\".\n" +
+                   next};
 }
 
-int32_t ParsePosition(const std::string& text) {
+int32_t ResolvePosition(const LogData& log, const std::string& dir, const std::string& file,
+                        const std::string& text) {
+  const std::string next = "Die Aktionen und ihre Positionen zeigt: " + ActionsCommand(dir, file);
   const size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
   if (text.size() == sign || text.size() > 11 ||
       text.find_first_not_of("0123456789", sign) != std::string::npos) {
-    throw UsageError{"Keine gültige Position: \"" + text + "\""};
+    throw UsageError{"Keine gültige Position: \"" + Escaped(text) + "\".\n" + next};
   }
-  const long long value = std::stoll(text);
-  if (value < INT32_MIN || value > INT32_MAX) throw UsageError{"Position zu groß: " + text};
-  return static_cast<int32_t>(value);
+  const long long position = std::stoll(text);
+  int32_t before = 0;
+  for (const std::string& entry : log.GetActionList()) {
+    if (entry == kErrorEntry) continue;
+    const int32_t start = LeadingNumber(entry);
+    if (start == position) return start;
+    if (start < position) before = start;
+  }
+  std::string where = ".";
+  if (before > 0) where = "; die Aktion davor beginnt an Position " + std::to_string(before) + ".";
+  throw UsageError{"An Position " + text + " der Logdatei " + file + " beginnt keine Aktion" +
+                   where + "\n" + next};
 }
 
 void PrintJson(Context& context, const nlohmann::json& value) {
-  context.out << value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+  context.out << value.dump(2, ' ', false) << '\n';
 }
 
 int RunFiles(Context& context, const std::vector<std::string>& args) {
-  Expect(args, 1, "files DIR");
+  Expect(args, 1, "files");
   const auto set = OpenFolder(args[0]);
+  // Files of the folder that the set left out for lacking the log marker.
+  std::vector<std::string> skipped;
+  for (const std::string& name : CreateFileSystem()->GetFilesInFolder(set->FolderPath(), "*.xml")) {
+    bool listed = false;
+    for (int32_t i = 1; i <= set->FileCount() && !listed; ++i) {
+      listed = NameInFolder(*set, set->File(i)) == name;
+    }
+    if (!listed) skipped.push_back(name);
+  }
+
   nlohmann::json files = nlohmann::json::array();
   for (int32_t i = 1; i <= set->FileCount(); ++i) {
     const std::string sessionTime = set->FileProperties(i, "SESSIONTIME");
     const std::string database = set->FileProperties(i, "DATABASE");
-    const std::string name = NameInFolder(*set, set->FileProperties(i, "FILENAME"));
-    const std::string entry = sessionTime + ": " + database + " (" + name + ")";
-    if (context.json) {
-      files.push_back({{"index", i},
-                       {"name", name},
-                       {"path", set->File(i)},
-                       {"sessionTime", sessionTime},
-                       {"database", database},
-                       {"entry", entry}});
-    } else {
-      context.out << Printable(entry) << '\n';
+    const std::string user = set->FileProperties(i, "USER");
+    const std::string name = NameInFolder(*set, set->File(i));
+    const LogCount count = CountActions(set, i);
+    if (context.options.json) {
+      nlohmann::json file = FileJson(*set, i);
+      PutDate(file, "sessionTime", sessionTime);
+      PutText(file, "database", database);
+      file["user"] = user.empty() ? nlohmann::json() : JsonText(user);
+      file["actionCount"] = count.readable ? nlohmann::json(count.actions) : nlohmann::json();
+      file["errorsRecorded"] = count.errorsRecorded;
+      if (!count.readable) PutText(file, "error", count.error);
+      files.push_back(file);
+      continue;
     }
+    std::string line =
+        std::to_string(i) + ": " + sessionTime + ": " + database + " (" + name + "), ";
+    line += count.readable ? Count(count.actions, "Aktion", "Aktionen")
+                           : "nicht lesbar: " + count.error;
+    if (!user.empty()) line += ", Benutzer " + user;
+    if (count.errorsRecorded) line += ", Fehler aufgezeichnet";
+    context.out << Escaped(line) << '\n';
   }
-  if (context.json) PrintJson(context, files);
+  if (context.options.json) {
+    nlohmann::json result = {{"files", files}, {"skipped", nlohmann::json::array()}};
+    PutText(result, "folder", set->FolderPath());
+    for (const auto& name : skipped) result["skipped"].push_back(JsonText(name));
+    PrintJson(context, result);
+  } else if (set->FileCount() == 0) {
+    context.out << "keine Logdateien im Ordner " << Escaped(args[0]) << '\n';
+  }
+  if (!skipped.empty()) {
+    std::string names;
+    for (const auto& name : skipped) names += (names.empty() ? "" : ", ") + Escaped(name);
+    context.err << Count(skipped.size(), "Datei", "Dateien")
+                << " ohne die Kennung einer Logdatei übergangen: " << names << '\n';
+  }
   return kDone;
 }
 
 int RunHeader(Context& context, const std::vector<std::string>& args) {
-  Expect(args, 2, "header DIR FILE");
+  Expect(args, 2, "header");
   const auto set = OpenFolder(args[0]);
-  const auto properties = set->HeaderProperties(ResolveFile(*set, args[1]));
-  PrintProperties(context, *properties);
+  const int32_t index = ResolveFile(*set, args[0], args[1]);
+  const auto properties = set->HeaderProperties(index);
+  if (context.options.json) {
+    PrintJson(context,
+              {{"file", FileJson(*set, index)}, {"properties", PropertiesJson(*properties)}});
+  } else {
+    PrintProperties(context, *properties);
+  }
   return kDone;
 }
 
 int RunActions(Context& context, const std::vector<std::string>& args) {
-  Expect(args, 2, "actions DIR FILE");
+  Expect(args, 2, "actions");
   const auto set = OpenFolder(args[0]);
-  const auto log = set->LogContent(ResolveFile(*set, args[1]));
+  const int32_t index = ResolveFile(*set, args[0], args[1]);
+  const auto log = set->LogContent(index);
   nlohmann::json list = nlohmann::json::array();
+  size_t count = 0;
   for (const std::string& entry : log->GetActionList()) {
-    if (!context.json) {
-      context.out << Printable(entry) << '\n';
-    } else if (entry == kErrorEntry) {
-      list.push_back({{"position", nullptr}, {"text", entry}, {"errorInfo", log->ErrorInfo()}});
+    if (entry == kErrorEntry) {
+      if (!context.options.json) context.out << entry << '\n';
+      continue;
+    }
+    ++count;
+    const ActionSummary action = Summarize(*log, entry);
+    if (context.options.json) {
+      list.push_back(ActionJson(action));
     } else {
-      list.push_back({{"position", LeadingNumber(entry)}, {"text", entry}});
+      context.out << ActionLine(action) << '\n';
     }
   }
-  if (context.json) PrintJson(context, list);
+  if (context.options.json) {
+    const std::string errors = log->ErrorInfo();
+    nlohmann::json result = {{"file", FileJson(*set, index)}, {"actions", list}};
+    if (errors.empty()) {
+      result["errorInfo"] = nullptr;
+    } else {
+      PutText(result, "errorInfo", errors);
+    }
+    PrintJson(context, result);
+  } else if (count == 0) {
+    context.out << "keine Aktionen in der Logdatei " << Escaped(args[1]) << '\n';
+  }
   return kDone;
 }
 
 int RunShow(Context& context, const std::vector<std::string>& args) {
-  Expect(args, 3, "show DIR FILE POS|errors");
+  Expect(args, 3, "show");
   const auto set = OpenFolder(args[0]);
-  const auto log = set->LogContent(ResolveFile(*set, args[1]));
+  const int32_t index = ResolveFile(*set, args[0], args[1]);
+  const auto log = set->LogContent(index);
   if (args[2] == "errors") {
-    if (context.json)
-      PrintJson(context, {{"errorInfo", log->ErrorInfo()}});
-    else if (!log->ErrorInfo().empty())
-      context.out << Printable(log->ErrorInfo()) << '\n';
+    const std::string errors = log->ErrorInfo();
+    if (context.options.json) {
+      nlohmann::json result = {{"file", FileJson(*set, index)}};
+      if (errors.empty()) {
+        result["errorInfo"] = nullptr;
+      } else {
+        PutText(result, "errorInfo", errors);
+      }
+      PrintJson(context, result);
+    } else if (errors.empty()) {
+      context.out << "keine Fehler aufgezeichnet (Logdatei " << Escaped(args[1]) << ")\n";
+    } else {
+      WriteValue(context.out, "", errors);
+    }
     return kDone;
   }
-  const int32_t position = ParsePosition(args[2]);
+  const int32_t position = ResolvePosition(*log, args[0], args[1], args[2]);
+  const ActionSummary action = Summarize(*log, ActionEntryAt(*log, position));
   const auto details = log->GetActionData(position);
-  if (!details) {
-    context.err << "An Position " << position << " beginnt keine Aktion.\n";
-    return kFailed;
+  if (context.options.json) {
+    nlohmann::json result = ActionJson(action);
+    result["properties"] = PropertiesJson(*details);
+    PrintJson(context, result);
+  } else {
+    context.out << "Position " << position << ": " << ActionHeadline(action) << '\n';
+    PrintProperties(context, *details);
   }
-  PrintProperties(context, *details);
   return kDone;
 }
 
 int RunPrune(Context& context, const std::vector<std::string>& args) {
-  std::vector<std::string> words;
-  std::optional<std::string> before;
-  bool dryRun = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--dry-run") {
-      dryRun = true;
-    } else if (args[i] == "--before" && i + 1 < args.size()) {
-      before = args[++i];
-    } else {
-      words.push_back(args[i]);
+  Expect(args, 1, "prune");
+  const Options& options = context.options;
+  if (options.before.has_value() == options.olderThan.has_value()) {
+    throw UsageError{"prune braucht genau eine Angabe: --before DATUM oder --older-than ALTER.",
+                     "prune"};
+  }
+  DateValue threshold;
+  if (options.before) {
+    const auto date = ParseDate(*options.before);
+    if (!date) {
+      throw UsageError{"Kein gültiges Datum für --before: \"" + Escaped(*options.before) +
+                           "\" (erwartet T.M.JJJJ [hh:mm[:ss]] oder JJJJ-MM-TT [hh:mm[:ss]]).",
+                       "prune"};
     }
-  }
-  if (words.size() != 1 || !before) {
-    throw UsageError{"Aufruf: logmanager prune DIR --before DATUM [--dry-run]"};
-  }
-  const std::optional<DateValue> threshold = ParseDate(*before);
-  if (!threshold) {
-    throw UsageError{"Kein gültiges Datum: \"" + *before +
-                     "\" (erwartet T.M.JJJJ [hh:mm[:ss]] oder JJJJ-MM-TT [hh:mm[:ss]])"};
-  }
-  const auto set = OpenFolder(words[0]);
-  std::vector<std::string> before_files;
-  for (int32_t i = 1; i <= set->FileCount(); ++i) before_files.push_back(set->File(i));
-
-  std::vector<std::string> chosen;  // old files (dry run) or files that left the set
-  if (dryRun) {
-    for (int32_t i = 1; i <= set->FileCount(); ++i) {
-      const auto age = ParseDate(set->FileProperties(i, "SESSIONTIME"));
-      if (age && age->serial < threshold->serial) chosen.push_back(set->File(i));
-    }
+    threshold = *date;
   } else {
-    set->DeleteOldFiles(*threshold);
-    size_t kept = 0;
-    for (const std::string& path : before_files) {
-      if (kept < static_cast<size_t>(set->FileCount()) &&
-          set->File(static_cast<int32_t>(kept) + 1) == path) {
-        ++kept;
-      } else {
-        chosen.push_back(path);
-      }
+    static const std::regex kAge(R"(([0-9]{1,5})([dwh]))");
+    std::smatch match;
+    if (!std::regex_match(*options.olderThan, match, kAge)) {
+      throw UsageError{"Kein gültiges Alter für --older-than: \"" + Escaped(*options.olderThan) +
+                           "\" (erwartet eine Zahl mit d für Tage, w für Wochen oder h für "
+                           "Stunden, zum Beispiel 30d).",
+                       "prune"};
     }
+    const double amount = std::stod(match[1]);
+    const double days = match[2] == "d" ? amount : match[2] == "w" ? amount * 7 : amount / 24;
+    threshold = DateValue{LocalNow().serial - days};
   }
 
-  nlohmann::json list = nlohmann::json::array();
-  for (const std::string& path : chosen) {
-    std::error_code ec;
-    const bool stillThere =
-        !dryRun && std::filesystem::exists(std::u8string(path.begin(), path.end()), ec);
-    if (context.json) {
-      list.push_back({{"path", path}, {"deleted", !dryRun && !stillThere}});
+  const auto set = OpenFolder(args[0]);
+  std::vector<std::string> chosen;
+  for (int32_t i = 1; i <= set->FileCount(); ++i) {
+    const auto age = ParseDate(set->FileProperties(i, "SESSIONTIME"));
+    if (age && age->serial < threshold.serial) chosen.push_back(set->File(i));
+  }
+  const std::string limit = FormatDate(threshold);
+  nlohmann::json result = {{"before", limit}, {"dryRun", options.dryRun}};
+  if (const auto iso = IsoDate(limit)) result["beforeIso"] = *iso;
+  if (chosen.empty()) {
+    if (context.options.json) {
+      result["files"] = nlohmann::json::array();
+      result["deletedCount"] = 0;
+      PrintJson(context, result);
     } else {
-      context.out << path;
-      if (stillThere) context.out << " (konnte nicht gelöscht werden)";
-      context.out << '\n';
+      context.out << "nichts zu löschen: keine Logdatei mit Sitzungszeit vor " << limit << '\n';
+    }
+    return kDone;
+  }
+  const auto listChosen = [&](std::ostream& out) {
+    for (const auto& path : chosen) out << "würde löschen: " << Escaped(path) << '\n';
+  };
+  if (options.dryRun) {
+    if (context.options.json) {
+      result["files"] = nlohmann::json::array();
+      for (const auto& path : chosen) {
+        nlohmann::json file = {{"deleted", false}};
+        PutText(file, "path", path);
+        result["files"].push_back(file);
+      }
+      result["deletedCount"] = 0;
+      PrintJson(context, result);
+    } else {
+      listChosen(context.out);
+      context.out << Count(chosen.size(), "Logdatei würde", "Logdateien würden")
+                  << " gelöscht (Sitzungszeit vor " << limit << ").\n";
+    }
+    return kDone;
+  }
+  if (!options.yes && !options.no && !context.inIsTerminal) {
+    throw UsageError{
+        "prune löscht ohne Terminal nur mit --yes (--dry-run zeigt, was es "
+        "löschen würde).",
+        "prune"};
+  }
+  if (!options.yes) {
+    listChosen(context.talk);
+    context.talk << Count(chosen.size(), "Logdatei", "Logdateien") << " mit Sitzungszeit vor "
+                 << limit << " löschen? ";
+    const AnswerPolicy policy = options.no ? AnswerPolicy::AlwaysNo : AnswerPolicy::Ask;
+    if (!AskYes(context.in, context.talk, policy)) {
+      context.talk << "Nichts gelöscht.\n";
+      return kDeclined;
     }
   }
-  if (context.json) PrintJson(context, list);
-  return kDone;
+  set->DeleteOldFiles(threshold);
+  size_t deleted = 0;
+  result["files"] = nlohmann::json::array();
+  for (const auto& path : chosen) {
+    std::error_code ec;
+    const bool gone = !fs::exists(PathOf(path), ec);
+    deleted += gone;
+    if (context.options.json) {
+      nlohmann::json file = {{"deleted", gone}};
+      PutText(file, "path", path);
+      result["files"].push_back(file);
+    } else {
+      context.out << (gone ? "gelöscht: " : "nicht gelöscht: ") << Escaped(path) << '\n';
+    }
+  }
+  if (context.options.json) {
+    result["deletedCount"] = deleted;
+    PrintJson(context, result);
+  } else {
+    context.out << Count(deleted, "Logdatei", "Logdateien") << " gelöscht.\n";
+  }
+  return deleted == chosen.size() ? kDone : kFailed;
 }
 
 }  // namespace tarvesk::cli

@@ -1,20 +1,9 @@
 #include "cli/TerminalMessages.h"
 
-#include <string>
+#include "cli/Output.h"
 
 namespace tarvesk::cli {
 namespace {
-
-// Message texts break lines with CR LF; the terminal wants LF.
-std::string TerminalText(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i] == '\r' ? '\n' : text[i];
-  }
-  return out;
-}
 
 std::string Folded(std::string text) {
   const size_t first = text.find_first_not_of(" \t\r");
@@ -24,6 +13,21 @@ std::string Folded(std::string text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return text;
+}
+
+// Message texts break lines with CR LF. Each line is escaped; one that ends in ": "
+// (a field without a value) says so.
+void WriteText(std::ostream& out, const std::string& text) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = Escaped(std::string_view(text).substr(start, end - start));
+    if (line.size() >= 2 && line.compare(line.size() - 2, 2, ": ") == 0) line += "(leer)";
+    out << line << '\n';
+    if (end == text.size()) break;
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
 }
 
 }  // namespace
@@ -42,46 +46,38 @@ const char* IconWord(MessageIcon icon) {
   return "";
 }
 
-MessageAnswer TerminalMessages::AskYesNo(const UserMessage& message) {
-  const bool yesIsDefault = message.defaultButton != 2;
-  out_ << "[J]a / [N]ein (Vorgabe: " << (yesIsDefault ? "Ja" : "Nein") << ")? ";
-  if (policy_ != AnswerPolicy::Ask) {
-    const bool yes = policy_ == AnswerPolicy::AlwaysYes;
-    out_ << (yes ? "Ja" : "Nein") << (yes ? " (--yes)" : " (--no)") << '\n';
-    return yes ? MessageAnswer::Yes : MessageAnswer::No;
+bool AskYes(std::istream& in, std::ostream& out, AnswerPolicy policy) {
+  out << "[j/N]? ";
+  if (policy != AnswerPolicy::Ask) {
+    const bool yes = policy == AnswerPolicy::AlwaysYes;
+    out << (yes ? "Ja (--yes)" : "Nein (--no)") << '\n';
+    return yes;
   }
   for (;;) {
-    out_.flush();
+    out.flush();
     std::string line;
-    if (!std::getline(in_, line)) {
-      out_ << "\nNein (keine Eingabe mehr)\n";
-      return MessageAnswer::No;
+    if (!std::getline(in, line)) {
+      out << "\nNein (keine Eingabe)\n";
+      return false;
     }
     const std::string answer = Folded(line);
-    if (answer.empty()) return yesIsDefault ? MessageAnswer::Yes : MessageAnswer::No;
-    if (answer == "j" || answer == "ja" || answer == "y" || answer == "yes") {
-      return MessageAnswer::Yes;
-    }
-    if (answer == "n" || answer == "nein" || answer == "no") return MessageAnswer::No;
-    out_ << "Bitte J (Ja) oder N (Nein) eingeben: ";
+    if (answer == "j" || answer == "ja" || answer == "y" || answer == "yes") return true;
+    if (answer.empty() || answer == "n" || answer == "nein" || answer == "no") return false;
+    out << "Bitte j (Ja) oder n (Nein) eingeben, Eingabetaste für Nein: ";
   }
 }
 
 MessageAnswer TerminalMessages::Show(const UserMessage& message) {
-  out_ << "=== " << message.title << " (" << IconWord(message.icon) << ") ===\n"
-       << TerminalText(message.text) << '\n';
+  const bool question = message.buttons == MessageButtons::YesNo;
+  if (question && !preface_.empty()) {
+    out_ << preface_;
+    preface_.clear();
+  }
+  out_ << "=== " << Escaped(message.title) << " (" << IconWord(message.icon) << ") ===\n";
+  WriteText(out_, message.text);
   MessageAnswer answer = MessageAnswer::Ok;
-  if (message.buttons == MessageButtons::YesNo) {
-    answer = AskYesNo(message);
-  } else {
-    out_ << "[OK]";
-    if (policy_ == AnswerPolicy::Ask) {
-      out_ << " (Eingabetaste) ";
-      out_.flush();
-      std::string line;
-      std::getline(in_, line);
-    }
-    out_ << '\n';
+  if (question) {
+    answer = AskYes(in_, out_, policy_) ? MessageAnswer::Yes : MessageAnswer::No;
   }
   out_.flush();
   history_.push_back({message, answer});

@@ -1,16 +1,19 @@
 // TerminalMessages: the user-message seam of the command line. A message box becomes a
-// block on the terminal - title with the kind of message, the text, the buttons as
-// choices - and a question is answered by typing J (Ja) or N (Nein); Enter takes the
-// default button, the end of the input counts as Nein so that nothing changes unasked.
-// With a fixed answer (--yes, --no) every question is answered without reading input.
+// block on the terminal - title with the kind of message, then the text - and a question
+// is answered by typing j (Ja) or n (Nein). The answer "Nein" is the default whatever the
+// box's default button: Enter, the end of the input and anything but j/ja keep the
+// database as it is. A notice is printed without waiting for a key: the user answers one
+// question per undo, no OK. With a fixed answer (--yes, --no) nothing is read.
 //
-// Holds references to the streams it was given and the list of messages shown; the
-// caller owns the streams and installs the object with SetUserMessages for as long as
-// it lives. Used on one thread.
+// Values are escaped for the terminal; a "Name: " line without a value ends in "(leer)".
+// Holds references to the streams it was given and the list of messages shown; the caller
+// owns the streams and installs the object with SetUserMessages for as long as it lives.
+// Used on one thread.
 #pragma once
 
 #include <istream>
 #include <ostream>
+#include <string>
 #include <vector>
 
 #include "service/UserMessages.h"
@@ -19,10 +22,17 @@ namespace tarvesk::cli {
 
 enum class AnswerPolicy { Ask, AlwaysYes, AlwaysNo };
 
+// Prints "[j/N]? " and reads lines until j/ja/y/yes or n/nein/no (any case) or an empty
+// line or the end of the input (both Nein); a fixed policy answers without reading.
+bool AskYes(std::istream& in, std::ostream& out, AnswerPolicy policy);
+
 class TerminalMessages : public IUserMessages {
  public:
   TerminalMessages(std::istream& in, std::ostream& out, AnswerPolicy policy)
       : in_(in), out_(out), policy_(policy) {}
+
+  // Printed once, before the first question (what the question is about).
+  void SetPreface(std::string preface) { preface_ = std::move(preface); }
 
   MessageAnswer Show(const UserMessage& message) override;
 
@@ -33,11 +43,10 @@ class TerminalMessages : public IUserMessages {
   const std::vector<Shown>& History() const { return history_; }
 
  private:
-  MessageAnswer AskYesNo(const UserMessage& message);
-
   std::istream& in_;
   std::ostream& out_;
   AnswerPolicy policy_;
+  std::string preface_;
   std::vector<Shown> history_;
 };
 

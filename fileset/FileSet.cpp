@@ -67,6 +67,9 @@ void FileSet::EjectFileset() {
 
 void FileSet::ReadFileSetProperties() {
   colFileProperties.emplace();
+  // One tag parser for the whole reading, created at the first header line: the parser
+  // answers each line by itself alone, so this gives what one parser a line gives.
+  std::optional<std::unique_ptr<IXmlParser>> parser;
   const size_t n = colFiles.size();
   for (size_t i = 0; i < n; ++i) {
     auto properties = std::make_shared<PropertyCollection>();
@@ -81,21 +84,26 @@ void FileSet::ReadFileSetProperties() {
         } else if (line.find("</HEAD>") != std::string::npos) {
           break;
         } else if (inHeader) {
-          AddHeaderProperty(line, *properties);
+          AddHeaderProperty(line, *properties, parser);
         }
       }
     }
-    AddHeaderProperty("<FILENAME>" + strFilePath + colFiles[i] + "</FILENAME>", *properties);
+    // The file's real path, not passed through the tag parser: its decoding would turn a
+    // name like "Tom&amp;Jerry.xml" into one of a file that does not exist.
+    if (!parser) parser = CreateXMLParser();
+    Use(*parser);
+    properties->AddProperty("FILENAME", strFilePath + colFiles[i]);
     colFileProperties->push_back(std::move(properties));
   }
   bolPropertiesRead = true;
 }
 
-void FileSet::AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties) {
-  const auto parser = CreateXMLParser();
+void FileSet::AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties,
+                                std::optional<std::unique_ptr<IXmlParser>>& parser) {
+  if (!parser) parser = CreateXMLParser();
   const std::string trimmed(TrimBlanks(strLine));
   std::string name, value;
-  Use(parser).ParseSingleTag(trimmed, name, value);
+  Use(*parser).ParseSingleTag(trimmed, name, value);
   objProperties.AddProperty(name, value);
 }
 

@@ -2,8 +2,8 @@
 // properties of each file and a cache of the LogData objects handed out so far.
 //
 // Owns its file list, its PropertyCollections and its LogData cache. Each cached LogData
-// holds the FileSet as its Parent, so set and cache keep each other alive until
-// EjectFileset drops the cache. Create it with std::make_shared (LogContent hands
+// knows the FileSet as its Parent without owning it, so a set dropped without EjectFileset
+// goes with its cache. Create it with std::make_shared (LogContent hands
 // shared_from_this() to the LogData it creates). Used on its creator's thread only.
 #pragma once
 
@@ -18,6 +18,7 @@
 
 namespace tarvesk {
 
+class IXmlParser;
 class LogData;
 
 inline constexpr const char* kLogMarker = "<TarveskDataLayerLog>";
@@ -49,7 +50,8 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
   std::shared_ptr<const PropertyCollection> HeaderProperties(int32_t FileIndex) const;
 
  private:
-  void AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties);
+  void AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties,
+                         std::optional<std::unique_ptr<IXmlParser>>& parser);
   void RemoveFile(size_t position);
 
   std::vector<std::string> colFiles;

@@ -1,5 +1,13 @@
 #include "logdata/LogData.h"
 
+#include <algorithm>
+#include <bit>
+#include <charconv>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "automation/Error.h"
 #include "fileset/FileSet.h"
 #include "service/modService.h"
@@ -31,10 +39,52 @@ std::string_view KindText(std::string_view line, size_t equals) {
   return begin < end ? line.substr(begin, end - begin) : std::string_view();
 }
 
-void AddField(PropertyCollection& properties, IXmlParser& parser, std::string_view line) {
+// Values of this length or more are kept as views into the log's text, not copied.
+constexpr size_t kSharedValueLength = 1 << 16;
+
+void AddField(PropertyCollection& properties, IXmlParser& parser, std::string_view line,
+              const std::shared_ptr<const void>& text) {
   const std::string name = parser.GetTagName(line);
-  std::string value = parser.GetTagValue(line, name);
-  properties.AddProperty(name, value);
+  std::string_view inLine;
+  if (!parser.TagValueInLine(line, name, inLine)) {
+    properties.AddProperty(name, parser.GetTagValue(line, name));
+  } else if (inLine.size() >= kSharedValueLength) {
+    properties.AddProperty(name, inLine, text);
+  } else {
+    properties.AddProperty(name, std::string(inLine));
+  }
+}
+
+// Appends the parser's value of tagName in line.
+void AppendTagValue(std::string& out, IXmlParser& parser, std::string_view line,
+                    std::string_view tagName) {
+  std::string_view inLine;
+  if (parser.TagValueInLine(line, tagName, inLine)) {
+    out += inLine;
+  } else {
+    out += parser.GetTagValue(line, tagName);
+  }
+}
+
+// The first "ACTION" in text from `from` on; npos when there is none.
+size_t FindAction(std::string_view text, size_t from) {
+  constexpr std::string_view kWord = "ACTION";
+#ifdef __SSE2__
+  // Candidates have the first and the last letter in place; sixteen positions at a time.
+  const __m128i first = _mm_set1_epi8('A'), last = _mm_set1_epi8('N');
+  for (; from + 16 + kWord.size() - 1 <= text.size(); from += 16) {
+    const char* p = text.data() + from;
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i n = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + kWord.size() - 1));
+    for (unsigned both = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(n, last))));
+         both != 0; both &= both - 1) {
+      const size_t at = from + static_cast<size_t>(std::countr_zero(both));
+      if (text.compare(at, kWord.size(), kWord) == 0) return at;
+    }
+  }
+#endif
+  return text.find(kWord, from);
 }
 
 }  // namespace
@@ -55,8 +105,9 @@ std::string_view LogData::LineOrEmpty(int64_t position) const {
 void LogData::LoadLogData() {
   if (bolLogLoaded || fileIndex_ == 0) return;
   colLogLines.emplace();
-  if (!parent_) throw Error(kObjectNotSet);
-  *colLogLines = LineList::ReadFile(parent_->File(fileIndex_));
+  const std::shared_ptr<FileSet> parent = parent_.lock();
+  if (!parent) throw Error(kObjectNotSet);
+  *colLogLines = LineList::ReadFile(parent->File(fileIndex_));
   LineList& lines = *colLogLines;
 
   for (size_t k = 0; k < lines.Count(); ++k) {
@@ -83,34 +134,59 @@ void LogData::LoadLogData() {
   bolLogLoaded = true;
 }
 
-std::vector<std::string> LogData::GetActionList() const {
+bool LogData::ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) const {
+  const std::string_view line = colLogLines->Line(n - 1);
+  if (!Contains(parser.GetTagName(line), "ACTION")) return false;
+  const size_t equals = std::find(line.begin(), line.end(), '=') - line.begin();
+  if (equals == line.size()) return false;
+  // An opening line among the last two lines (a log cut short) reads the missing lines as
+  // empty text.
+  const std::string_view second = LineOrEmpty(static_cast<int64_t>(n) + 1);
+  const std::string_view third = LineOrEmpty(static_cast<int64_t>(n) + 2);
+  const std::string name = parser.GetTagName(second);
+  char digits[24];
+  entry.assign(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
+  entry += ": ";
+  entry += KindText(line, equals);
+  entry += " / ";
+  entry += name;
+  entry += ": ";
+  AppendTagValue(entry, parser, second, name);
+  entry += " (QueryString: ";
+  AppendTagValue(entry, parser, third, "QueryString");
+  entry += ')';
+  return true;
+}
+
+void LogData::ForEachAction(const std::function<void(std::string_view entry)>& emit) const {
   if (!colLogLines) throw Error(kObjectNotSet);
   const auto parser = CreateXMLParser();
-  std::vector<std::string> entries;
-  const size_t count = colLogLines->Count();
-  for (size_t n = 1; n <= count; ++n) {
-    const std::string_view line = colLogLines->Line(n - 1);
-    if (!Contains(Use(parser).GetTagName(line), "ACTION")) continue;
-    const size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    // An opening line among the last two lines (a log cut short) reads the missing
-    // lines as empty text.
-    const std::string_view second = LineOrEmpty(static_cast<int64_t>(n) + 1);
-    const std::string_view third = LineOrEmpty(static_cast<int64_t>(n) + 2);
-    const std::string name = parser->GetTagName(second);
-    std::string entry = std::to_string(n);
-    entry += ": ";
-    entry += KindText(line, equals);
-    entry += " / ";
-    entry += name;
-    entry += ": ";
-    entry += parser->GetTagValue(second, name);
-    entry += " (QueryString: ";
-    entry += parser->GetTagValue(third, "QueryString");
-    entry += ')';
-    entries.push_back(std::move(entry));
+  const LineList& lines = *colLogLines;
+  const size_t count = lines.Count();
+  std::string entry;
+  if (count > 0 && Use(parser).TagNameIsPartOfLine()) {
+    // Only a line that holds "ACTION" can have a tag name that holds it: the scan goes
+    // from one such line to the next.
+    const std::string_view text = lines.Text();
+    size_t n = 0;  // 0-based
+    for (size_t at = FindAction(text, 0); at != std::string_view::npos;) {
+      n = lines.LineAt(n, at);
+      if (n >= count) break;
+      if (ComposeEntry(*parser, n + 1, entry)) emit(entry);
+      if (++n >= count) break;
+      at = FindAction(text, static_cast<size_t>(lines.Offset(n)));
+    }
+  } else {
+    for (size_t n = 1; n <= count; ++n) {
+      if (ComposeEntry(Use(parser), n, entry)) emit(entry);
+    }
   }
-  if (!strErrorInfo.empty()) entries.emplace_back(kErrorEntry);
+  if (!strErrorInfo.empty()) emit(kErrorEntry);
+}
+
+std::vector<std::string> LogData::GetActionList() const {
+  std::vector<std::string> entries;
+  ForEachAction([&](std::string_view entry) { entries.emplace_back(entry); });
   return entries;
 }
 
@@ -147,7 +223,8 @@ std::shared_ptr<PropertyCollection> LogData::GetActionData(int32_t PositionInLis
   // Delete actions end with four lines that are not fields.
   const size_t fieldEnd = isUpdate ? lastField : isDelete && lastField >= 4 ? lastField - 4 : 0;
   if (!isNew) {
-    for (size_t k = firstField; k <= fieldEnd; ++k) AddField(*properties, *parser, Line(k));
+    const auto text = colLogLines->Owner();
+    for (size_t k = firstField; k <= fieldEnd; ++k) AddField(*properties, *parser, Line(k), text);
   }
   if (!isDelete) properties->AddProperty("RECORDID", recordId);
   return properties;

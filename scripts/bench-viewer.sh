@@ -33,20 +33,20 @@ while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver64 -k 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
 export DISPLAY=:$display
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 
-[ -d "$WINEPREFIX" ] || wine wineboot -i >/dev/null 2>&1
+[ -d "$WINEPREFIX" ] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 # Wine's own fonts, as scripts/run-viewer.sh gives its prefixes.
-cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+/usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 for dll in TarveskLogManager TarveskXMLHandler TarveskFileManager test_folder_picker; do
-  wine regsvr32 /s "$(winpath "$bin/$dll.dll")"
+  /usr/lib/wine/wine64 regsvr32 /s "$(winpath "$bin/$dll.dll")"
 done
 for _ in 1 2 3; do
-  wine "$bin/viewer_driver.exe" measure "$(winpath "$work/logs")" | tr -d '\r'
+  /usr/lib/wine/wine64 "$bin/viewer_driver.exe" measure "$(winpath "$work/logs")" | tr -d '\r'
 done

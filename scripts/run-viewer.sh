@@ -50,8 +50,8 @@ fi
 
 xvfb=
 cleanup() {
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
+  /usr/lib/wine/wineserver64 -k 2>/dev/null || true
+  /usr/lib/wine/wineserver64 -w 2>/dev/null || true
   if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
@@ -67,33 +67,31 @@ fi
 
 if [ ! -d "$WINEPREFIX" ]; then
   echo "-- Wine prefix $WINEPREFIX"
-  wine wineboot -i >/dev/null 2>&1
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
 fi
 # This Wine does not find its own fonts (package fonts-wine) by itself: without them
 # Tahoma, the dialogs' font, and Marlett, the title-bar buttons' symbols, are replaced.
-if [ -d /usr/share/wine/fonts ]; then
-  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-fi
+cp -u /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 # Without a window manager each hidden window would wait for one.
 if [ -n "$screenshot" ]; then
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 fi
 for dll in TarveskLogManager TarveskXMLHandler TarveskFileManager TarveskDataLayer; do
-  wine regsvr32 /s "$(winpath "$bin/$dll.dll")"
+  /usr/lib/wine/wine64 regsvr32 /s "$(winpath "$bin/$dll.dll")"
 done
 # An undo from the viewer is logged where the data layer writes, beside the shown logs.
 export TARVESK_DATALAYER_LOGDIR; TARVESK_DATALAYER_LOGDIR=$(winpath "$shown")
 
 if [ -z "$screenshot" ]; then
   echo "-- LogManagerHost.exe: \"Fileset laden\" starts in $shown"
-  wine "$bin/LogManagerHost.exe"
+  /usr/lib/wine/wine64 "$bin/LogManagerHost.exe"
   exit 0
 fi
 
-wine regsvr32 /s "$(winpath "$bin/test_folder_picker.dll")"
+/usr/lib/wine/wine64 regsvr32 /s "$(winpath "$bin/test_folder_picker.dll")"
 signal=$root/build/windows/shot-signal
 rm -rf "$signal" && mkdir -p "$signal"
-wine "$bin/viewer_driver.exe" pose "$(winpath "$shown")" 0 0 "$(winpath "$signal/ready")" \
+/usr/lib/wine/wine64 "$bin/viewer_driver.exe" pose "$(winpath "$shown")" 0 0 "$(winpath "$signal/ready")" \
   "$(winpath "$signal/stop")" &
 driver=$!
 for _ in $(seq 600); do [ -e "$signal/ready" ] && break; sleep 0.1; done

@@ -140,16 +140,19 @@ HRESULT DispatchTable::GetIDsOfNames(LPOLESTR* names, UINT count, DISPID* ids) c
   return DispGetIDsOfNames(typeInfo_.Get(), names, count, ids);
 }
 
-const DispatchTable::Member* DispatchTable::Find(DISPID id, WORD flags) const {
+const DispatchTable::Member* DispatchTable::Find(DISPID id, WORD flags, UINT argCount) const {
   const Member* fallback = nullptr;
   for (const Member& m : members_) {
     if (m.id != id) continue;
     switch (m.kind) {
       case INVOKE_FUNC:
         if (flags & DISPATCH_METHOD) return &m;
+        // obj.Method without parentheses (JScript sends a property get for it).
+        if ((flags & DISPATCH_PROPERTYGET) && argCount == 0) fallback = &m;
         break;
       case INVOKE_PROPERTYGET:
         if (flags & DISPATCH_PROPERTYGET) return &m;
+        if (flags & DISPATCH_METHOD) fallback = &m;  // obj.Property() called as a method
         break;
       case INVOKE_PROPERTYPUT:
         if (flags & DISPATCH_PROPERTYPUT) return &m;
@@ -176,6 +179,11 @@ HRESULT Coerce(VARIANT* source, VARTYPE vt, const IID& iid, VARIANT* out) {
     source = &plain.Get();
   }
   if (vt == VT_VARIANT) return VariantCopy(out, source);
+  if ((vt == VT_DISPATCH || vt == VT_UNKNOWN) && (V_VT(source) == VT_EMPTY || V_VT(source) == VT_NULL)) {
+    V_VT(out) = vt;
+    V_DISPATCH(out) = nullptr;
+    return S_OK;
+  }
   if (vt == VT_DISPATCH && iid != IID_NULL) {
     // An interface of ours: the object must answer it, else the value is no such object.
     IUnknown* unknown = nullptr;
@@ -183,8 +191,8 @@ HRESULT Coerce(VARIANT* source, VARTYPE vt, const IID& iid, VARIANT* out) {
       unknown = V_DISPATCH(source);
     } else if (V_VT(source) == VT_UNKNOWN) {
       unknown = V_UNKNOWN(source);
-    } else if (V_VT(source) == VT_EMPTY) {
-      unknown = nullptr;
+    } else if (V_VT(source) == VT_EMPTY || V_VT(source) == VT_NULL) {
+      unknown = nullptr;  // JScript's undefined and null clear a reference like Nothing
     } else {
       return DISP_E_TYPEMISMATCH;
     }
@@ -203,7 +211,7 @@ HRESULT Coerce(VARIANT* source, VARTYPE vt, const IID& iid, VARIANT* out) {
 
 HRESULT DispatchTable::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params,
                               VARIANT* result, EXCEPINFO* exception, UINT* argError) const {
-  const Member* member = Find(id, flags);
+  const Member* member = Find(id, flags, params ? params->cArgs : 0);
   if (!member) return DISP_E_MEMBERNOTFOUND;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   if (!params) params = &none;
@@ -244,7 +252,8 @@ HRESULT DispatchTable::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* p
     VARIANT& value = values[p].Get();
     VARIANT& actual = actuals[p];
     VariantInit(&actual);
-    if (IsMissing(source)) {
+    // An optional argument sent as Empty (JScript's undefined) counts as omitted.
+    if (IsMissing(source) || (param.optional && V_VT(Innermost(source)) == VT_EMPTY)) {
       if (!source && !param.optional) return DISP_E_PARAMNOTOPTIONAL;
       if (param.vt != VT_VARIANT) return DISP_E_PARAMNOTOPTIONAL;
       V_VT(&value) = VT_ERROR;

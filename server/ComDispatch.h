@@ -45,7 +45,10 @@ class DispatchTable {
   };
 
   Param Resolve(const TYPEDESC& type) const;
-  const Member* Find(DISPID id, WORD flags) const;
+  // The member for a call: the one of the asked kind, else a method for a property get
+  // without arguments or a property get for a method call, as hosts that cannot tell the
+  // two apart send them.
+  const Member* Find(DISPID id, WORD flags, UINT argCount) const;
 
   ComPtr<ITypeInfo> typeInfo_;    // as handed to hosts
   ComPtr<ITypeInfo> vtableInfo_;  // the interface view: slots and parameter types

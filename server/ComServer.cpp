@@ -66,6 +66,39 @@ bool SetValue(const std::wstring& path, const wchar_t* name, const std::wstring&
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+// This process's type library platform; the other registry view is the other bitness's.
+constexpr SYSKIND kOwnSysKind = sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32;
+constexpr const wchar_t* kOwnPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
+constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
+// True when the class is still registered as an in-process server in the registry view of
+// the other bitness. ProgID, Interface and TypeLib keys are shared by both views: they stay
+// while such a registration needs them.
+bool RegisteredInOtherView(const CLSID& clsid) {
+  HKEY opened = nullptr;
+  const std::wstring path = L"CLSID\\" + GuidText(clsid) + L"\\InprocServer32";
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kOtherView, &opened) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(opened);
+  return true;
+}
+
+// Deletes HKCR\path with its subkeys and then every parent up to (not including) stop that
+// is left empty.
+void DeleteKeyAndEmptyParents(std::wstring path, const std::wstring& stop) {
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+  while (true) {
+    const auto slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) return;
+    path.resize(slash);
+    if (path.size() <= stop.size()) return;
+    if (RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str()) != ERROR_SUCCESS) return;  // not empty
+  }
+}
+
 }  // namespace
 
 void ModuleAddRef() { ++moduleReferences; }
@@ -91,6 +124,14 @@ std::string InText(const BSTR* in) { return in ? BstrToUtf8(*in) : std::string()
 int32_t InLong(const long* in) {
   if (!in) throw Error(kObjectNotSet);
   return *in;
+}
+int32_t InLong(const VARIANT* in) {
+  if (!in) throw Error(kObjectNotSet);
+  VariantOwner value;
+  const HRESULT hr = VariantChangeType(&value.Get(), const_cast<VARIANT*>(in), 0, VT_I4);
+  if (hr == DISP_E_OVERFLOW) throw Error(kOverflow);
+  if (FAILED(hr)) throw Error(kTypeMismatch);
+  return V_I4(&value.Get());
 }
 
 ServerObject* FindWrapper(const void* core) {
@@ -147,14 +188,31 @@ HRESULT RegisterServer(const ServerDescription& server) {
   return S_OK;
 }
 
+// Removes this bitness's registration. The keys both registry views share (ProgID,
+// Interface, TypeLib) go only when the other bitness does not register the class too; then
+// only this bitness's platform subkey of the type library goes.
 HRESULT UnregisterServer(const ServerDescription& server) {
+  bool otherViewRegisters = false;
   for (const ClassEntry& entry : server.classes) {
     RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*entry.clsid)).c_str());
     RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*entry.clsid)).c_str());
+    if (RegisteredInOtherView(*entry.clsid)) {
+      otherViewRegisters = true;
+      continue;
+    }
     RegDeleteTreeW(HKEY_CLASSES_ROOT, entry.progId);
     RegDeleteKeyW(HKEY_CLASSES_ROOT, entry.progId);
   }
-  UnRegisterTypeLib(*server.libId, server.major, server.minor, LOCALE_NEUTRAL, SYS_WIN64);
+  std::wstring version(16, L'\0');
+  version.resize(swprintf(version.data(), version.size(), L"%x.%x", server.major, server.minor));
+  const std::wstring libKey = L"TypeLib\\" + GuidText(*server.libId);
+  if (otherViewRegisters) {
+    DeleteKeyAndEmptyParents(libKey + L"\\" + version + L"\\0\\" + kOwnPlatform, libKey);
+  } else {
+    UnRegisterTypeLib(*server.libId, server.major, server.minor, LOCALE_NEUTRAL, kOwnSysKind);
+    // What the other platform's registration of the type library may have left.
+    DeleteKeyAndEmptyParents(libKey, L"TypeLib");
+  }
   return S_OK;
 }
 

@@ -174,6 +174,9 @@ void SetOut(I** out, ComPtr<I> value) {
 }
 std::string InText(const BSTR* in);  // a null pointer reads as ""
 int32_t InLong(const long* in);
+// A variant holding a whole number (rounded as CLng does): error 13 for what is no number,
+// 6 beyond 32 bits, 91 for a null pointer.
+int32_t InLong(const VARIANT* in);
 
 // One COM object per core object: the map from a core object to the live COM object that
 // stands for it.

@@ -140,7 +140,7 @@ STDMETHODIMP LogDataObject::ResetErrors() {
   return Call([&] { Object().ResetErrors(); });
 }
 
-STDMETHODIMP LogDataObject::RetrieveActionQueryString(long* lngActionPos, BSTR* Result) {
+STDMETHODIMP LogDataObject::RetrieveActionQueryString(VARIANT* lngActionPos, BSTR* Result) {
   return Call([&] { SetOut(Result, Object().RetrieveActionQueryString(InLong(lngActionPos))); });
 }
 

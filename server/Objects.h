@@ -59,7 +59,7 @@ class LogDataObject : public CoreObject<_LogData, LogData> {
   STDMETHODIMP GetActionList(_Collection** Result) override;
   STDMETHODIMP LoadLogData(VARIANT* Result) override;
   STDMETHODIMP ResetErrors() override;
-  STDMETHODIMP RetrieveActionQueryString(long* lngActionPos, BSTR* Result) override;
+  STDMETHODIMP RetrieveActionQueryString(VARIANT* lngActionPos, BSTR* Result) override;
 };
 
 class ActionHandlerObject : public CoreObject<_ActionHandler, ActionHandler> {

@@ -32,6 +32,18 @@ class IXmlParser {
   // follow the first "=". first and second are the parser's own business.
   virtual void ParseRubriqueTag(std::string_view line, std::string& first, std::string& second,
                                 std::string& attributes) = 0;
+
+  // What an in-process parser may promise about its answers, so that callers can skip
+  // work with the same outcome; a parser of which nothing is known promises nothing.
+  // True when GetTagName always answers a part of the line: a line whose tag name holds a
+  // word then holds the word itself.
+  virtual bool TagNameIsPartOfLine() const { return false; }
+  // True, with value set to a part of line, when GetTagValue(line, tagName) answers exactly
+  // that text; false when GetTagValue is to be asked.
+  virtual bool TagValueInLine(std::string_view line, std::string_view tagName,
+                              std::string_view& value) {
+    return false;
+  }
 };
 
 // TarveskFileManager.FileSystem: lists the files of a folder.

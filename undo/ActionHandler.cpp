@@ -109,6 +109,7 @@ void ActionHandler::PrepareDataLayer() {
 }
 
 Variant ActionHandler::UndoAction() {
+  outcome_ = UndoOutcome::NotRun;
   if (!bolFileSetAssigned) return Variant();
   PrepareDataLayer();
   const int32_t lngRecordID = LeadingNumber(ActionData().PropertyContent("RECORDID"));
@@ -123,6 +124,7 @@ Variant ActionHandler::UndoAction() {
   }
 
   if (TextOf(Use(objDataLayer).errorstatus()) != "") {
+    outcome_ = UndoOutcome::ErrorsReported;
     Tell("Folgende Fehler wurden gemeldet: " + std::string(kBreak) +
              TextOf(Use(objDataLayer).errorstatus()),
          "Fehler bei Ausführung", MessageIcon::Exclamation);
@@ -134,6 +136,7 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
   IDataLayer& dataLayer = Use(objDataLayer);
   int32_t id = lngRecordID;
   if (!IsFound(dataLayer.FindRecord("ID", id))) {
+    outcome_ = UndoOutcome::RecordNotFound;
     Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
     return;
   }
@@ -151,8 +154,10 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
   if (AskYes(question, "Aktion durchführen")) {
     dataLayer.SetFieldValue(fieldName, oldValue);
     dataLayer.Save();
+    outcome_ = UndoOutcome::Done;
     Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
   } else {
+    outcome_ = UndoOutcome::Declined;
     TellNothingDone();
   }
 }
@@ -161,6 +166,7 @@ void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
   IDataLayer& dataLayer = Use(objDataLayer);
   int32_t id = lngRecordID;
   if (!IsFound(dataLayer.FindRecord("ID", id))) {
+    outcome_ = UndoOutcome::RecordNotFound;
     Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
     return;
   }
@@ -177,8 +183,10 @@ void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
       kBreak + kBreak + fields + kBreak + "Möchten Sie diesen Datensatz wirklich löschen?";
   if (AskYes(question, "Datensatz löschen")) {
     dataLayer.RemoveRecord(true);
+    outcome_ = UndoOutcome::Done;
     Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
   } else {
+    outcome_ = UndoOutcome::Declined;
     TellNothingDone();
   }
 }
@@ -195,7 +203,10 @@ void ActionHandler::RestoreDeletedRecord() {
   const std::string question =
       std::string("Möchten Sie den folgenden gelöschten Datensatz wieder anlegen?") + kBreak +
       kBreak + fields;
-  if (!AskYes(question, "Datensatz wieder anlegen")) return;
+  if (!AskYes(question, "Datensatz wieder anlegen")) {
+    outcome_ = UndoOutcome::Declined;
+    return;
+  }
   dataLayer.AddNew();
   const int32_t count = ActionData().PropertyCount();
   for (int32_t i = 2; i <= count; ++i) {
@@ -203,6 +214,7 @@ void ActionHandler::RestoreDeletedRecord() {
                             ActionData().PropertyValueByIndex(i));
   }
   dataLayer.Save();
+  outcome_ = UndoOutcome::Done;
   const std::string newId = TextOf(dataLayer.FieldValue("ID"));
   Tell("Der Datensatz wurde wieder angelegt. Neue ID ist: " + newId, "Datensatz angelegt",
        MessageIcon::Information);

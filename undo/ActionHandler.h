@@ -29,6 +29,10 @@ namespace tarvesk {
 
 class FileSet;
 
+// What the last UndoAction came to, for callers that report it without reading the
+// message texts (the command line's exit status).
+enum class UndoOutcome { NotRun, Done, Declined, RecordNotFound, ErrorsReported };
+
 class ActionHandler {
  public:
   ActionHandler() = default;
@@ -46,6 +50,8 @@ class ActionHandler {
   // Asks, undoes and reports; the result is always Empty. Without a FileSet it returns
   // at once and does nothing.
   Variant UndoAction();
+  // Set by UndoAction; ErrorsReported wins over Done when the data layer reported errors.
+  UndoOutcome Outcome() const { return outcome_; }
 
  private:
   void PrepareDataLayer();
@@ -62,6 +68,7 @@ class ActionHandler {
   std::string strQueryString;
   std::unique_ptr<IDataLayer> objDataLayer;
   std::shared_ptr<PropertyCollection> objActionData;
+  UndoOutcome outcome_ = UndoOutcome::NotRun;
 };
 
 }  // namespace tarvesk

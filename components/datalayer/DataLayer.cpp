@@ -876,6 +876,18 @@ Variant DataLayer::SetFieldValue(const std::string& fieldName, const std::string
   return Variant(true);
 }
 
+// RETURNING hands out an integral value of a REAL column in the integer form SQLite keeps
+// it in on disk, where a SELECT reads it as the REAL it is; the log and the caller get
+// what a SELECT gives.
+Row DataLayer::AsRead(Row row) const {
+  for (size_t i = 0; i < row.size() && i < columns_.size(); ++i) {
+    if (columns_[i].affinity == 'R' && row[i].kind == LogValue::Kind::Integer) {
+      row[i] = LogValue::Real(static_cast<double>(row[i].integer));
+    }
+  }
+  return row;
+}
+
 std::string DataLayer::ColumnList() const {
   std::string list;
   for (const Column& column : columns_) {
@@ -984,7 +996,7 @@ bool DataLayer::SaveNew(Record& record) {
     }
     auto inserted = StepOne(db_.get(), statement.get());
     if (!inserted) throw SqlFailure{SQLITE_ERROR, "kein Datensatz angelegt"};
-    row = std::move(*inserted);
+    row = AsRead(std::move(*inserted));
     statement.reset();
     transaction.Commit();
   }
@@ -1029,6 +1041,7 @@ bool DataLayer::SaveChanges(Record& record) {
     for (const LogValue& key : record.key) Bind(db_.get(), update.get(), index++, key);
     after = StepOne(db_.get(), update.get());
     if (!after) throw SqlFailure{SQLITE_ERROR, "kein Datensatz geändert"};
+    after = AsRead(std::move(*after));
     read.reset();
     update.reset();
     transaction.Commit();
@@ -1096,7 +1109,7 @@ Variant DataLayer::RemoveRecord(bool really) {
     }
     auto deleted = StepOne(db_.get(), statement.get());
     if (!deleted) throw SqlFailure{SQLITE_ERROR, "kein Datensatz gelöscht"};
-    row = std::move(*deleted);
+    row = AsRead(std::move(*deleted));
     statement.reset();
     transaction.Commit();
   } catch (const SqlFailure& failure) {

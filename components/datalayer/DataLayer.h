@@ -117,6 +117,7 @@ class DataLayer : public IDataLayer {
   int ColumnIndex(const std::string& name) const;  // -1 when the table has no such column
   int ColumnOfField(const std::string& fieldName) const;
   int IdColumn() const;  // the column "ID", else the first key column; -1 when neither
+  Row AsRead(Row row) const;
   std::string ColumnList() const;
   std::string KeyCondition() const;
   void ResetRecordset();

@@ -7,13 +7,21 @@
 namespace tarvesk {
 namespace {
 
+// The first c in text from `from` on. Lines are short: a plain loop beats a library call.
+size_t FindChar(std::string_view text, char c, size_t from = 0) {
+  for (size_t i = from; i < text.size(); ++i) {
+    if (text[i] == c) return i;
+  }
+  return std::string_view::npos;
+}
+
 bool IsNameEnd(char c) {
   return c == '>' || c == '/' || c == ' ' || c == '\t' || c == '\n' || c == '=';
 }
 
 // The name of the first tag in the line and where it starts; npos when there is none.
 std::string_view FirstTagName(std::string_view line) {
-  const size_t open = line.find('<');
+  const size_t open = FindChar(line, '<');
   if (open == std::string_view::npos) return {};
   size_t begin = open + 1;
   if (begin < line.size() && line[begin] == '/') ++begin;  // a closing tag names its element
@@ -80,13 +88,16 @@ std::string DecodeXmlText(std::string_view text) {
 
 std::string XMLParser::GetTagName(std::string_view line) { return std::string(FirstTagName(line)); }
 
-std::string XMLParser::GetTagValue(std::string_view line, std::string_view tagName) {
-  if (tagName.empty()) return "";
+namespace {
+
+// The text enclosed by the tag tagName in the line, as written; "" when there is none.
+std::string_view EnclosedText(std::string_view line, std::string_view tagName) {
+  if (tagName.empty()) return {};
   // The opening tag: "<" name, then ">" or attributes.
   size_t from = 0;
   for (;;) {
-    const size_t open = line.find('<', from);
-    if (open == std::string_view::npos) return "";
+    const size_t open = FindChar(line, '<', from);
+    if (open == std::string_view::npos) return {};
     from = open + 1;
     if (line.compare(from, tagName.size(), tagName) != 0) continue;
     const size_t after = from + tagName.size();
@@ -94,15 +105,31 @@ std::string XMLParser::GetTagValue(std::string_view line, std::string_view tagNa
         !(line[after] == '>' || line[after] == ' ' || line[after] == '\t')) {
       continue;
     }
-    const size_t close = line.find('>', after);
-    if (close == std::string_view::npos || line[close - 1] == '/') return "";
-    std::string closing = "</";
-    closing += tagName;
-    closing += '>';
-    const size_t end = line.find(closing, close + 1);
-    if (end == std::string_view::npos) return "";
-    return DecodeXmlText(line.substr(close + 1, end - close - 1));
+    const size_t close = FindChar(line, '>', after);
+    if (close == std::string_view::npos || line[close - 1] == '/') return {};
+    // The closing tag "</" name ">" after it.
+    for (size_t end = FindChar(line, '<', close + 1); end != std::string_view::npos;
+         end = FindChar(line, '<', end + 1)) {
+      if (end + 1 >= line.size() || line[end + 1] != '/') continue;
+      if (line.compare(end + 2, tagName.size(), tagName) == 0 &&
+          end + 2 + tagName.size() < line.size() && line[end + 2 + tagName.size()] == '>') {
+        return line.substr(close + 1, end - close - 1);
+      }
+    }
+    return {};
   }
+}
+
+}  // namespace
+
+std::string XMLParser::GetTagValue(std::string_view line, std::string_view tagName) {
+  return DecodeXmlText(EnclosedText(line, tagName));
+}
+
+bool XMLParser::TagValueInLine(std::string_view line, std::string_view tagName,
+                               std::string_view& value) {
+  value = EnclosedText(line, tagName);
+  return value.find('&') == std::string_view::npos;  // no reference to decode
 }
 
 void XMLParser::ParseSingleTag(const std::string& line, std::string& name, std::string& value) {

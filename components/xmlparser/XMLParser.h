@@ -16,6 +16,9 @@ class XMLParser : public IXmlParser {
   std::string GetTagValue(std::string_view line, std::string_view tagName) override;
   void ParseRubriqueTag(std::string_view line, std::string& tagName, std::string& attributeName,
                         std::string& attributes) override;
+  bool TagNameIsPartOfLine() const override { return true; }
+  bool TagValueInLine(std::string_view line, std::string_view tagName,
+                      std::string_view& value) override;
 };
 
 // Decodes &lt; &gt; &amp; &quot; &apos; and &#N; / &#xH; references; others stay as they are.

@@ -304,18 +304,20 @@ LRESULT ViewerWindowView::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcW(window_, message, wParam, lParam);
 }
 
+namespace {
+// An enumeration callback: stdcall on i686, where a lambda does not convert to it.
+BOOL CALLBACK KeepViewerWindow(HWND window, LPARAM out) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (std::wstring(name) != kWindowClass) return TRUE;
+  *reinterpret_cast<HWND*>(out) = window;
+  return FALSE;
+}
+}  // namespace
+
 HWND FindThreadViewerWindow() {
   HWND found = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM out) -> BOOL {
-        wchar_t name[64] = {};
-        GetClassNameW(window, name, 64);
-        if (std::wstring(name) != kWindowClass) return TRUE;
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), KeepViewerWindow, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

@@ -227,13 +227,14 @@ TEST_F(DataLayerWrites, SavedChangesReachTheTableAndTheOfflineRecords) {
   Open("SELECT * FROM Kunden ORDER BY ID", 2);
   const auto records = layer_.GetOfflineRecordset();
   layer_.SetFieldValue("Ort", "Görlitz");
-  layer_.SetFieldValue("Rabatt", "0.25");
+  layer_.SetFieldValue("Rabatt", "2");
   layer_.SetFieldValue("Punkte", "17");
   EXPECT_EQ(layer_.Save(), Variant(true));
   EXPECT_EQ(Status(layer_), "");
   EXPECT_EQ(Dump("SELECT Ort, Rabatt, Punkte FROM Kunden WHERE ID = 2"),
-            "text:Görlitz|real:0.25|int:17\n");
-  EXPECT_EQ(layer_.FieldValue("Rabatt"), Variant(0.25));
+            "text:Görlitz|real:2|int:17\n");
+  // A whole number in a REAL column reads back as the REAL it is stored as.
+  EXPECT_EQ(layer_.FieldValue("Rabatt"), Variant(2.0));
   EXPECT_EQ(layer_.FieldValue("Punkte"), Variant(int32_t{17}));
   EXPECT_EQ(records->Records(Variant(int32_t{2}))->Fields(7)->Anything(), Variant(int32_t{17}));
 }

@@ -151,7 +151,8 @@ TEST_F(Loading, AMissingFileSystemComponentShowsItsMessageAndFails) {
 using HeaderReading = FileSetTest;
 
 TEST_F(HeaderReading, StoresTheHeaderPropertiesThenTheFileName) {
-  folder.WriteLines("a.xml", {"<?xml?>", "<TarveskDataLayerLog>", "<HEAD>",
+  // A name the tag parser would decode: FILENAME must stay the real file's path.
+  folder.WriteLines("Tom&amp;Jerry.xml", {"<?xml?>", "<TarveskDataLayerLog>", "<HEAD>",
                               "  <DATABASE>C:\\Daten\\shop.db</DATABASE>  ",
                               "\t<SESSIONTIME>01.12.2026</SESSIONTIME>", "<USER></USER>",
                               "freier Text", "</HEAD>", "<LOGDATA>"});
@@ -163,7 +164,8 @@ TEST_F(HeaderReading, StoresTheHeaderPropertiesThenTheFileName) {
   EXPECT_EQ(properties->PropertyNameByIndex(2), "SESSIONTIME");
   EXPECT_EQ(set->FileProperties(1, "USER"), "");
   EXPECT_EQ(properties->PropertyNameByIndex(4), "FILENAME");
-  EXPECT_EQ(set->FileProperties(1, "FILENAME"), folder.Str() + sep + "a.xml");
+  EXPECT_EQ(set->FileProperties(1, "FILENAME"), folder.Str() + sep + "Tom&amp;Jerry.xml");
+  EXPECT_EQ(set->FileProperties(1, "FILENAME"), set->File(1));
   EXPECT_EQ(set->FileProperties(1, "KEINE"), "");
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "automation/Error.h"
@@ -307,6 +308,98 @@ TEST(DamagedLogs, GiveResultsOrErrorsNeverACrash) {
     }
     set->EjectFileset();
   }
+}
+
+// The reference parser without its promises: the log is read the plain way, line by line
+// through GetTagName and GetTagValue, as with a parser of another maker.
+class PlainParser : public IXmlParser {
+ public:
+  void ParseSingleTag(const std::string& line, std::string& name, std::string& value) override {
+    parser_.ParseSingleTag(line, name, value);
+  }
+  std::string GetTagName(std::string_view line) override { return parser_.GetTagName(line); }
+  std::string GetTagValue(std::string_view line, std::string_view tagName) override {
+    return parser_.GetTagValue(line, tagName);
+  }
+  void ParseRubriqueTag(std::string_view line, std::string& first, std::string& second,
+                        std::string& attributes) override {
+    parser_.ParseRubriqueTag(line, first, second, attributes);
+  }
+
+ private:
+  XMLParser parser_;
+};
+
+// Everything a host can read of a log: list, details and query string of every position,
+// errors as their numbers.
+Lines Outcome(const std::string& folder) {
+  Lines outcome;
+  auto set = std::make_shared<FileSet>();
+  const auto note = [&](const std::function<void()>& read) {
+    if (const int error = ErrorNumberOf(read)) outcome.push_back("Fehler " + std::to_string(error));
+  };
+  note([&] {
+    set->LoadFileSet(folder);
+    const auto log = set->LogContent(1);
+    for (const auto& entry : log->GetActionList()) outcome.push_back(entry);
+    for (int32_t p = -1; p <= static_cast<int32_t>(log->BodyLineCount()) + 2; ++p) {
+      note([&] {
+        const auto details = log->GetActionData(p);
+        outcome.push_back(details ? std::to_string(details->PropertyCount()) : "keine");
+        for (int32_t i = 1; details && i <= details->PropertyCount(); ++i) {
+          outcome.push_back(details->PropertyNameByIndex(i) + "=" +
+                            details->PropertyValueByIndex(i));
+        }
+      });
+      note([&] { outcome.push_back(log->RetrieveActionQueryString(p)); });
+    }
+  });
+  set->EjectFileset();
+  return outcome;
+}
+
+TEST(FastReading, GivesWhatThePlainWayGives) {
+  test::TempFolder folder;
+  const std::string longValue(70000, 'w');
+  const Lines lines =
+      test::LogLines("C:\\db", "01.12.2026",
+                     Concat({Update(7, "Ort", "M\xFCnchen &amp; Umland"),
+                             {"<TEXT>ACTION ohne Gleichheitszeichen"},
+                             Update(8, "Notiz", longValue + "\n" + longValue),
+                             {"<XACTIONX a=\"b\">", "<action Info=\"UPDATE RECORDID=1\">"},
+                             Update(9, "Ort", "Bonn"),
+                             {"<ACTION Info=\"DELETE_inDB RECORDID=3\">", "<Q>x</Q>"}}),
+                     "Fehler &lt;1&gt;");
+  // The same lines with each kind of line end, and cut short at many places.
+  std::vector<std::string> texts;
+  for (const char* end : {"\r\n", "\r", "\n\r"}) {
+    std::string text;
+    for (const auto& line : lines) text += line + end;
+    texts.push_back(text);
+    texts.push_back(text.substr(0, text.size() - std::strlen(end)));  // no last line end
+  }
+  for (size_t cut = texts[0].size() - 420; cut < texts[0].size(); cut += 7) {
+    texts.push_back(texts[0].substr(0, cut));
+  }
+  for (const std::string& text : texts) {
+    folder.WriteBytes("log.xml", text);
+    const Lines fast = Outcome(folder.Str());
+    Registry().Register<IXmlParser>(kXmlParserProgId,
+                                    [] { return std::make_unique<PlainParser>(); });
+    const Lines plain = Outcome(folder.Str());
+    Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+    ASSERT_EQ(fast, plain) << text.size();
+    ASSERT_GT(fast.size(), 20u);
+  }
+}
+
+TEST_F(LogFile, ALongValueOutlivesItsLog) {
+  const std::string longValue(100000, 'v');
+  auto log = LoadBody(Update(8, "Notiz", longValue));
+  const auto details = log->GetActionData(1);
+  set->EjectFileset();
+  log.reset();
+  EXPECT_EQ(details->PropertyValueByIndex(3), longValue);
 }
 
 }  // namespace

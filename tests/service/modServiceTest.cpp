@@ -20,6 +20,12 @@ TEST(FieldSplitter, TakesFieldsBetweenDelimiters) {
   EXPECT_EQ(GetDelimitedField("", ":", 1), "");
   EXPECT_EQ(GetDelimitedField("ganz", ":", 1), "ganz");
   EXPECT_EQ(GetDelimitedField("a::b", "::", 2), "b");
+  // Longer delimiters: leftmost occurrences that do not overlap, none across the text's end.
+  EXPECT_EQ(GetDelimitedField("f", "ff", 1), "f");
+  EXPECT_EQ(GetDelimitedField("f", "ff", 2), "");
+  EXPECT_EQ(GetDelimitedField("fff", "ff", 2), "f");
+  EXPECT_EQ(GetDelimitedField("af", "ff", 1), "af");
+  EXPECT_EQ(GetDelimitedField("ab", "abc", 1), "ab");
   EXPECT_EQ(GetDelimitedField("aXb", "x", 1), "aXb");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 3), "");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 4), "");

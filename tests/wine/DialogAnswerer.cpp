@@ -18,18 +18,18 @@
 
 namespace {
 
+BOOL CALLBACK KeepDialog(HWND window, LPARAM list) {
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  }
+  return TRUE;
+}
+
 std::vector<HWND> Dialogs() {
   std::vector<HWND> found;
-  EnumWindows(
-      [](HWND window, LPARAM list) -> BOOL {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-          reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumWindows(KeepDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

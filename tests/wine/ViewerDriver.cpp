@@ -92,22 +92,22 @@ std::string PickerSeen() {
   return length ? Utf8(std::wstring(value, length)) : "(picker not called)";
 }
 
+struct ControlSearch {
+  int id;
+  HWND found;
+};
+BOOL CALLBACK KeepControl(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<ControlSearch*>(data);
+  if (GetDlgCtrlID(child) != search->id) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
 // A control of the viewer by its ID, wherever it sits (frames hold theirs).
 HWND Control(ControlId id) {
-  struct Search {
-    int id;
-    HWND found;
-  } search{kFirstControlId + static_cast<int>(id), nullptr};
+  ControlSearch search{kFirstControlId + static_cast<int>(id), nullptr};
   if (HWND viewer = tarvesk::FindThreadViewerWindow()) {
-    EnumChildWindows(
-        viewer,
-        [](HWND child, LPARAM data) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(data);
-          if (GetDlgCtrlID(child) != s->id) return TRUE;
-          s->found = child;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(viewer, KeepControl, reinterpret_cast<LPARAM>(&search));
   }
   return search.found;
 }

@@ -91,9 +91,20 @@ class Session {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "Aufruf: make_example AUSGABEORDNER\n"
+    "Legt AUSGABEORDNER/shop.db an (eine kleine Shop-Datenbank) und lässt einige Sitzungen\n"
+    "sie über die Datenschicht ändern; deren Logs landen in AUSGABEORDNER/logs.\n"
+    "Eine Datenbank und Logs von früher in diesem Ordner werden ersetzt.\n";
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::cerr << "Aufruf: make_example AUSGABEORDNER\n";
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (first == "--help" || first == "-h") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (argc != 2 || first.empty() || first[0] == '-') {
+    std::cerr << kUsage;
     return 2;
   }
   namespace fs = std::filesystem;

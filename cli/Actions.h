@@ -1,0 +1,48 @@
+// One logged action as the command line shows it: kind, table, record id, time and, for an
+// update, the field with its old and new value - taken from the action list entry, the
+// action's details and the lines of its block that the details leave out (TABLE, TIME).
+// Free functions over a loaded LogData; no state.
+#pragma once
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "fileset/FileSet.h"
+#include "logdata/LogData.h"
+
+namespace tarvesk::cli {
+
+struct ActionSummary {
+  int32_t position = 0;
+  std::string entry;     // the action list entry as the viewer shows it
+  std::string kind;      // UPDATE, NEWRECORD, DELETE_OFFLINE, DELETE_inDB or as logged
+  std::string recordId;  // "" when the opening line names none
+  std::string table;
+  std::string time;
+  std::string query;
+  bool isUpdate = false;
+  std::string field, oldValue, newValue;  // of an UPDATE
+};
+
+ActionSummary Summarize(const LogData& log, const std::string& entry);
+// The action list entry of the action that starts at position (one the list holds).
+std::string ActionEntryAt(const LogData& log, int32_t position);
+
+// "9: 01.12.2026 08:31:40 UPDATE Kunden ID 7, Ort: München → Köln", escaped, long values
+// shortened (show prints them whole).
+std::string ActionLine(const ActionSummary& action);
+// The line without position and field: "01.12.2026 08:31:40 UPDATE Kunden ID 7".
+std::string ActionHeadline(const ActionSummary& action);
+nlohmann::json ActionJson(const ActionSummary& action);
+
+// Actions of one file of a set, read without keeping the file in the set's cache.
+struct LogCount {
+  bool readable = true;
+  size_t actions = 0;
+  bool errorsRecorded = false;
+  std::string error;  // "Fehler N: text" when it could not be read
+};
+LogCount CountActions(const std::shared_ptr<FileSet>& set, int32_t index);
+
+}  // namespace tarvesk::cli
