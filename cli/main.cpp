@@ -30,7 +30,7 @@ const std::map<std::string, CommandInfo>& Commands() {
       {"show", {RunShow, {}}},
       {"undo", {RunUndo, {"--yes", "--no", "--dry-run", "--all", "--force"}}},
       {"redo", {RunRedo, {"--yes", "--no", "--dry-run", "--all", "--force"}}},
-      {"history", {RunHistory, {"--table", "--id"}}},
+      {"history", {RunHistory, {"--table", "--id", "--kind", "--since", "--until"}}},
       {"prune", {RunPrune, {"--before", "--older-than", "--dry-run", "--yes", "--no"}}}};
   return commands;
 }
