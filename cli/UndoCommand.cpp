@@ -123,6 +123,10 @@ std::unique_ptr<DataLayer> Reader(const std::string& database) {
   auto reader = std::make_unique<DataLayer>();
   reader->SetLogFolder("");
   reader->SetDatabaseByPath(database);
+  const Variant errors = reader->errorstatus();
+  if (errors.GetType() == Variant::Type::String && !errors.AsString().empty()) {
+    throw Failure{0, errors.AsString(), "Nichts wurde geändert."};
+  }
   return reader;
 }
 

@@ -287,6 +287,11 @@ TEST_F(ReplayCommand, AFailingStepLeavesTheDatabaseByteIdenticalAndRefusalsWrite
   EXPECT_TRUE(Has(Run(cases[0].words).err, "Bestellung 3 gesperrt"));
   EXPECT_EQ(Bytes(db_), before);
   EXPECT_EQ(LogCount(), 4u);
+
+  WriteBytes(db_, "keine Datenbank");
+  const RunResult broken = Run({"undo", logs_, "1", "--all", "--dry-run"});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_TRUE(Has(broken.err, "ist keine Datenbank")) << broken.err;
 }
 
 // history finds a record's actions across the logs, oldest first; actions filters; JSON.
