@@ -5,6 +5,7 @@
 namespace tarvesk {
 
 std::string StandardErrorText(int32_t number) {
+  if (number < 0) return "Automatisierungsfehler";  // an outside component's own HRESULT
   switch (number) {
     case 3:
       return "Return ohne GoSub";

@@ -60,6 +60,20 @@ ActionSummary Summarize(const LogData& log, const std::string& entry) {
   return action;
 }
 
+std::vector<std::pair<std::string, std::string>> NewRecordFields(const LogData& log,
+                                                                 int32_t position) {
+  std::vector<std::pair<std::string, std::string>> fields;
+  const auto parser = CreateXMLParser();
+  for (int64_t line = int64_t{position} + 4; line <= static_cast<int64_t>(log.BodyLineCount());
+       ++line) {
+    const std::string_view text = log.BodyLine(line);
+    if (text.find("</ACTION>") != std::string_view::npos || text.starts_with("<ACTION ")) break;
+    const std::string name = Use(parser).GetTagName(text);
+    if (!name.empty()) fields.emplace_back(name, Use(parser).GetTagValue(text, name));
+  }
+  return fields;
+}
+
 std::string ActionEntryAt(const LogData& log, int32_t position) {
   for (const std::string& entry : log.GetActionList()) {
     if (entry != kErrorEntry && LeadingNumber(entry) == position) return entry;

@@ -7,6 +7,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
@@ -28,6 +30,12 @@ struct ActionSummary {
 ActionSummary Summarize(const LogData& log, const std::string& entry);
 // The action list entry of the action that starts at position (one the list holds).
 std::string ActionEntryAt(const LogData& log, int32_t position);
+
+// The field lines of a NEWRECORD block (after TIME, up to the closing line): the new
+// record's columns (tag names as logged) and values. Empty for a NEWRECORD logged without
+// them.
+std::vector<std::pair<std::string, std::string>> NewRecordFields(const LogData& log,
+                                                                 int32_t position);
 
 // "9: 01.12.2026 08:31:40 UPDATE Kunden ID 7, Ort: München → Köln", escaped, long values
 // shortened (show prints them whole).

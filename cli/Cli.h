@@ -1,7 +1,7 @@
 // The logmanager command line: shared pieces of its commands. Output is UTF-8; values are
 // escaped for the terminal (cli/Output.h). Exit status: 0 done, 1 the operation failed
 // (German message on stderr with the error number, the thing it concerns and what to do
-// next), 2 wrong usage, 3 the user declined (undo or prune answered with Nein).
+// next), 2 wrong usage, 3 the user declined (undo, redo or prune answered with Nein).
 #pragma once
 
 #include <cstdint>
@@ -41,8 +41,11 @@ struct Options {
   bool yes = false;  // -y, --yes: every question answered with Ja
   bool no = false;   // -n, --no: every question answered with Nein
   bool dryRun = false;
+  bool all = false;    // undo, redo: every action of the log
+  bool force = false;  // with --yes: go on despite a conflict
   std::optional<std::string> before;
   std::optional<std::string> olderThan;
+  std::optional<std::string> table, kind, since, until, id;  // filters of actions, history
 };
 
 struct Context {
@@ -79,5 +82,7 @@ int RunActions(Context& context, const std::vector<std::string>& args);
 int RunShow(Context& context, const std::vector<std::string>& args);
 int RunPrune(Context& context, const std::vector<std::string>& args);
 int RunUndo(Context& context, const std::vector<std::string>& args);
+int RunRedo(Context& context, const std::vector<std::string>& args);
+int RunHistory(Context& context, const std::vector<std::string>& args);
 
 }  // namespace tarvesk::cli

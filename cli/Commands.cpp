@@ -1,4 +1,6 @@
-// The reading commands (files, header, actions, show) and prune.
+// The reading commands (files, header, actions, show, history) and prune.
+#include <algorithm>
+#include <cctype>
 #include <climits>
 #include <filesystem>
 #include <regex>
@@ -69,6 +71,67 @@ void PrintProperties(Context& context, const PropertyCollection& properties) {
 std::string ActionsCommand(const std::string& dir, const std::string& file) {
   return "logmanager actions " + dir + " " + file;
 }
+
+// A date of --since or --until; UsageError for other text. --until without a time of day
+// takes in that whole day.
+double FilterDate(const std::optional<std::string>& text, const char* option, const char* command,
+                  bool until) {
+  if (!text) return until ? 1e9 : -1e9;
+  const auto date = ParseDate(*text);
+  if (!date) {
+    throw UsageError{"Kein gültiges Datum für " + std::string(option) + ": \"" + Escaped(*text) +
+                         "\" (erwartet T.M.JJJJ [hh:mm[:ss]] oder JJJJ-MM-TT [hh:mm[:ss]]).",
+                     command};
+  }
+  return date->serial + (until && text->find(':') == std::string::npos ? 1 - 1e-9 : 0);
+}
+
+bool SameText(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The filters of actions and history: table (letter case aside, as the database compares
+// names), kind, record id and the time of the action (else its session's time).
+struct ActionFilter {
+  std::optional<std::string> table, kind, id;
+  double since = -1e9, until = 1e9;
+
+  ActionFilter(const Options& options, const char* command)
+      : table(options.table), kind(options.kind), id(options.id) {
+    since = FilterDate(options.since, "--since", command, false);
+    until = FilterDate(options.until, "--until", command, true);
+    static const std::vector<std::string> kKinds = {"UPDATE", "NEWRECORD", "DELETE_inDB",
+                                                    "DELETE_OFFLINE"};
+    if (kind && std::find(kKinds.begin(), kKinds.end(), *kind) == kKinds.end()) {
+      throw UsageError{"Keine Art einer Aktion: \"" + Escaped(*kind) +
+                           "\" (UPDATE, NEWRECORD, DELETE_inDB oder DELETE_OFFLINE).",
+                       command};
+    }
+  }
+  // The time an action counts by: its own, else its session's; nullopt when neither reads.
+  static std::optional<double> TimeOf(const ActionSummary& action, const std::string& session) {
+    if (const auto time = ParseDate(action.time)) return time->serial;
+    if (const auto time = ParseDate(session)) return time->serial;
+    return std::nullopt;
+  }
+  bool Keeps(const ActionSummary& action, const std::string& session) const {
+    if (table && !SameText(*table, action.table)) return false;
+    if (kind && *kind != action.kind) return false;
+    if (id && *id != action.recordId) return false;
+    if (since > -1e9 || until < 1e9) {
+      const auto time = TimeOf(action, session);
+      if (!time || *time < since || *time > until) return false;
+    }
+    return true;
+  }
+};
 
 }  // namespace
 
@@ -222,9 +285,11 @@ int RunHeader(Context& context, const std::vector<std::string>& args) {
 
 int RunActions(Context& context, const std::vector<std::string>& args) {
   Expect(args, 2, "actions");
+  const ActionFilter filter(context.options, "actions");
   const auto set = OpenFolder(args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto log = set->LogContent(index);
+  const std::string session = set->FileProperties(index, "SESSIONTIME");
   nlohmann::json list = nlohmann::json::array();
   size_t count = 0;
   for (const std::string& entry : log->GetActionList()) {
@@ -232,8 +297,9 @@ int RunActions(Context& context, const std::vector<std::string>& args) {
       if (!context.options.json) context.out << entry << '\n';
       continue;
     }
-    ++count;
     const ActionSummary action = Summarize(*log, entry);
+    if (!filter.Keeps(action, session)) continue;
+    ++count;
     if (context.options.json) {
       list.push_back(ActionJson(action));
     } else {
@@ -250,7 +316,76 @@ int RunActions(Context& context, const std::vector<std::string>& args) {
     }
     PrintJson(context, result);
   } else if (count == 0) {
-    context.out << "keine Aktionen in der Logdatei " << Escaped(args[1]) << '\n';
+    context.out << "keine Aktionen in der Logdatei " << Escaped(args[1])
+                << (context.options.table || context.options.kind || context.options.since ||
+                            context.options.until
+                        ? " zu diesen Filtern"
+                        : "")
+                << '\n';
+  }
+  return kDone;
+}
+
+int RunHistory(Context& context, const std::vector<std::string>& args) {
+  Expect(args, 1, "history");
+  if (!context.options.table || !context.options.id) {
+    throw UsageError{"history braucht --table TABELLE und --id ID.", "history"};
+  }
+  const ActionFilter filter(context.options, "history");
+  const auto set = OpenFolder(args[0]);
+  struct Found {
+    double time;
+    int32_t index;
+    ActionSummary action;
+  };
+  std::vector<Found> found;
+  for (int32_t i = 1; i <= set->FileCount(); ++i) {
+    const std::string session = set->FileProperties(i, "SESSIONTIME");
+    try {
+      const auto log = set->LogContent(i);
+      log->ForEachAction([&](std::string_view entry) {
+        if (entry == kErrorEntry) return;
+        ActionSummary action = Summarize(*log, std::string(entry));
+        if (!filter.Keeps(action, session)) return;
+        const double time = ActionFilter::TimeOf(action, session).value_or(0);
+        found.push_back({time, i, std::move(action)});
+      });
+    } catch (const Error& error) {
+      context.err << "Logdatei " << Escaped(NameInFolder(*set, set->File(i)))
+                  << " übergangen: Fehler " << error.Number() << ": " << error.Description()
+                  << '\n';
+    }
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const Found& a, const Found& b) { return a.time < b.time; });
+  nlohmann::json list = nlohmann::json::array();
+  for (const Found& entry : found) {
+    const std::string session = set->FileProperties(entry.index, "SESSIONTIME");
+    const std::string user = set->FileProperties(entry.index, "USER");
+    if (context.options.json) {
+      nlohmann::json item = ActionJson(entry.action);
+      item["file"] = FileJson(*set, entry.index);
+      PutDate(item, "sessionTime", session);
+      item["user"] = user.empty() ? nlohmann::json() : JsonText(user);
+      list.push_back(item);
+      continue;
+    }
+    std::string line = ActionLine(entry.action);
+    line = line.substr(line.find(": ") + 2);
+    context.out << line << "\n  Sitzung " << Escaped(session)
+                << (user.empty() ? "" : ", Benutzer " + Escaped(user)) << ", Logdatei "
+                << Escaped(NameInFolder(*set, set->File(entry.index))) << " (" << entry.index
+                << "), Position " << entry.action.position << '\n';
+  }
+  if (context.options.json) {
+    nlohmann::json result = {{"actions", list}};
+    PutText(result, "table", *context.options.table);
+    PutValue(result, "id", *context.options.id);
+    PrintJson(context, result);
+  } else if (found.empty()) {
+    context.out << "keine protokollierten Aktionen für Tabelle " << Escaped(*context.options.table)
+                << ", ID " << Escaped(*context.options.id) << " im Ordner " << Escaped(args[0])
+                << '\n';
   }
   return kDone;
 }
@@ -280,6 +415,12 @@ int RunShow(Context& context, const std::vector<std::string>& args) {
   const int32_t position = ResolvePosition(*log, args[0], args[1], args[2]);
   const ActionSummary action = Summarize(*log, ActionEntryAt(*log, position));
   const auto details = log->GetActionData(position);
+  // The values of a new record stand in its block after TIME; the details leave them out.
+  if (action.kind == "NEWRECORD") {
+    for (const auto& [name, value] : NewRecordFields(*log, position)) {
+      details->AddProperty(name, std::string(value));
+    }
+  }
   if (context.options.json) {
     nlohmann::json result = ActionJson(action);
     result["properties"] = PropertiesJson(*details);

@@ -1,4 +1,5 @@
-// logmanager: shows the change logs of a folder and undoes single actions.
+// logmanager: shows the change logs of a folder, the history of a record, and undoes and
+// redoes logged actions.
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,15 +26,20 @@ const std::map<std::string, CommandInfo>& Commands() {
   static const std::map<std::string, CommandInfo> commands = {
       {"files", {RunFiles, {}}},
       {"header", {RunHeader, {}}},
-      {"actions", {RunActions, {}}},
+      {"actions", {RunActions, {"--table", "--kind", "--since", "--until"}}},
       {"show", {RunShow, {}}},
-      {"undo", {RunUndo, {"--yes", "--no"}}},
+      {"undo", {RunUndo, {"--yes", "--no", "--dry-run", "--all", "--force"}}},
+      {"redo", {RunRedo, {"--yes", "--no", "--dry-run", "--all", "--force"}}},
+      {"history", {RunHistory, {"--table", "--id", "--kind", "--since", "--until"}}},
       {"prune", {RunPrune, {"--before", "--older-than", "--dry-run", "--yes", "--no"}}}};
   return commands;
 }
 
-const std::vector<std::string> kOptions = {"--json",    "--yes",     "--no",     "--help",
-                                           "--version", "--dry-run", "--before", "--older-than"};
+const std::vector<std::string> kOptions = {
+    "--json",   "--yes",        "--no",    "--help", "--version", "--dry-run", "--all", "--force",
+    "--before", "--older-than", "--table", "--kind", "--since",   "--until",   "--id"};
+const std::vector<std::string> kValued = {"--before", "--older-than", "--table", "--kind",
+                                          "--since",  "--until",      "--id"};
 
 size_t Distance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);
@@ -102,7 +108,7 @@ Parsed Parse(int argc, char** argv) {
     if (std::find(kOptions.begin(), kOptions.end(), arg) == kOptions.end()) {
       throw UsageError{"Unbekannte Option: " + Escaped(arg) + "." + Suggestion(arg, kOptions)};
     }
-    const bool takesValue = arg == "--before" || arg == "--older-than";
+    const bool takesValue = std::find(kValued.begin(), kValued.end(), arg) != kValued.end();
     if (takesValue && !value) {
       if (i + 1 >= argc) throw UsageError{"Die Option " + arg + " braucht einen Wert."};
       value = argv[++i];
@@ -118,6 +124,13 @@ Parsed Parse(int argc, char** argv) {
     if (arg == "--version") parsed.version = true;
     if (arg == "--before") options.before = value;
     if (arg == "--older-than") options.olderThan = value;
+    if (arg == "--all") options.all = true;
+    if (arg == "--force") options.force = true;
+    if (arg == "--table") options.table = value;
+    if (arg == "--kind") options.kind = value;
+    if (arg == "--since") options.since = value;
+    if (arg == "--until") options.until = value;
+    if (arg == "--id") options.id = value;
   }
   return parsed;
 }

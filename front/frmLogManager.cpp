@@ -235,10 +235,8 @@ bool frmLogManager::IsVisible(ControlId id) const {
 
 void frmLogManager::SelectListEntry(ControlId list, int index) {
   ControlState& state = state_[Index(list)];
-  // Positions are 16-bit: entries beyond that cannot be selected.
-  const bool inside =
-      index >= 0 && index <= INT16_MAX && static_cast<size_t>(index) < state.entries.size();
-  state.listIndex = static_cast<int16_t>(inside ? index : -1);
+  const bool inside = index >= 0 && static_cast<size_t>(index) < state.entries.size();
+  state.listIndex = inside ? index : -1;
 }
 
 void frmLogManager::Click(ControlId id) {
@@ -293,7 +291,10 @@ void frmLogManager::LoadFileSetCommand() {
   FileSetManager()->EjectFileset();
   {
     const auto picker = CreateFileManager();
-    if (!picker) return;  // the factory has told the user
+    if (!picker) {
+      ClearListsOfTheSet();  // the factory has told the user; the set is gone all the same
+      return;
+    }
     picker->SetShowDirectoryOnly(true);
     picker->SetHideIcon(true);
     picker->SetDefaultPath(Text(txtPath));
@@ -301,14 +302,7 @@ void frmLogManager::LoadFileSetCommand() {
     picker->DisplayFileManager();
     SetText(txtPath, picker->ResultFullPath());
   }
-  ClearList(lstFileSet);
-  // The lower lists belong to the ejected set: a click on them would reach a file that is
-  // gone, so they go with the file list.
-  ClearList(lstAction);
-  ClearList(lstDetails);
-  SetVisible(fmeActions, false);
-  SetVisible(fmeDetails, false);
-  SetVisible(fmeNextActions, false);
+  ClearListsOfTheSet();
   if (Text(txtPath).empty()) return;
 
   const auto fileSet = FileSetManager();
@@ -322,6 +316,17 @@ void frmLogManager::LoadFileSetCommand() {
     AddItem(lstFileSet, sessionTime + ": " + database + " (" +
                             NameInFolder(fileName, FileSetManager()->FolderPath()) + ")");
   }
+}
+
+void frmLogManager::ClearListsOfTheSet() {
+  ClearList(lstFileSet);
+  // The lower lists belong to the ejected set: a click on them would reach a file that is
+  // gone, so they go with the file list.
+  ClearList(lstAction);
+  ClearList(lstDetails);
+  SetVisible(fmeActions, false);
+  SetVisible(fmeDetails, false);
+  SetVisible(fmeNextActions, false);
 }
 
 void frmLogManager::ListActionsOfFile() {
@@ -383,7 +388,7 @@ int32_t frmLogManager::SelectedFileIndex() const {
 }
 
 std::string frmLogManager::SelectedEntry(ControlId list) const {
-  const int16_t index = ListIndex(list);
+  const int32_t index = ListIndex(list);
   return index < 0 ? std::string() : Entries(list)[static_cast<size_t>(index)];
 }
 

@@ -135,7 +135,7 @@ class frmLogManager {
   bool IsVisible(ControlId id) const;
   const std::string& Text(ControlId id) const { return state_[Index(id)].text; }
   const std::vector<std::string>& Entries(ControlId id) const { return state_[Index(id)].entries; }
-  int16_t ListIndex(ControlId id) const { return state_[Index(id)].listIndex; }
+  int32_t ListIndex(ControlId id) const { return state_[Index(id)].listIndex; }
   bool Checked(ControlId id) const { return state_[Index(id)].checked; }
 
   // Input from the view. A selection outside the list becomes -1 (none).
@@ -156,7 +156,7 @@ class frmLogManager {
     bool visible = false;
     std::string text;
     std::vector<std::string> entries;
-    int16_t listIndex = -1;
+    int32_t listIndex = -1;
     bool checked = false;
   };
 
@@ -167,6 +167,7 @@ class frmLogManager {
   void ReportError(const Error& error);
 
   void LoadFileSetCommand();
+  void ClearListsOfTheSet();  // after EjectFileset: the file list and everything below it
   void ListActionsOfFile();
   void ListDetailsOfAction();
   void UndoSelectedAction();

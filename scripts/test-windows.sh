@@ -160,21 +160,29 @@ check_summary() {
     fail "$name"
 }
 
-# Runs a VBScript suite with its arguments through the current bitness's cscript: its Main
-# between the shared start and end (SuiteStart.vbs, SuiteEnd.vbs), converted to the code
-# page cscript reads.
+# Runs a script suite (NAME.vbs or NAME.js) with its arguments through the current bitness's
+# cscript, converted to the code page cscript reads. A VBScript suite is its Main between the
+# shared start and end (SuiteStart.vbs, SuiteEnd.vbs). Checks the process architecture the
+# suite reports and its summary.
+run_script() {
+  local file=$1
+  shift
+  if [[ $file == *.vbs ]]; then
+    cat tests/wine/SuiteStart.vbs "tests/wine/$file" tests/wine/SuiteEnd.vbs
+  else
+    cat "tests/wine/$file"
+  fi | iconv -f UTF-8 -t CP1252 >"$work/$file"
+  local output process
+  output=$(timeout "${vbs_timeout:-300}" "${loaders[$bits]}" cscript //nologo "$(winpath "$work/$file")" "$@" 2>&1 |
+    iconv -f CP437 -t UTF-8 | tr -d '\r') || true
+  process=$(echo "$output" | sed -n 's/^PROCESS //p')
+  [ "$process" == "${architectures[$bits]}" ] || fail "$file ran in a process of [$process]"
+  check_summary "$file" "$(echo "$output" | grep -v '^PROCESS ')"
+}
 run_vbs() {
   local name=$1
   shift
-  cat tests/wine/SuiteStart.vbs "tests/wine/$name.vbs" tests/wine/SuiteEnd.vbs |
-    iconv -f UTF-8 -t CP1252 >"$work/$name.vbs"
-  local output
-  output=$(timeout "${vbs_timeout:-300}" "${loaders[$bits]}" cscript //nologo "$(winpath "$work/$name.vbs")" "$@" 2>&1 |
-    iconv -f CP437 -t UTF-8 | tr -d '\r') || true
-  local process
-  process=$(echo "$output" | sed -n 's/^PROCESS //p')
-  [ "$process" == "${architectures[$bits]}" ] || fail "$name.vbs ran in a process of [$process]"
-  check_summary "$name.vbs" "$(echo "$output" | grep -v '^PROCESS ')"
+  run_script "$name.vbs" "$@"
 }
 
 # Runs a VBScript suite while the dialog answerer answers its message boxes and records them
@@ -203,9 +211,10 @@ fresh_work() {
 # Every suite through the current bitness's hosts.
 all_suites() {
   fresh_work
-  echo "-- VBScript suites"
-  cp -r tests/wine/data/logs "$work/logs"
+  echo "-- VBScript and JScript suites"
   run_vbs fileset "$(winpath "$work/logs")\\"
+  rm -rf "$work/logs" && cp -r tests/wine/data/logs "$work/logs"
+  run_script jscript.js "$(winpath "$work/logs")\\"
 
   echo "-- a component that is not registered: its message once, then the operation fails"
   missing_text="Die Komponente Tarvesk %s konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!"

@@ -40,7 +40,7 @@ int32_t NumberOfResult(HRESULT hr) {
     case E_POINTER:
       return kObjectNotSet;
     default:
-      return kInvalidProcedureCall;
+      return static_cast<int32_t>(hr);  // the component's own error, passed on unchanged
   }
 }
 

@@ -15,7 +15,10 @@
 
 namespace tarvesk::com {
 
+// A VB error number as HRESULT: 0x800A0000 + number; a negative number is an outside
+// component's own HRESULT (as VB keeps it in Err.Number) and stays as it is.
 inline HRESULT VbErrorResult(int32_t number) {
+  if (number < 0) return static_cast<HRESULT>(number);
   return static_cast<HRESULT>(0x800A0000u + static_cast<uint32_t>(number & 0xFFFF));
 }
 
@@ -37,8 +40,8 @@ HRESULT Guarded(REFIID iid, Body&& body) noexcept {
 }
 
 // The Error that a failed call of an outside component stands for: the VB number of an
-// HRESULT 0x800A.... or of a well-known one, with the description of the error object or
-// of the EXCEPINFO when there is one.
+// HRESULT 0x800A.... or of a well-known one, else the HRESULT itself as its number (as a VB
+// program passes it on), with the description of the error object or of the EXCEPINFO.
 Error ErrorFromResult(HRESULT hr, const EXCEPINFO* info = nullptr);
 
 }  // namespace tarvesk::com

@@ -190,6 +190,19 @@ std::string WriteLogValue(const LogValue& value, char affinity) {
   return Marked(value);
 }
 
+std::string LogValueAsRead(std::string_view text) {
+  const auto marked = ReadMarked(text);
+  if (!marked) return std::string(text);
+  switch (marked->kind) {
+    case LogValue::Kind::Integer:
+      return std::to_string(marked->integer);
+    case LogValue::Kind::Real:
+      return FormatReal(marked->real);
+    default:
+      return marked->bytes;
+  }
+}
+
 std::string ShowLogValue(std::string_view text) {
   const auto marked = ReadMarked(text);
   if (!marked) return std::string(text);

@@ -49,5 +49,9 @@ std::string WriteLogValue(const LogValue& value, char affinity);
 // The text a person is shown for a field's text: plain text as it stands, a BLOB as
 // X'hex', the other marked forms as their value.
 std::string ShowLogValue(std::string_view text);
+// The text a host reads back for a field's text, to compare with a value read from the
+// database as text: the marked forms decoded (numbers in their shortest form, text and
+// BLOB as their bytes), plain text as it stands.
+std::string LogValueAsRead(std::string_view text);
 
 }  // namespace tarvesk

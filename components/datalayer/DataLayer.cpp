@@ -52,20 +52,26 @@ void Execute(sqlite3* db, const char* sql) {
 }
 
 // BEGIN IMMEDIATE takes the write lock at once (waiting out a busy database), so a Save or
-// a removal either writes all of its statements or, rolled back, none.
+// a removal either writes all of its statements or, rolled back, none. Inside a host's
+// transaction (BeginTransaction) it is a savepoint, and the host's commit decides.
 class Transaction {
  public:
-  explicit Transaction(sqlite3* db) : db_(db) { Execute(db_, "BEGIN IMMEDIATE"); }
+  explicit Transaction(sqlite3* db) : db_(db), nested_(!sqlite3_get_autocommit(db)) {
+    Execute(db_, nested_ ? "SAVEPOINT tarvesk_step" : "BEGIN IMMEDIATE");
+  }
   ~Transaction() {
-    if (open_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!open_) return;
+    sqlite3_exec(db_, nested_ ? "ROLLBACK TO tarvesk_step; RELEASE tarvesk_step" : "ROLLBACK",
+                 nullptr, nullptr, nullptr);
   }
   void Commit() {
-    Execute(db_, "COMMIT");
+    Execute(db_, nested_ ? "RELEASE tarvesk_step" : "COMMIT");
     open_ = false;
   }
 
  private:
   sqlite3* db_;
+  bool nested_;
   bool open_ = true;
 };
 
@@ -1001,7 +1007,13 @@ bool DataLayer::SaveNew(Record& record) {
     transaction.Commit();
   }
   ApplyRow(record, row);
-  Log("NEWRECORD", row, {});
+  // The new record's values, so that the log can create it again (redo).
+  std::vector<LogField> fields;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    fields.push_back(
+        {EncodeTagName(columns_[i].name), WriteLogValue(row[i], columns_[i].affinity)});
+  }
+  Log("NEWRECORD", row, std::move(fields));
   return true;
 }
 
@@ -1136,6 +1148,40 @@ Variant DataLayer::AddNew() {
   data_->records.push_back(std::move(record));
   position_ = static_cast<int32_t>(data_->records.size());
   return Variant(true);
+}
+
+bool DataLayer::BeginTransaction() {
+  if (!HaveDatabase()) return false;
+  if (!sqlite3_get_autocommit(db_.get())) {
+    Note("Es ist bereits eine Transaktion offen.");
+    return false;
+  }
+  const int rc = sqlite3_exec(db_.get(), "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    NoteSqlite("Die Transaktion konnte nicht begonnen werden", rc, sqlite3_errmsg(db_.get()));
+    return false;
+  }
+  return true;
+}
+
+bool DataLayer::CommitTransaction() {
+  if (!db_ || sqlite3_get_autocommit(db_.get())) {
+    Note("Es ist keine Transaktion offen; nichts wurde gespeichert.");
+    return false;
+  }
+  const int rc = sqlite3_exec(db_.get(), "COMMIT", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    NoteSqlite("Die Transaktion konnte nicht abgeschlossen werden", rc, sqlite3_errmsg(db_.get()));
+    RollbackTransaction();
+    return false;
+  }
+  return true;
+}
+
+void DataLayer::RollbackTransaction() {
+  if (db_ && !sqlite3_get_autocommit(db_.get())) {
+    sqlite3_exec(db_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
+  }
 }
 
 Variant DataLayer::ActualPosition() { return Variant(position_); }

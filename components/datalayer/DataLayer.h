@@ -78,6 +78,13 @@ class DataLayer : public IDataLayer {
   void SetLogFolder(const std::string& folder) { logFolder_ = folder; }
   void SetApplicationName(const std::string& name) { application_ = name; }
   void SetBusyTimeout(int milliseconds) { busyTimeoutMs_ = milliseconds; }
+  // A host's transaction around several Saves and removals, all kept or none: Begin takes
+  // the write lock (BEGIN IMMEDIATE); each write inside it is a savepoint and is logged as
+  // it is made, so a host that rolls back removes the session's log itself. Failures are
+  // noted; Rollback without an open transaction does nothing.
+  bool BeginTransaction();
+  bool CommitTransaction();
+  void RollbackTransaction();
   // The log file of the current session; "" while nothing was logged.
   std::string LogFilePath() const;
 

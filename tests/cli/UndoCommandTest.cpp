@@ -17,6 +17,7 @@ using test::RunResult;
 using testing::Bytes;
 using testing::Connection;
 using testing::TempFolder;
+using testing::WriteBytes;
 
 bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -49,17 +50,14 @@ class UndoCommand : public ::testing::Test {
   std::string logs_ = folder_ / "logs";
 };
 
-// The lines of an UPDATE of record 1 in Kunden, as a log holds them.
+// The lines of an UPDATE of record 1 in Kunden, as a log holds them; the new value is the
+// one the example's record holds now (logs are Windows-1252).
 std::vector<std::string> Update(const std::string& query, const std::string& field,
-                                const std::string& old) {
-  return {"<ACTION Info=\"UPDATE RECORDID=1\">",
-          "<TABLE>Kunden</TABLE>",
-          "<QueryString>" + query + "</QueryString>",
-          "<TIME>t</TIME>",
-          "<FieldName>" + field + "</FieldName>",
-          "<OldValue>" + old + "</OldValue>",
-          "<NewValue>x</NewValue>",
-          "</ACTION>"};
+                                const std::string& old, const std::string& now = "K\xF6ln") {
+  return {"<ACTION Info=\"UPDATE RECORDID=1\">",      "<TABLE>Kunden</TABLE>",
+          "<QueryString>" + query + "</QueryString>", "<TIME>t</TIME>",
+          "<FieldName>" + field + "</FieldName>",     "<OldValue>" + old + "</OldValue>",
+          "<NewValue>" + now + "</NewValue>",         "</ACTION>"};
 }
 
 // Enter, Nein, the end of the input and --no decline: exit 3, nothing written, nothing
@@ -155,8 +153,14 @@ TEST_F(UndoCommand, HandWrittenLogsAreRefusedOrWrittenExactly) {
        "Fehler 52: Der Datenbankpfad \"" + relative + "\"", ""},
       {"NUL in the path", db_ + "&#0;x", Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "B"), 1,
        "Fehler 52: Der Datenbankpfad des Logfiles enthält Steuerzeichen.", ""},
-      {"decimal comma", db_, Update("SELECT * FROM Kunden WHERE ID = 1", "Rabatt", "19,95"), 0,
+      {"decimal comma", db_,
+       Update("SELECT * FROM Kunden WHERE ID = 1", "Rabatt", "19,95", "0.075"), 0,
        "Überschreiben mit Wert: 19,95", "text:Köln|text:real:19.95|text:null:\n"},
+      // Marked values: the new one is what the record holds (no conflict), the old one
+      // empty text, not NULL.
+      {"marked values", db_,
+       Update("SELECT * FROM Kunden WHERE ID = 1", "Ort", "&#0;T", "&#0;TK\xF6ln"), 0,
+       "Aktueller Wert des Felds Ort: Köln", "text:|text:real:19.95|text:null:\n"},
       {"a restored BLOB",
        db_,
        {"<ACTION Info=\"DELETE_inDB RECORDID=9\">", "<TABLE>Kunden</TABLE>",
@@ -166,7 +170,7 @@ TEST_F(UndoCommand, HandWrittenLogsAreRefusedOrWrittenExactly) {
         "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>", "</ACTION>"},
        0,
        "Notiz: X'00FF'",
-       "text:Köln|text:real:19.95|text:null:\ntext:|text:real:0.5|text:blob:00FF\n"},
+       "text:|text:real:19.95|text:null:\ntext:|text:real:0.5|text:blob:00FF\n"},
   };
   for (const auto& c : cases) {
     TempFolder hand;
@@ -219,6 +223,231 @@ TEST_F(UndoCommand, FailuresEndWithOneAndTheDatabaseAsItWas) {
   EXPECT_TRUE(Has(missing.err, "Fehler 53: Datei nicht gefunden: Die Datenbank \"" + db_));
   EXPECT_FALSE(Has(missing.err, "Aktion nicht möglich"));
   EXPECT_FALSE(std::filesystem::exists(db_));
+}
+
+// The database's pages laid out afresh: equal for equal content, whatever the writes that
+// led there (SQLite counts every commit in the file's header).
+std::string Compacted(const std::string& db, const std::string& into) {
+  std::filesystem::remove(into);
+  Connection(db).Exec("VACUUM INTO '" + into + "'");
+  return Bytes(into);
+}
+
+class ReplayCommand : public UndoCommand {
+ protected:
+  RunResult Run(std::vector<std::string> words, RunOptions options = {}) {
+    words.insert(words.begin(), LOGMANAGER_EXE);
+    options.env.push_back("TARVESK_DATALAYER_LOGDIR");
+    return test::RunProgram(words, options);
+  }
+  // A whole log undone or redone with --yes; the name of the log the run wrote.
+  std::string All(const char* command, const std::string& file) {
+    const RunResult run = Run({"--json", "-y", command, logs_, file, "--all"});
+    EXPECT_EQ(run.status, 0) << command << " " << file << run.err;
+    const auto result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result["outcome"], "done");
+    return std::filesystem::path(result["logFile"].get<std::string>()).filename().string();
+  }
+};
+
+// A dry run prints every statement with its values quoted and escaped for the terminal,
+// asks nothing (no input given) and leaves database and log folder alone.
+TEST_F(ReplayCommand, DryRunShowsTheStatementsAndWritesNothing) {
+  Connection(db_).Exec("UPDATE Kunden SET Ort = 'Ku''damm' WHERE ID = 1");
+  const std::string before = Bytes(db_);
+  const struct {
+    std::vector<std::string> words;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {{"undo", logs_, "1", "1", "--dry-run"},
+       {"UPDATE \"Kunden\" SET \"PLZ\" = '80331' WHERE \"ID\" = 1;\n"}},
+      {{"undo", logs_, "1", "--all", "--dry-run"},
+       {"-- Position 41 (UPDATE Kunden ID 4, Rabatt)\nUPDATE \"Kunden\" SET \"Rabatt\" = '0' "
+        "WHERE \"ID\" = 4;\n",
+        "-- Achtung: Feld Ort seit der protokollierten Änderung geändert: protokolliert "
+        "\"Köln\", jetzt \"Ku'damm\"\nUPDATE \"Kunden\" SET \"Ort\" = 'München' WHERE \"ID\" = "
+        "1;\n"}},
+      {{"redo", logs_, "1", "33", "--dry-run"},
+       {"SET \"Notiz\" = 'Zahlt per Lastschrift\\x0D\\x0ANeue Bankverbindung seit 12/2026' "}},
+      {{"undo", logs_, "3", "--all", "--dry-run"},
+       {"INSERT INTO \"Kunden\" (\"ID\", \"Name\", \"Vorname\", \"Strasse\", \"PLZ\", \"Ort\", "
+        "\"Geburtsdatum\", \"Rabatt\", \"Kundenseit\", \"Notiz\") VALUES ('3', 'Øster', 'Søren', "
+        "'Königsallee 1', '40212', 'Düsseldorf', '1988-12-24', '0.125', '2021-09-30', "
+        "'Rückruf erbeten <dringend>');\n"}},
+      {{"undo", logs_, "2", "--all", "--dry-run"},
+       {"-- Position 21 (NEWRECORD Bestellungen ID 6)\nDELETE FROM \"Bestellungen\" WHERE \"ID\" "
+        "= 6;\n-- Position 13"}},
+  };
+  for (const auto& [words, lines] : cases) {
+    const RunResult run = Run(words);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(Has(run.out + run.err, "[j/N]"));
+    for (const auto& line : lines) EXPECT_TRUE(Has(run.out, line)) << run.out << "\nlacks " << line;
+  }
+  EXPECT_EQ(Bytes(db_), before);
+  EXPECT_EQ(LogCount(), 3u);
+}
+
+// A field changed since the logged update: the question names both values; --yes alone
+// refuses (single and whole log), --yes --force and a Ja on the terminal go on.
+TEST_F(ReplayCommand, AConflictIsToldAndYesAloneDoesNotOverrideIt) {
+  Connection(db_).Exec("UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1");
+  const std::string before = Bytes(db_);
+  const std::string conflict =
+      "Feld Ort seit der protokollierten Änderung geändert: "
+      "protokolliert \"Köln\", jetzt \"Bonn\"";
+  for (const auto& words : {std::vector<std::string>{"-y", "undo", logs_, "1", "9"},
+                            std::vector<std::string>{"-y", "undo", logs_, "1", "--all"}}) {
+    const RunResult refused = Run(words);
+    EXPECT_EQ(refused.status, 1) << refused.err;
+    EXPECT_TRUE(Has(refused.err, conflict)) << refused.err;
+    EXPECT_TRUE(Has(refused.err, "--yes allein überschreibt das nicht")) << refused.err;
+  }
+  EXPECT_EQ(Bytes(db_), before);
+  EXPECT_EQ(LogCount(), 3u);
+
+  const RunResult asked = Run({"undo", logs_, "1", "9"}, {.input = "n\n", .onTerminal = true});
+  EXPECT_EQ(asked.status, 3);
+  EXPECT_TRUE(Has(asked.terminal, "  Achtung: " + conflict + "\n")) << asked.terminal;
+  EXPECT_EQ(Run({"-y", "--force", "undo", logs_, "1", "9"}).status, 0);
+  EXPECT_EQ(Connection(db_).Dump("SELECT Ort FROM Kunden WHERE ID = 1"), "text:München\n");
+}
+
+// Every session undone in reverse order, then the undo's logs undone in turn: the content
+// is the start's, page for page. Redo of a session that was undone gives its end again.
+TEST_F(ReplayCommand, UndoingTheUndosLogsRestoresTheDatabaseAndRedoReplaysASession) {
+  const std::string start = Compacted(db_, folder_ / "start.db");
+  const std::string afterShop = Compacted(db_, folder_ / "shop-end.db");
+  std::vector<std::string> undoLogs;
+  for (const char* file : {"3", "2", "1"}) undoLogs.push_back(All("undo", file));
+  EXPECT_EQ(Connection(db_).Dump("SELECT count(*) FROM Bestellungen"), "int:4\n");
+  EXPECT_EQ(Connection(db_).Dump("SELECT Ort, Rabatt FROM Kunden WHERE ID = 1"),
+            "text:München|real:0.050000000000000003\n");
+  // The undo's log names what it did: a deleted record created again as a NEWRECORD with
+  // its values.
+  const RunResult shown = Run({"show", logs_, undoLogs[0], "1"});
+  EXPECT_TRUE(Has(shown.out, "NEWRECORD Kunden ID 3\n")) << shown.out;
+  EXPECT_TRUE(Has(shown.out, "ID: 3\nName: Øster\nVorname: Søren\n")) << shown.out;
+
+  const std::string undone = Compacted(db_, folder_ / "undone.db");
+  for (auto log = undoLogs.rbegin(); log != undoLogs.rend(); ++log) All("undo", *log);
+  EXPECT_EQ(Compacted(db_, folder_ / "end.db"), start);
+
+  // Back to the start of the shop's sessions, then the second session redone.
+  for (const char* file : {"3", "2", "1"}) All("undo", file);
+  EXPECT_EQ(Compacted(db_, folder_ / "again.db"), undone);
+  All("redo", "1");
+  All("redo", "2");
+  EXPECT_EQ(Connection(db_).Dump("SELECT ID, Menge, Bemerkung FROM Bestellungen WHERE ID > 4"),
+            "int:5|int:1|text:Geschenkverpackung „Weihnachten“\nint:6|int:500|null\n");
+  All("redo", "3");
+  EXPECT_EQ(Compacted(db_, folder_ / "redone.db"), afterShop);
+}
+
+// The last step of a whole log fails (a trigger refuses it): the database keeps its bytes,
+// no log is left, and the error names the action. Other refusals end with 1 as well.
+TEST_F(ReplayCommand, AFailingStepLeavesTheDatabaseByteIdenticalAndRefusalsWriteNothing) {
+  Connection(db_).Exec(
+      "CREATE TRIGGER Sperre BEFORE INSERT ON Bestellungen WHEN NEW.ID = 3 "
+      "BEGIN SELECT RAISE(ABORT, 'Bestellung 3 gesperrt'); END");
+  WriteBytes(logs_ + "/Z_alt.xml",
+             "<?xml version=\"1.0\"?>\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>" + db_ +
+                 "</DATABASE>\r\n<SESSIONTIME>01.12.2026 08:30:12</SESSIONTIME>\r\n</HEAD>"
+                 "\r\n<LOGDATA>\r\n<ACTION Info=\"NEWRECORD RECORDID=9\">\r\n<TABLE>Bestel"
+                 "lungen</TABLE>\r\n<QueryString>SELECT * FROM Bestellungen WHERE ID = 9"
+                 "</QueryString>\r\n<TIME>01.12.2026 08:35:02</TIME>\r\n</ACTION>\r\n"
+                 "</LOGDATA>\r\n</TarveskDataLayerLog>\r\n");
+  const std::string before = Bytes(db_);
+  const struct {
+    std::vector<std::string> words;
+    const char* says;
+  } cases[] = {
+      {{"-y", "undo", logs_, "3", "--all"},
+       "Position 1 (DELETE_inDB Bestellungen ID 3) der Logdatei DataLayer_"},
+      {{"-y", "redo", logs_, "Z_alt.xml", "1"}, "ohne seine Feldwerte protokolliert"},
+      {{"-y", "redo", logs_, "2", "1"},
+       "Den Datensatz gibt es bereits (Tabelle Bestellungen, ID 5)"},
+      {{"-y", "redo", logs_, "3", "--all"}, "Der Datensatz ist nicht (mehr) vorhanden"},
+  };
+  for (const auto& [words, says] : cases) {
+    const RunResult run = Run(words);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(Has(run.err, says)) << run.err;
+  }
+  EXPECT_TRUE(Has(Run(cases[0].words).err, "Bestellung 3 gesperrt"));
+  EXPECT_EQ(Bytes(db_), before);
+  EXPECT_EQ(LogCount(), 4u);
+
+  WriteBytes(db_, "keine Datenbank");
+  const RunResult broken = Run({"undo", logs_, "1", "--all", "--dry-run"});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_TRUE(Has(broken.err, "ist keine Datenbank")) << broken.err;
+}
+
+// history finds a record's actions across the logs, oldest first; actions filters; JSON.
+TEST_F(ReplayCommand, HistoryAndFiltersFindTheActionsOfARecord) {
+  const std::string undoLog = All("undo", "3");
+  const RunResult history = Run({"history", logs_, "--table", "kunden", "--id", "3"});
+  EXPECT_EQ(history.status, 0) << history.err;
+  const size_t deleted = history.out.find("DELETE_inDB Kunden ID 3\n  Sitzung ");
+  const size_t created = history.out.find("NEWRECORD Kunden ID 3\n  Sitzung ");
+  EXPECT_LT(deleted, created) << history.out;
+  EXPECT_TRUE(Has(history.out, ", Logdatei " + undoLog + " (4), Position 1\n")) << history.out;
+  const auto json = nlohmann::json::parse(
+      Run({"--json", "history", logs_, "--table", "Artikel", "--id", "1"}).out);
+  ASSERT_EQ(json["actions"].size(), 2u);
+  EXPECT_EQ(json["actions"][0]["field"], "Preis");
+  EXPECT_EQ(json["actions"][0]["file"]["index"], 2);
+  EXPECT_EQ(json["actions"][1]["newValue"], 4500);
+
+  const struct {
+    std::vector<std::string> filter;
+    std::vector<int> positions;
+  } cases[] = {
+      {{"--kind", "NEWRECORD"}, {1, 21}},
+      {{"--table", "artikel", "--kind", "UPDATE"}, {13, 33, 41}},
+      {{"--until", "1.1.2000"}, {}},
+      {{"--since", "2000-01-01", "--until", "31.12.2999"}, {1, 13, 21, 33, 41}},
+  };
+  for (const auto& [filter, positions] : cases) {
+    std::vector<std::string> words = {"--json", "actions", logs_, "2"};
+    words.insert(words.end(), filter.begin(), filter.end());
+    std::vector<int> found;
+    const RunResult run = Run(words);
+    const auto listed = nlohmann::json::parse(run.out);
+    for (const auto& action : listed["actions"]) {
+      found.push_back(action["position"]);
+    }
+    EXPECT_EQ(found, positions) << filter[0] << run.out;
+  }
+  for (const auto& words : {std::vector<std::string>{"actions", logs_, "2", "--kind", "update"},
+                            {"actions", logs_, "2", "--since", "gestern"},
+                            {"history", logs_, "--table", "Kunden"},
+                            {"undo", logs_, "1", "9", "--all"},
+                            {"redo", logs_, "1"},
+                            {"undo", logs_, "1", "9", "--force"}}) {
+    EXPECT_EQ(Run(words).status, 2) << words[0] << " " << words.back();
+  }
+}
+
+// Each command has its help, a section of the manual page and a place in the completion.
+TEST(CommandDocumentation, EveryCommandIsDescribedEverywhere) {
+  const std::string manual =
+      testing::Bytes(std::string(TARVESK_SOURCE_DIR) + "/cli/logmanager.1.in");
+  const std::string completion =
+      testing::Bytes(std::string(TARVESK_SOURCE_DIR) + "/cli/logmanager.bash");
+  const std::string general = test::RunProgram({LOGMANAGER_EXE, "--help"}).out;
+  for (const std::string command :
+       {"files", "header", "actions", "show", "history", "undo", "redo", "prune", "help"}) {
+    const RunResult help = test::RunProgram({LOGMANAGER_EXE, "help", command});
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_TRUE(Has(help.out, "logmanager " + command)) << command;
+    EXPECT_TRUE(Has(general, "\n  " + command + " ")) << command;
+    EXPECT_TRUE(Has(manual, "\n.BI \"" + command + " ") || Has(manual, "\n.BR " + command))
+        << command;
+    EXPECT_TRUE(Has(completion, " " + command + " ") || Has(completion, " " + command + "\""))
+        << command;
+  }
 }
 
 }  // namespace

@@ -123,6 +123,24 @@ TEST_F(ActionClick, HidesAndEmptiesInOrderThenListsTheDetailsAtTheEntrysPosition
 
 // The rows of the window's state after a click on an action: undo for an action of any
 // log but an OFFLINE one, never for the error entry.
+// Entries past index 32,767 are selected like the first: details and undo for every action.
+TEST_F(FrontTest, TheLastOfFortyThousandActionsShowsItsDetailsAndOffersUndo) {
+  std::vector<std::string> body;
+  for (int id = 1; id <= 40000; ++id) {
+    const auto action = UpdateAction(id, "Kunden", "Ort", "alt", "neu" + std::to_string(id));
+    body.insert(body.end(), action.begin(), action.end());
+  }
+  folder.Write("gross.xml", LogLines("db.mdb", "06.12.2026", body));
+  Open();
+  Load(folder.Path());
+  ChooseFile(0);
+  ASSERT_EQ(Entries(lstAction).size(), 40000u);
+  ChooseAction(39999);
+  EXPECT_EQ(Window().ListIndex(lstAction), 39999);
+  EXPECT_THAT(Entries(lstDetails), ::testing::Contains("NewValue: neu40000"));
+  EXPECT_TRUE(Seen(cmdUndo));
+}
+
 TEST_F(ActionClick, OffersUndoForActionsOfLogsThatAreNotOffline) {
   const struct {
     int file, action;

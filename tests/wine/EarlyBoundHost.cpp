@@ -19,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "server/ComError.h"
 #include "server/ComOwners.h"
 #include "server/TarveskLogManager.h"
 
@@ -313,6 +314,27 @@ void EntryAndHandler() {
         handler->UndoAction(&result) == S_OK && V_VT(&result) == VT_EMPTY);
 }
 
+// An outside component's error reaches the host with its own number and text: a VB error
+// as it is, an HRESULT of its own (vbObjectError + n) unchanged, not as error 5.
+void OutsideErrorsPassThrough() {
+  using tarvesk::com::ErrorFromResult;
+  using tarvesk::com::ReportError;
+  const HRESULT own = static_cast<HRESULT>(0x80040203);  // vbObjectError + 515
+  ReportError(tarvesk::Error(static_cast<int32_t>(own), "Satz 12 ist gesperrt", "Fremd"),
+              IID_IDispatch);
+  const tarvesk::Error passed = ErrorFromResult(own);
+  Check("an own HRESULT keeps its number", passed.Number() == static_cast<int32_t>(own));
+  Check("and its text", passed.Description() == "Satz 12 ist gesperrt");
+  Check("and goes on to the host unchanged", ReportError(passed, IID_IDispatch) == own);
+  EXCEPINFO info{};
+  info.wCode = 53;
+  info.bstrDescription = SysAllocString(L"Datei fehlt");
+  const tarvesk::Error vb = ErrorFromResult(DISP_E_EXCEPTION, &info);
+  Check("a VB error keeps its number and text",
+        vb.Number() == 53 && vb.Description() == "Datei fehlt");
+  SysFreeString(info.bstrDescription);
+}
+
 SIZE_T CommittedBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters{};
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
@@ -416,6 +438,7 @@ int wmain(int argc, wchar_t** argv) {
   FileSetCalls(folder);
   EntryAndHandler();
   DroppedSetsAreFreed();
+  OutsideErrorsPassThrough();
   CoFreeUnusedLibraries();
   UnloadRule(argv[2]);
   CoUninitialize();

@@ -1,0 +1,86 @@
+// Every public class driven from JScript, as scripts on Windows use such components:
+// properties read without parentheses and methods called with them (and the other way
+// round), undefined for a skipped optional argument, null to clear an object reference,
+// errors as exceptions with the HRESULT in e.number. Argument: the folder of the test logs.
+// Prints "FAIL ..." per failed check, then the process architecture and the summary.
+var checks = 0, failures = 0;
+function check(what, actual, expected) {
+  checks++;
+  if (actual !== expected) {
+    failures++;
+    WScript.Echo("FAIL " + what + ": got [" + actual + "], expected [" + expected + "]");
+  }
+}
+// The VB error number of what the call raises, 0 when it raises nothing.
+function errorOf(call) {
+  try {
+    call();
+  } catch (e) {
+    return e.number & 0xFFFF;
+  }
+  return 0;
+}
+
+function main(folder) {
+  var lm = new ActiveXObject("TarveskLogManager.LogManager");
+  check("EjectFileset without a set raises 91", errorOf(function () { lm.EjectFileset(); }), 91);
+  var fs = lm.FileSetManager;
+  check("FileSetManager twice is one object", fs === lm.FileSetManager(), true);
+  check("LoadFileSet", fs.LoadFileSet(folder), true);
+  fs.ReadFileSetProperties();
+  check("FileCount as a property", fs.FileCount, 2);
+  check("FileCount as a method", fs.FileCount(), 2);
+  check("FileProperties", fs.FileProperties(1, "DATABASE"), "C:\\db\\shop.db");
+  check("File", fs.File(2), folder + "log_b.xml");
+
+  var ld = fs.LogContent(1);
+  check("LogContent twice is one object", ld === fs.LogContent(1), true);
+  check("Parent", ld.Parent === fs, true);
+  var list = ld.GetActionList();
+  check("Count as a property", list.Count, 3);
+  check("Count as a method", list.Count(), 3);
+  check("Item", list.Item(1).indexOf("1: UPDATE"), 0);
+  var entries = 0;
+  for (var e = new Enumerator(list); !e.atEnd(); e.moveNext()) entries++;
+  check("Enumerator", entries, 3);
+  list.Add("b", undefined, 1);
+  check("undefined skips the key: inserted before entry 1", list.Item(1), "b");
+  check("GetActionList without parentheses", ld.GetActionList.Count, 3);
+  var details = ld.GetActionData(1);
+  check("GetActionData", details.PropertyContent("FieldName"), "Ort");
+  check("RetrieveActionQueryString", ld.RetrieveActionQueryString(1),
+        "SELECT * FROM Kunden WHERE ID = 7");
+  check("ErrorInfo", ld.ErrorInfo, "Datensatz 12 gesperrt");
+  var loose = new ActiveXObject("TarveskLogManager.LogData");
+  loose.Parent = fs;
+  loose.Parent = null;
+  check("null clears Parent", loose.Parent, null);
+
+  var pc = new ActiveXObject("TarveskLogManager.PropertyCollection");
+  pc.AddProperty("Ort", "Köln");
+  check("PropertyCount", pc.PropertyCount, 1);
+  check("PropertyContent", pc.PropertyContent("Ort"), "Köln");
+  check("index 0 raises 9", errorOf(function () { return pc.PropertyNameByIndex(0); }), 9);
+  check("unknown method raises 438", errorOf(function () { return pc.NoSuchMember(); }), 438);
+
+  var ah = new ActiveXObject("TarveskLogManager.ActionHandler");
+  ah.LogFileHandle = 1;
+  ah.ActionHandle = 1;
+  check("FileSetObject takes a set", errorOf(function () { ah.FileSetObject = fs; }), 0);
+  check("FileSetObject takes null", errorOf(function () { ah.FileSetObject = null; }), 0);
+  check("a cleared FileSetObject: UndoAction raises 91", errorOf(function () { ah.UndoAction(); }), 91);
+  check("LogFileHandle", ah.LogFileHandle, 1);
+
+  lm.EjectFileset();
+  check("ejected set is emptied", fs.FileCount, 0);
+}
+
+try {
+  main(WScript.Arguments(0));
+} catch (e) {
+  failures++;
+  WScript.Echo("FAIL unexpected error " + (e.number & 0xFFFF) + ": " + e.description);
+}
+WScript.Echo("PROCESS " +
+             new ActiveXObject("WScript.Shell").Environment("PROCESS")("PROCESSOR_ARCHITECTURE"));
+WScript.Echo("SUMMARY checks=" + checks + " failures=" + failures);
