@@ -40,6 +40,13 @@ void Tell(const std::string& text, const std::string& title, MessageIcon icon) {
   UserMessages().Show({text, title, MessageButtons::Ok, icon, 1});
 }
 
+// The data layer notes a failed write (a broken rule, a full disk, an I/O error) in
+// errorstatus rather than raising it: a write that added a note did not happen, and the
+// error-status report tells why, with no success message before it.
+bool WroteCleanly(IDataLayer& dataLayer, const std::string& notedBefore) {
+  return TextOf(dataLayer.errorstatus()) == notedBefore;
+}
+
 bool AskYes(const std::string& text, const std::string& title) {
   return UserMessages().Show({text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) ==
          MessageAnswer::Yes;
@@ -116,10 +123,13 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
                                kBreak + "Aktueller Wert des Felds " + fieldName + ": " +
                                currentValue + kBreak + "Überschreiben mit Wert: " + oldValue;
   if (AskYes(question, "Aktion durchführen")) {
+    const std::string notedBefore = TextOf(dataLayer.errorstatus());
     dataLayer.SetFieldValue(fieldName, oldValue);
     dataLayer.Save();
-    outcome_ = UndoOutcome::Done;
-    Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
+    if (WroteCleanly(dataLayer, notedBefore)) {
+      outcome_ = UndoOutcome::Done;
+      Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
+    }
   } else {
     outcome_ = UndoOutcome::Declined;
     TellNothingDone();
@@ -146,9 +156,12 @@ void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
       std::string("Der folgende Datensatz wurde neu angelegt und soll jetzt gelöscht werden:") +
       kBreak + kBreak + fields + kBreak + "Möchten Sie diesen Datensatz wirklich löschen?";
   if (AskYes(question, "Datensatz löschen")) {
+    const std::string notedBefore = TextOf(dataLayer.errorstatus());
     dataLayer.RemoveRecord(true);
-    outcome_ = UndoOutcome::Done;
-    Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
+    if (WroteCleanly(dataLayer, notedBefore)) {
+      outcome_ = UndoOutcome::Done;
+      Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
+    }
   } else {
     outcome_ = UndoOutcome::Declined;
     TellNothingDone();
@@ -169,6 +182,7 @@ void ActionHandler::RestoreDeletedRecord() {
     outcome_ = UndoOutcome::Declined;
     return;
   }
+  const std::string notedBefore = TextOf(dataLayer.errorstatus());
   dataLayer.AddNew();
   const int32_t count = ActionData().PropertyCount();
   for (int32_t i = 2; i <= count; ++i) {
@@ -176,6 +190,7 @@ void ActionHandler::RestoreDeletedRecord() {
                             ActionData().PropertyValueByIndex(i));
   }
   dataLayer.Save();
+  if (!WroteCleanly(dataLayer, notedBefore)) return;
   outcome_ = UndoOutcome::Done;
   const std::string newId = TextOf(dataLayer.FieldValue("ID"));
   Tell("Der Datensatz wurde wieder angelegt. Neue ID ist: " + newId, "Datensatz angelegt",
