@@ -20,6 +20,9 @@ TEST(FieldSplitter, TakesFieldsBetweenDelimiters) {
   EXPECT_EQ(GetDelimitedField("", ":", 1), "");
   EXPECT_EQ(GetDelimitedField("ganz", ":", 1), "ganz");
   EXPECT_EQ(GetDelimitedField("a::b", "::", 2), "b");
+  // An occurrence that ends in the appended delimiter closes a field too.
+  EXPECT_EQ(GetDelimitedField("a:", "::", 1), "a");
+  EXPECT_EQ(GetDelimitedField("a:", "::", 2), "");
   EXPECT_EQ(GetDelimitedField("aXb", "x", 1), "aXb");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 3), "");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 4), "");
