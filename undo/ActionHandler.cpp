@@ -40,12 +40,10 @@ void Tell(const std::string& text, const std::string& title, MessageIcon icon) {
   UserMessages().Show({text, title, MessageButtons::Ok, icon, 1});
 }
 
-// The data layer notes a failed write (a broken rule, a full disk, an I/O error) in
-// errorstatus rather than raising it: a write that added a note did not happen, and the
-// error-status report tells why, with no success message before it.
-bool WroteCleanly(IDataLayer& dataLayer, const std::string& notedBefore) {
-  return TextOf(dataLayer.errorstatus()) == notedBefore;
-}
+// The data layer notes a failed write (a broken rule, a full disk, an I/O error, no
+// database) in errorstatus rather than raising it: with a note, the write did not happen,
+// and the error-status report tells why, with no success message before it.
+bool WroteCleanly(IDataLayer& dataLayer) { return TextOf(dataLayer.errorstatus()).empty(); }
 
 bool AskYes(const std::string& text, const std::string& title) {
   return UserMessages().Show({text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) ==
@@ -123,10 +121,9 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
                                kBreak + "Aktueller Wert des Felds " + fieldName + ": " +
                                currentValue + kBreak + "Überschreiben mit Wert: " + oldValue;
   if (AskYes(question, "Aktion durchführen")) {
-    const std::string notedBefore = TextOf(dataLayer.errorstatus());
     dataLayer.SetFieldValue(fieldName, oldValue);
     dataLayer.Save();
-    if (WroteCleanly(dataLayer, notedBefore)) {
+    if (WroteCleanly(dataLayer)) {
       outcome_ = UndoOutcome::Done;
       Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
     }
@@ -156,9 +153,8 @@ void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
       std::string("Der folgende Datensatz wurde neu angelegt und soll jetzt gelöscht werden:") +
       kBreak + kBreak + fields + kBreak + "Möchten Sie diesen Datensatz wirklich löschen?";
   if (AskYes(question, "Datensatz löschen")) {
-    const std::string notedBefore = TextOf(dataLayer.errorstatus());
     dataLayer.RemoveRecord(true);
-    if (WroteCleanly(dataLayer, notedBefore)) {
+    if (WroteCleanly(dataLayer)) {
       outcome_ = UndoOutcome::Done;
       Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
     }
@@ -182,7 +178,6 @@ void ActionHandler::RestoreDeletedRecord() {
     outcome_ = UndoOutcome::Declined;
     return;
   }
-  const std::string notedBefore = TextOf(dataLayer.errorstatus());
   dataLayer.AddNew();
   const int32_t count = ActionData().PropertyCount();
   for (int32_t i = 2; i <= count; ++i) {
@@ -190,7 +185,7 @@ void ActionHandler::RestoreDeletedRecord() {
                             ActionData().PropertyValueByIndex(i));
   }
   dataLayer.Save();
-  if (!WroteCleanly(dataLayer, notedBefore)) return;
+  if (!WroteCleanly(dataLayer)) return;
   outcome_ = UndoOutcome::Done;
   const std::string newId = TextOf(dataLayer.FieldValue("ID"));
   Tell("Der Datensatz wurde wieder angelegt. Neue ID ist: " + newId, "Datensatz angelegt",

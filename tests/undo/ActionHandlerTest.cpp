@@ -159,7 +159,7 @@ TEST_F(DeletedRecordRestore, IsRestoredWithItsIdOnceConfirmedAndOnlyWhileTheIdIs
   EXPECT_EQ(Content(db_), start);
 
   messages_.shown.clear();
-  UndoKeepsTheBytes({"Datensatz wieder anlegen", "Datensatz angelegt", "Fehler bei Ausführung"},
+  UndoKeepsTheBytes({"Datensatz wieder anlegen", "Fehler bei Ausführung"},
                     "Eine Bedingung der Datenbank wurde verletzt");
 }
 
@@ -252,7 +252,7 @@ TEST_F(HandlerBinding, AFileOutsideTheSetFailsAndAMissingDataLayerIsToldThenFail
 // or the error-status report, or in an error to the caller, and the database keeps its
 // bytes unless the user confirmed a write that succeeded.
 const Titles kNotFoundThenReport = {"Aktion nicht möglich", "Fehler bei Ausführung"};
-const Titles kDoneThenReport = {"Aktion durchführen", "Aktion", "Fehler bei Ausführung"};
+const Titles kAskedThenReport = {"Aktion durchführen", "Fehler bei Ausführung"};
 
 std::vector<std::string> UpdateBlock(const std::string& recordId, const std::string& query,
                                      const std::string& field = "Ort") {
@@ -279,10 +279,7 @@ TEST_F(UndoBadInput, AMissingDatabaseIsReportedAndNeverCreated) {
            "<ID>9</ID>", "<Name>Neu</Name>", "<USER>u</USER>", "<COMPUTER>c</COMPUTER>",
            "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>", "</ACTION>"});
   Undo(1);
-  ASSERT_EQ(messages_.shown.size(), 3u);
-  EXPECT_EQ(messages_.shown[1].text, "Der Datensatz wurde wieder angelegt. Neue ID ist: ");
-  EXPECT_EQ(messages_.TakeTitles(),
-            (Titles{"Datensatz wieder anlegen", "Datensatz angelegt", "Fehler bei Ausführung"}));
+  EXPECT_EQ(messages_.TakeTitles(), (Titles{"Datensatz wieder anlegen", "Fehler bei Ausführung"}));
   EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
@@ -301,7 +298,7 @@ TEST_F(UndoBadInput, QueriesThatAreNotASingleSelectAndFieldsThatAreNoColumn) {
   EXPECT_NE(messages_.shown.at(0).text.find("Felds Ort\" = 'x', \"Name: \r\n"), std::string::npos);
   EXPECT_NE(messages_.shown.back().text.find("ist keine Spalte der Tabelle \"Kunden\""),
             std::string::npos);
-  EXPECT_EQ(messages_.TakeTitles(), kDoneThenReport);
+  EXPECT_EQ(messages_.TakeTitles(), kAskedThenReport);
   EXPECT_EQ(testing::Bytes(db_), before);
 }
 
@@ -337,7 +334,7 @@ TEST_F(UndoBadInput, ARecordOrTableGoneSinceTheLogWasWritten) {
 TEST_F(UndoBadInput, AReadOnlyDatabase) {
   Update("Kunden", 1, "Ort", "Köln");
   std::filesystem::permissions(db_, std::filesystem::perms::owner_read);
-  UndoKeepsTheBytes(kDoneThenReport, "schreibgeschützt");
+  UndoKeepsTheBytes(kAskedThenReport, "schreibgeschützt");
 }
 
 }  // namespace
