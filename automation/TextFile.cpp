@@ -71,11 +71,13 @@ std::filesystem::path ToPath(const std::string& utf8) {
   }
 }
 
+#ifndef _WIN32
 // Errors of an open that find something other than a file: a FIFO or socket (ENXIO), a
 // device without a driver, a loop of symbolic links.
 bool IsNoFileError(int err) {
   return err == ELOOP || err == ENXIO || err == ENODEV || err == EISDIR;
 }
+#endif
 
 // Opens a file for reading. The open never waits (a FIFO with no writer would block it), and
 // the handle must be a regular file: anything else - FIFO, device, folder, socket - is no
