@@ -1,5 +1,6 @@
 #include "automation/TextFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #ifdef __SSE2__
@@ -8,6 +9,7 @@
 
 #include <bit>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -16,7 +18,11 @@
 #include "automation/Text.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
+#else
+#include <sys/file.h>
+#include <unistd.h>
 #endif
 
 namespace tarvesk {
@@ -32,46 +38,92 @@ std::filesystem::path ToPath(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
+// A file error whose description names the file: the standard text, ": " and the path.
+[[noreturn]] void RaiseNamed(int32_t number, const std::string& path) {
+  throw Error(number, StandardErrorText(number) + ": " + path);
+}
+
 // The VB error of a failed open or delete, from errno.
 [[noreturn]] void RaiseFileError(int err, const std::string& path) {
   switch (err) {
     case ENOENT: {
       std::error_code ec;
       const auto parent = ToPath(path).parent_path();
-      if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) throw Error(kPathNotFound);
-      throw Error(kFileNotFound);
+      if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+        RaiseNamed(kPathNotFound, path);
+      }
+      RaiseNamed(kFileNotFound, path);
     }
     case ENOTDIR:
-      throw Error(kPathNotFound);
+      RaiseNamed(kPathNotFound, path);
     case EACCES:
     case EPERM:
     case EROFS:
     case EBUSY:
-      throw Error(kPermissionDenied);
+      RaiseNamed(kPermissionDenied, path);
     case ENAMETOOLONG:
-      throw Error(kBadFileName);
+      RaiseNamed(kBadFileName, path);
     case EMFILE:
     case ENFILE:
-      throw Error(67);
+      RaiseNamed(67, path);
     default:
-      throw Error(kPathFileAccessError);
+      RaiseNamed(kPathFileAccessError, path);
   }
 }
 
-std::FILE* OpenForInput(const std::string& path) {
+#ifndef _WIN32
+// Errors of an open that find something other than a file: a FIFO or socket (ENXIO), a
+// device without a driver, a loop of symbolic links.
+bool IsNoFileError(int err) {
+  return err == ELOOP || err == ENXIO || err == ENODEV || err == EISDIR;
+}
+#endif
+
+// Opens a file for reading. The open never waits (a FIFO with no writer would block it), and
+// the handle must be a regular file: anything else - FIFO, device, folder, socket - is no
+// log, whatever its name. nullptr for such a thing when `irregular` is Skip; else the
+// errors are raised, each naming the file.
+std::FILE* OpenForInput(const std::string& path, Irregular irregular) {
   if (path.empty()) throw Error(kBadFileName);
 #ifdef _WIN32
   std::FILE* file = _wfopen(ToPath(path).c_str(), L"rb");
-#else
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-#endif
   if (!file) RaiseFileError(errno, path);
-  struct stat info;
-  if (fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode)) {
+  // CON.xml and the like name a device, not a file.
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
+                       GetFileInformationByHandle(handle, &info) &&
+                       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  if (!regular) {
     std::fclose(file);
-    throw Error(kPathFileAccessError);
+    if (irregular == Irregular::Skip) return nullptr;
+    RaiseNamed(kPathFileAccessError, path);
   }
   return file;
+#else
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    if (irregular == Irregular::Skip && IsNoFileError(err)) return nullptr;
+    RaiseFileError(err, path);
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    if (irregular == Irregular::Skip) return nullptr;
+    RaiseNamed(kPathFileAccessError, path);
+  }
+  // Reads of a regular file never wait anyway; the flag goes for plain blocking reads.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* file = fdopen(fd, "rb");
+  if (!file) {
+    const int err = errno;
+    close(fd);
+    RaiseFileError(err, path);
+  }
+  return file;
+#endif
 }
 
 struct FileCloser {
@@ -80,22 +132,25 @@ struct FileCloser {
 
 }  // namespace
 
-LineReader::LineReader(const std::string& path) : file_(OpenForInput(path)) {
+LineReader::LineReader(const std::string& path, Irregular irregular)
+    : path_(path), file_(OpenForInput(path, irregular)) {
   // The reader has its own buffer; the stream's would copy each read once more.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
+  if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
-LineReader::~LineReader() { std::fclose(file_); }
+LineReader::~LineReader() {
+  if (file_) std::fclose(file_);
+}
 
 bool LineReader::Fill() {
-  if (eof_) return false;
+  if (eof_ || !file_) return false;
   // The first read asks for little: a marker or a header needs only the first lines.
   const bool first = !buffer_;
   if (first) buffer_ = std::make_unique_for_overwrite<char[]>(kReaderBuffer);
   begin_ = 0;
   end_ = std::fread(buffer_.get(), 1, first ? kFirstRead : kReaderBuffer, file_);
   if (end_ == 0) {
-    if (std::ferror(file_)) throw Error(57);
+    if (std::ferror(file_)) RaiseNamed(57, path_);
     eof_ = true;
     return false;
   }
@@ -126,7 +181,7 @@ bool LineReader::ReadLine(std::string& line) {
 
 std::string LineReader::ReadLineOrFail() {
   std::string line;
-  if (!ReadLine(line)) throw Error(kInputPastEndOfFile);
+  if (!ReadLine(line)) RaiseNamed(kInputPastEndOfFile, path_);
   return line;
 }
 
@@ -289,7 +344,7 @@ LineList::LineList(LineList&&) noexcept = default;
 LineList& LineList::operator=(LineList&&) noexcept = default;
 
 LineList LineList::ReadFile(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path));
+  std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path, Irregular::Raise));
   uint64_t expected = 0;
 #ifdef _WIN32
   struct _stat64 info;  // sizes beyond 2 GiB
@@ -306,7 +361,7 @@ LineList LineList::ReadFile(const std::string& path) {
     for (;;) {
       const size_t got = std::fread(chunk.get(), 1, kChunk, file.get());
       if (got == 0) {
-        if (std::ferror(file.get())) throw Error(57);
+        if (std::ferror(file.get())) RaiseNamed(57, path);
         break;
       }
       builder.AppendAnsi(chunk.get(), got);
@@ -342,24 +397,93 @@ void LineList::RemoveLast() {
   openEnd_ = false;
 }
 
+std::optional<FileState> InspectFile(const std::string& path, size_t endBytes) {
+  if (path.empty()) return std::nullopt;
+  FileState state;
+#ifdef _WIN32
+  // Asking for the right to delete meets the writer's sharing mode.
+  HANDLE handle = CreateFileW(ToPath(path).c_str(), GENERIC_READ | DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    if (GetLastError() != ERROR_SHARING_VIOLATION) return std::nullopt;
+    state.locked = true;
+    return state;
+  }
+  struct HandleCloser {
+    HANDLE h;
+    ~HandleCloser() { CloseHandle(h); }
+  } closer{handle};
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  const auto ticks = [](const FILETIME& t) {
+    return static_cast<double>(static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
+  };
+  state.secondsSinceChange = (ticks(now) - ticks(info.ftLastWriteTime)) / 1e7;
+  const uint64_t size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+  const uint64_t from = size > endBytes ? size - endBytes : 0;
+  LARGE_INTEGER offset;
+  offset.QuadPart = static_cast<LONGLONG>(from);
+  state.end.resize(static_cast<size_t>(size - from));
+  DWORD got = 0;
+  if (!SetFilePointerEx(handle, offset, nullptr, FILE_BEGIN) ||
+      !ReadFile(handle, state.end.data(), static_cast<DWORD>(state.end.size()), &got, nullptr)) {
+    got = 0;
+  }
+  state.end.resize(got);
+#else
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { close(fd); }
+  } closer{fd};
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  // A shared lock is refused while the writer holds its exclusive one; taken, it goes
+  // with the descriptor.
+  if (flock(fd, LOCK_SH | LOCK_NB) != 0) {
+    state.locked = errno == EWOULDBLOCK;
+  }
+  const auto changed = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::seconds(info.st_mtim.tv_sec) +
+          std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+  state.secondsSinceChange =
+      std::chrono::duration<double>(std::chrono::system_clock::now() - changed).count();
+  const auto size = static_cast<uint64_t>(info.st_size);
+  const uint64_t from = size > endBytes ? size - endBytes : 0;
+  state.end.resize(static_cast<size_t>(size - from));
+  const ssize_t got = pread(fd, state.end.data(), state.end.size(), static_cast<off_t>(from));
+  state.end.resize(got > 0 ? static_cast<size_t>(got) : 0);
+#endif
+  return state;
+}
+
 void DeleteFileOrFail(const std::string& path) {
   if (path.empty()) throw Error(kBadFileName);
   std::error_code ec;
-  if (std::filesystem::is_directory(ToPath(path), ec)) throw Error(kPathFileAccessError);
+  if (std::filesystem::is_directory(ToPath(path), ec)) RaiseNamed(kPathFileAccessError, path);
 #ifdef _WIN32
   if (!DeleteFileW(ToPath(path).c_str())) {
     const DWORD err = GetLastError();
-    if (err == ERROR_FILE_NOT_FOUND) throw Error(kFileNotFound);
-    if (err == ERROR_PATH_NOT_FOUND) throw Error(kPathNotFound);
-    if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION)
-      throw Error(kPermissionDenied);
-    throw Error(kPathFileAccessError);
+    if (err == ERROR_FILE_NOT_FOUND) RaiseNamed(kFileNotFound, path);
+    if (err == ERROR_PATH_NOT_FOUND) RaiseNamed(kPathNotFound, path);
+    if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION) {
+      RaiseNamed(kPermissionDenied, path);
+    }
+    RaiseNamed(kPathFileAccessError, path);
   }
 #else
   // A read-only file stays, as on Windows, although the folder would allow the unlink.
   struct stat info;
   if (stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    throw Error(kPermissionDenied);
+    RaiseNamed(kPermissionDenied, path);
   }
   if (std::remove(path.c_str()) != 0) RaiseFileError(errno, path);
 #endif

@@ -1,5 +1,6 @@
 // Reading of 8-bit ANSI log files. Each reading opens the file, reads and closes it within
-// one operation. Failures raise the VB file errors (52, 53, 62, 70, 75, 76).
+// one operation. Failures raise the VB file errors (52, 53, 57, 62, 70, 75, 76), whose
+// descriptions name the file. Only regular files are read: an open never waits on a FIFO.
 //
 // LineReader reads a file's first lines without reading the rest (for markers and
 // headers). LineList holds a whole file as its decoded text in one block plus the start
@@ -11,20 +12,28 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tarvesk {
 
+// What opening a path that is no regular file (a FIFO, a device, a folder, a loop of
+// symbolic links) does: raise error 75 naming it, or leave the reader without a file.
+enum class Irregular { Raise, Skip };
+
 class LineReader {
  public:
-  explicit LineReader(const std::string& path);  // raises the open errors
+  // Raises the open errors; their descriptions name the file.
+  explicit LineReader(const std::string& path, Irregular irregular = Irregular::Raise);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Reads the next line (decoded to UTF-8); false at the end of the file.
+  // False when Irregular::Skip met something that is no regular file.
+  bool IsOpen() const { return file_ != nullptr; }
+  // Reads the next line (decoded to UTF-8); false at the end of the file (or without one).
   bool ReadLine(std::string& line);
   // As ReadLine, but the end of the file raises error 62.
   std::string ReadLineOrFail();
@@ -32,6 +41,7 @@ class LineReader {
  private:
   bool Fill();
 
+  std::string path_;
   std::FILE* file_;
   std::unique_ptr<char[]> buffer_;
   size_t begin_ = 0, end_ = 0;
@@ -98,7 +108,19 @@ class LineList {
   bool openEnd_ = false;  // the last line ends at the end of the text, without a break
 };
 
-// Deletes a file; raises 53, 70, 75 or 76 when that fails.
+// What pruning asks of a file before it deletes it. The data layer holds a lock on the log
+// it writes (an advisory flock elsewhere; on Windows a sharing mode that denies writing and
+// deletion to others), so `locked` tells a live log from a finished one.
+struct FileState {
+  bool locked = false;
+  double secondsSinceChange = 0;  // negative for a change time in the future
+  std::string end;                // the last bytes, as they stand in the file
+};
+// Looks at the file without waiting on it; nullopt when it is no regular file or cannot be
+// opened.
+std::optional<FileState> InspectFile(const std::string& path, size_t endBytes);
+
+// Deletes a file; raises 53, 70, 75 or 76, naming it, when that fails.
 void DeleteFileOrFail(const std::string& path);
 
 // The folder separator of the platform: "\" on Windows, "/" elsewhere.

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <climits>
 #include <filesystem>
+#include <optional>
 #include <regex>
 
 #include "automation/Conversions.h"
@@ -12,6 +13,7 @@
 #include "cli/Output.h"
 #include "cli/TerminalMessages.h"
 #include "components/datalayer/ChangeLog.h"
+#include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "service/modService.h"
 
@@ -481,8 +483,22 @@ int RunPrune(Context& context, const std::vector<std::string>& args) {
     }
     return kDone;
   }
+  // A live log stays, whatever its age: its session may still write to it.
+  const auto skipText = [](LiveLogReason reason) {
+    return reason == LiveLogReason::Locked ? "wird gerade geschrieben"
+                                           : "ohne Endmarke und kürzlich geändert";
+  };
+  const auto skipJson = [](LiveLogReason reason) {
+    return reason == LiveLogReason::Locked ? "locked" : "unfinished";
+  };
   const auto listChosen = [&](std::ostream& out) {
-    for (const auto& path : chosen) out << "würde löschen: " << Escaped(path) << '\n';
+    for (const auto& path : chosen) {
+      if (const auto live = LiveLog(path)) {
+        out << "würde überspringen (" << skipText(*live) << "): " << Escaped(path) << '\n';
+      } else {
+        out << "würde löschen: " << Escaped(path) << '\n';
+      }
+    }
   };
   if (options.dryRun) {
     if (context.options.json) {
@@ -490,6 +506,7 @@ int RunPrune(Context& context, const std::vector<std::string>& args) {
       for (const auto& path : chosen) {
         nlohmann::json file = {{"deleted", false}};
         PutText(file, "path", path);
+        if (const auto live = LiveLog(path)) file["skipped"] = skipJson(*live);
         result["files"].push_back(file);
       }
       result["deletedCount"] = 0;
@@ -518,27 +535,42 @@ int RunPrune(Context& context, const std::vector<std::string>& args) {
     }
   }
   set->DeleteOldFiles(threshold);
+  const auto findSkipped = [&](const std::string& path) -> const SkippedLog* {
+    for (const SkippedLog& skipped : set->SkippedLogs()) {
+      if (skipped.path == path) return &skipped;
+    }
+    return nullptr;
+  };
   size_t deleted = 0;
   result["files"] = nlohmann::json::array();
   for (const auto& path : chosen) {
     std::error_code ec;
     const bool gone = !fs::exists(PathOf(path), ec);
+    const SkippedLog* skipped = gone ? nullptr : findSkipped(path);
     deleted += gone;
     if (context.options.json) {
       nlohmann::json file = {{"deleted", gone}};
       PutText(file, "path", path);
+      if (skipped) file["skipped"] = skipJson(skipped->reason);
       result["files"].push_back(file);
+    } else if (skipped) {
+      context.out << "übersprungen (" << skipText(skipped->reason) << "): " << Escaped(path)
+                  << '\n';
     } else {
       context.out << (gone ? "gelöscht: " : "nicht gelöscht: ") << Escaped(path) << '\n';
     }
   }
+  const size_t skippedCount = set->SkippedLogs().size();
   if (context.options.json) {
     result["deletedCount"] = deleted;
+    result["skippedCount"] = skippedCount;
     PrintJson(context, result);
   } else {
-    context.out << Count(deleted, "Logdatei", "Logdateien") << " gelöscht.\n";
+    context.out << Count(deleted, "Logdatei", "Logdateien") << " gelöscht";
+    if (skippedCount > 0) context.out << ", " << skippedCount << " in Benutzung übersprungen";
+    context.out << ".\n";
   }
-  return deleted == chosen.size() ? kDone : kFailed;
+  return deleted + skippedCount == chosen.size() ? kDone : kFailed;
 }
 
 }  // namespace tarvesk::cli

@@ -13,15 +13,29 @@ namespace {
 constexpr int kHeaderLineLimit = 20;
 
 // True when the file's second line holds the log marker. A file of fewer than two lines
-// is no log. Open errors are raised.
+// is no log, nor is anything but a regular file (a FIFO, a device or a folder swapped in
+// after the listing). Open errors are raised.
 bool CarriesMarker(const std::string& path) {
-  LineReader reader(path);
+  LineReader reader(path, Irregular::Skip);
   std::string line;
   if (!reader.ReadLine(line) || !reader.ReadLine(line)) return false;
   return line.find(kLogMarker) != std::string::npos;
 }
 
 }  // namespace
+
+std::optional<LiveLogReason> LiveLog(const std::string& path) {
+  const auto state = InspectFile(path, 64);
+  if (!state) return std::nullopt;
+  if (state->locked) return LiveLogReason::Locked;
+  // A writer that takes no lock still rewrites the end marker after every action; a file
+  // without it is being written, unless it has been quiet for a while (a crashed writer).
+  if (state->end.find(kLogEndMarker) == std::string::npos &&
+      state->secondsSinceChange < kUnfinishedLogSeconds) {
+    return LiveLogReason::Unfinished;
+  }
+  return std::nullopt;
+}
 
 std::string FileSet::File(int32_t Index) const {
   if (Index < 1 || Index > FileCount()) return "";
@@ -150,6 +164,7 @@ void FileSet::RemoveFile(size_t position) {
 }
 
 bool FileSet::DeleteOldFiles(DateValue datKeepNewerThan) {
+  skippedLogs_.clear();
   if (!bolFileSetLoaded) return false;
   if (!bolPropertiesRead) ReadFileSetProperties();
   // A removal only closes the gap behind it, and the files before it were kept already,
@@ -165,10 +180,16 @@ bool FileSet::DeleteOldFiles(DateValue datKeepNewerThan) {
       ++i;
       continue;
     }
-    try {
-      DeleteFileOrFail(File(static_cast<int32_t>(i + 1)));
-    } catch (...) {
-      // A file that cannot be deleted still leaves the set.
+    const std::string path = File(static_cast<int32_t>(i + 1));
+    // A live log is a file in use: it leaves the set and stays on disk.
+    if (const auto live = LiveLog(path)) {
+      skippedLogs_.push_back({path, *live});
+    } else {
+      try {
+        DeleteFileOrFail(path);
+      } catch (...) {
+        // A file that cannot be deleted still leaves the set.
+      }
     }
     RemoveFile(i);
   }

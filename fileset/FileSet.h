@@ -22,13 +22,31 @@ class IXmlParser;
 class LogData;
 
 inline constexpr const char* kLogMarker = "<TarveskDataLayerLog>";
+// The last line of a log its writer has finished with (or left between two actions).
+inline constexpr const char* kLogEndMarker = "</TarveskDataLayerLog>";
+// A log without its end marker that changed this recently may still be written to.
+inline constexpr double kUnfinishedLogSeconds = 5 * 60;
+
+// Why pruning leaves an old log on disk: its writer holds its lock, or it lacks its end
+// marker and changed within kUnfinishedLogSeconds.
+enum class LiveLogReason { Locked, Unfinished };
+struct SkippedLog {
+  std::string path;
+  LiveLogReason reason;
+};
+// Whether the log at path is still being written; nullopt for a finished one (or one that
+// cannot be looked at, whose deletion then fails by itself).
+std::optional<LiveLogReason> LiveLog(const std::string& path);
 
 class FileSet : public std::enable_shared_from_this<FileSet> {
  public:
   // Deletes the files whose SESSIONTIME is earlier than datKeepNewerThan and removes them
   // from the set. False when no set is loaded. A file whose SESSIONTIME is missing or not
-  // a date is kept; a file that cannot be deleted leaves the set but stays on disk.
+  // a date is kept; a file that cannot be deleted leaves the set but stays on disk, and so
+  // does a live log (see LiveLog), which SkippedLogs then lists.
   bool DeleteOldFiles(DateValue datKeepNewerThan);
+  // The live logs that the last DeleteOldFiles left on disk, in the order of the set.
+  const std::vector<SkippedLog>& SkippedLogs() const { return skippedLogs_; }
   // The full path of file Index; "" for an index outside the set. Never raises.
   std::string File(int32_t Index) const;
   int32_t FileCount() const { return static_cast<int32_t>(colFiles.size()); }
@@ -60,6 +78,7 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
   std::string strFilePath;
   std::optional<std::vector<std::shared_ptr<LogData>>> colLogData{std::in_place};
   bool bolPropertiesRead = false;
+  std::vector<SkippedLog> skippedLogs_;
 };
 
 }  // namespace tarvesk

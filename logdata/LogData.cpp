@@ -87,6 +87,29 @@ size_t FindAction(std::string_view text, size_t from) {
   return text.find(kWord, from);
 }
 
+// Where the body of the lines after the head ends, given the lines its tail takes. The
+// writer rewrites the tail behind each new action block, so the tail starts with
+// "</LOGDATA>". A log whose tail does not is torn (its writer died while writing): the
+// new block overwrote part of the old tail and its own end is missing. Its body ends
+// before the torn block's opening line, which is what follows the last closing line;
+// without such a line the tail is taken as usual.
+size_t BodyEnd(const LineList& lines, size_t tail) {
+  const size_t count = lines.Count();
+  const size_t usual = count > tail ? count - tail : 0;
+  if (count >= tail && Contains(lines.Line(count - tail), "</LOGDATA>")) return usual;
+  size_t from = 0;
+  for (size_t k = count; k > 0; --k) {
+    if (Contains(lines.Line(k - 1), "</ACTION>")) {
+      from = k;
+      break;
+    }
+  }
+  for (size_t k = from; k < count; ++k) {
+    if (Contains(lines.Line(k), "<ACTION")) return k;
+  }
+  return usual;
+}
+
 }  // namespace
 
 std::string_view LogData::Line(int64_t position) const {
@@ -120,17 +143,17 @@ void LogData::LoadLogData() {
   const auto parser = CreateXMLParser();
   const size_t count = lines.Count();
   const size_t stop = count > kErrorInfoSearchLines ? count - kErrorInfoSearchLines : 0;
+  size_t tail = 2;
   for (size_t k = count; k > stop; --k) {
     const std::string_view line = lines.Line(k - 1);
     if (Use(parser).GetTagName(line) == "ERRORINFO") {
       strErrorInfo = Use(parser).GetTagValue(line, "ERRORINFO");
-      lines.RemoveLast();
-      lines.RemoveLast();
+      tail = 4;
       break;
     }
   }
-  lines.RemoveLast();
-  lines.RemoveLast();
+  const size_t body = BodyEnd(lines, tail);
+  while (lines.Count() > body) lines.RemoveLast();
   bolLogLoaded = true;
 }
 

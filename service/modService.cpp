@@ -44,6 +44,18 @@ std::unique_ptr<IDataLayer> CreateDataLayer() {
 std::string GetDelimitedField(std::string_view strText, std::string_view strDelimiter,
                               int32_t lngFieldNumber) {
   if (strDelimiter.empty() || lngFieldNumber < 1) return "";
+  if (strDelimiter.size() > 1) {
+    // An occurrence of a longer delimiter may begin in the text and end in the delimiter
+    // appended to it ("a:" divided by "::" is "a" and ""): walk the joined text itself.
+    const std::string working = std::string(strText) + std::string(strDelimiter);
+    size_t start = 0;
+    for (int32_t field = 1;; ++field) {
+      const size_t found = working.find(strDelimiter, start);
+      if (found == std::string::npos) return "";
+      if (field == lngFieldNumber) return working.substr(start, found - start);
+      start = found + strDelimiter.size();
+    }
+  }
   // Walk the fields of text + delimiter; field k ends at the k-th occurrence.
   size_t start = 0;
   for (int32_t field = 1;; ++field) {

@@ -44,6 +44,11 @@ void Tell(const std::string& text, const std::string& title, MessageIcon icon) {
   UserMessages().Show({text, title, MessageButtons::Ok, icon, 1});
 }
 
+// The data layer notes a failed write (a broken rule, a full disk, an I/O error, no
+// database) in errorstatus rather than raising it: with a note, the write did not happen,
+// and the error-status report tells why, with no success message before it.
+bool WroteCleanly(IDataLayer& dataLayer) { return TextOf(dataLayer.errorstatus()).empty(); }
+
 bool AskYes(const std::string& text, const std::string& title) {
   return UserMessages().Show({text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) ==
          MessageAnswer::Yes;
@@ -154,8 +159,10 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
   if (AskYes(question, "Aktion durchführen")) {
     dataLayer.SetFieldValue(fieldName, oldValue);
     dataLayer.Save();
-    outcome_ = UndoOutcome::Done;
-    Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
+    if (WroteCleanly(dataLayer)) {
+      outcome_ = UndoOutcome::Done;
+      Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
+    }
   } else {
     outcome_ = UndoOutcome::Declined;
     TellNothingDone();
@@ -183,8 +190,10 @@ void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
       kBreak + kBreak + fields + kBreak + "Möchten Sie diesen Datensatz wirklich löschen?";
   if (AskYes(question, "Datensatz löschen")) {
     dataLayer.RemoveRecord(true);
-    outcome_ = UndoOutcome::Done;
-    Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
+    if (WroteCleanly(dataLayer)) {
+      outcome_ = UndoOutcome::Done;
+      Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
+    }
   } else {
     outcome_ = UndoOutcome::Declined;
     TellNothingDone();
@@ -214,6 +223,7 @@ void ActionHandler::RestoreDeletedRecord() {
                             ActionData().PropertyValueByIndex(i));
   }
   dataLayer.Save();
+  if (!WroteCleanly(dataLayer)) return;
   outcome_ = UndoOutcome::Done;
   const std::string newId = TextOf(dataLayer.FieldValue("ID"));
   Tell("Der Datensatz wurde wieder angelegt. Neue ID ist: " + newId, "Datensatz angelegt",

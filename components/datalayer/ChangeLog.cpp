@@ -12,9 +12,12 @@
 #include "automation/TextFile.h"
 
 #ifdef _WIN32
+#include <io.h>
 #include <process.h>
+#include <share.h>
 #include <windows.h>
 #else
+#include <sys/file.h>
 #include <unistd.h>
 #endif
 
@@ -80,11 +83,27 @@ int HexDigit(char c) {
   return -1;
 }
 
+// Creates the log and locks it for as long as it stays open, so that pruning leaves it
+// alone: on Windows by a sharing mode that denies others writing and deleting, elsewhere by
+// an exclusive advisory lock (flock: it belongs to this open file, and the system drops it
+// when the process ends, however it ends).
 std::FILE* CreateNew(const std::filesystem::path& path) {
 #ifdef _WIN32
-  return _wfopen(path.c_str(), L"w+b");
+  return _wfsopen(path.c_str(), L"w+b", _SH_DENYWR);
 #else
-  return std::fopen(path.c_str(), "w+bx");
+  std::FILE* file = std::fopen(path.c_str(), "w+bx");
+  // A file system without locks leaves the log unlocked; pruning then goes by its end marker.
+  if (file) flock(fileno(file), LOCK_EX | LOCK_NB);
+  return file;
+#endif
+}
+
+// Cuts the open file to size bytes; false when that fails.
+bool Truncate(std::FILE* file, uint64_t size) {
+#ifdef _WIN32
+  return _chsize_s(_fileno(file), static_cast<long long>(size)) == 0;
+#else
+  return ftruncate(fileno(file), static_cast<off_t>(size)) == 0;
 #endif
 }
 
@@ -289,11 +308,7 @@ void ChangeLogWriter::WriteBlockAndTail(const std::string& block) {
   tailOffset_ += block.size();
   const uint64_t end = tailOffset_ + tail.size();
   // The tail only grows, so this is for safety: never leave an old tail's end behind.
-  if (end < fileSize_) {
-    std::error_code ec;
-    std::filesystem::resize_file(ToPath(path_), end, ec);
-    if (ec) throw Error(57);
-  }
+  if (end < fileSize_ && !Truncate(file, end)) throw Error(57);
   fileSize_ = end;
 }
 

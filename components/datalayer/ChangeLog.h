@@ -5,7 +5,8 @@
 //
 // After every action the tail is rewritten behind the new block, so the file on disk is a
 // complete log at all times and a crash loses at most the action being written. Owns the
-// open file. Used by the DataLayer that created it, on that DataLayer's thread.
+// open file and, while it is open, a lock on it that tells pruning the log is live (see
+// LiveLog in fileset/). Used by the DataLayer that created it, on that DataLayer's thread.
 //
 // Text goes out as Windows-1252 with CR LF; markup characters, "=", line breaks and any
 // character Windows-1252 lacks are written as character references. A field name becomes

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/Process.h"
+#include "tests/support/Spawn.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarvesk {
@@ -276,6 +277,27 @@ TEST_F(Prune, YesDeletesAndListsEachFile) {
   EXPECT_EQ(run.out, "gelöscht: " + old_ + "\ngelöscht: " + folder_.FileStr("neu.xml") +
                          "\n2 Logdateien gelöscht.\n");
   EXPECT_FALSE(Exists("neu.xml"));
+}
+
+// A log whose session (another process) still writes it is listed as skipped, kept, and
+// counts as no failure.
+TEST_F(Prune, SkipsAndListsALiveLog) {
+  test::TempFolder data;
+  test::Spawned session({DATALAYER_SESSION_EXE, data.FileStr("shop.db"), folder_.Str(), "1"});
+  const std::string line = session.ReadLine();
+  ASSERT_EQ(line.rfind("log ", 0), 0u) << line;
+  const std::string live = line.substr(4);
+  const RunResult dry = Run({"--before", "2100-01-01", "--dry-run"});
+  EXPECT_TRUE(Has(dry.out, "würde überspringen (wird gerade geschrieben): " + live + "\n"))
+      << dry.out;
+  const RunResult run = Run({"--before", "2100-01-01", "--yes"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Has(run.out, "übersprungen (wird gerade geschrieben): " + live + "\n")) << run.out;
+  EXPECT_TRUE(Has(run.out, "2 Logdateien gelöscht, 1 in Benutzung übersprungen.\n")) << run.out;
+  EXPECT_TRUE(std::filesystem::exists(live));
+  const auto json = Json({"prune", folder_.Str(), "--before", "2100-01-01", "--yes"});
+  EXPECT_EQ(json["files"][0]["skipped"], "locked");
+  EXPECT_EQ(json["skippedCount"], 1);
 }
 
 TEST(Scripts, AnswerHelpAndMakeNoFolderOfThatName) {

