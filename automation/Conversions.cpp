@@ -243,7 +243,47 @@ std::string FormatDate(DateValue date) {
   return text;
 }
 
+#ifdef _WIN32
+namespace {
+// A BSTR made by an OLE conversion as UTF-8, freed here.
+std::string TakeBstr(BSTR text) {
+  const int length = static_cast<int>(SysStringLen(text));
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  SysFreeString(text);
+  return out;
+}
+
+// Numbers, dates and truth values as the user's locale writes them (the OLE conversion a
+// VB program's CStr uses); nullopt where it fails.
+std::optional<std::string> LocaleText(const Variant& value) {
+  BSTR text = nullptr;
+  HRESULT hr = E_FAIL;
+  switch (value.GetType()) {
+    case Variant::Type::Boolean:
+      hr = VarBstrFromBool(value.AsBool() ? VARIANT_TRUE : VARIANT_FALSE, LOCALE_USER_DEFAULT,
+                           VAR_LOCALBOOL, &text);
+      break;
+    case Variant::Type::Double:
+      hr = VarBstrFromR8(value.AsDouble(), LOCALE_USER_DEFAULT, 0, &text);
+      break;
+    case Variant::Type::Date:
+      hr = VarBstrFromDate(value.AsDate().serial, LOCALE_USER_DEFAULT, 0, &text);
+      break;
+    default:
+      return std::nullopt;
+  }
+  if (FAILED(hr)) return std::nullopt;
+  return TakeBstr(text);
+}
+}  // namespace
+#endif
+
 std::string CStr(const Variant& value) {
+#ifdef _WIN32
+  if (auto text = LocaleText(value)) return *text;
+#endif
   switch (value.GetType()) {
     case Variant::Type::Empty:
       return "";

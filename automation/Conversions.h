@@ -1,7 +1,8 @@
 // VB-compatible conversions as a German system performs them:
 // - Val: the leading number of a text (blanks skipped, "." as decimal point, 0 if none);
 // - CLng: rounding to a 32-bit integer, halves to the even neighbour, error 6 on overflow;
-// - CStr: a Variant as text (decimal comma, "Wahr"/"Falsch", dd.mm.yyyy hh:mm:ss);
+// - CStr: a Variant as text. Portable rules: decimal comma, "Wahr"/"Falsch",
+//   dd.mm.yyyy hh:mm:ss; on Windows the OLE Automation conversion of the user locale;
 // - CDate: a text as date. Portable rules: German d.m.yyyy [h:mm[:ss]] and ISO
 //   yyyy-mm-dd[ hh:mm[:ss]]; on Windows the OLE Automation conversion of the user locale.
 #pragma once

@@ -313,11 +313,16 @@ all_suites() {
   [ -n "$(ls "$gui/changes")" ] || fail "the undo from the window wrote no change log"
   wine regsvr32 /s "$(winpath "$bin/TarveskFileManager.dll")" || fail "regsvr32 TarveskFileManager"
 
-  echo "-- C++ host, early-bound"
-  rm -rf "$work/logs" && cp -r tests/wine/data/logs "$work/logs"
-  output=$(timeout 300 "${loaders[$bits]}" "$bin/early_bound_host.exe" "$(winpath "$work/logs")\\" \
-    "$(winpath "$bin/TarveskLogManager.dll")" 2>&1 | tr -d '\r') || true
-  check_summary early_bound_host "$output"
+  echo "-- C++ host, early-bound, in a German and an English locale"
+  local locale half sessionTime
+  for locale in "de_DE.UTF-8|1,5|01.12.2026 08:30:00" "en_US.UTF-8|1.5|12/1/2026 8:30:00 AM"; do
+    IFS='|' read -r locale half sessionTime <<<"$locale"
+    rm -rf "$work/logs" && cp -r tests/wine/data/logs "$work/logs"
+    output=$(LANG=$locale LC_ALL=$locale timeout 300 "${loaders[$bits]}" "$bin/early_bound_host.exe" \
+      "$(winpath "$work/logs")\\" "$(winpath "$bin/TarveskLogManager.dll")" "$half" "$sessionTime" \
+      2>&1 | tr -d '\r') || true
+    check_summary "early_bound_host ($locale)" "$output"
+  done
 
   echo "-- logmanager.exe over the COM components"
   rm -rf "$work/logs" && cp -r tests/wine/data/logs "$work/logs"

@@ -179,7 +179,9 @@ HRESULT Coerce(VARIANT* source, VARTYPE vt, const IID& iid, VARIANT* out) {
     source = &plain.Get();
   }
   if (vt == VT_VARIANT) return VariantCopy(out, source);
-  if ((vt == VT_DISPATCH || vt == VT_UNKNOWN) && (V_VT(source) == VT_EMPTY || V_VT(source) == VT_NULL)) {
+  // JScript's undefined and null clear an object reference like Nothing.
+  if ((vt == VT_DISPATCH || vt == VT_UNKNOWN) &&
+      (V_VT(source) == VT_EMPTY || V_VT(source) == VT_NULL)) {
     V_VT(out) = vt;
     V_DISPATCH(out) = nullptr;
     return S_OK;
@@ -191,8 +193,6 @@ HRESULT Coerce(VARIANT* source, VARTYPE vt, const IID& iid, VARIANT* out) {
       unknown = V_DISPATCH(source);
     } else if (V_VT(source) == VT_UNKNOWN) {
       unknown = V_UNKNOWN(source);
-    } else if (V_VT(source) == VT_EMPTY || V_VT(source) == VT_NULL) {
-      unknown = nullptr;  // JScript's undefined and null clear a reference like Nothing
     } else {
       return DISP_E_TYPEMISMATCH;
     }

@@ -3,7 +3,8 @@
 // slot order of the registered type library, calls with by-reference arguments, identity,
 // error results with their error objects, DllCanUnloadNow of the loaded module, and that
 // sets dropped without EjectFileset do not pile up in memory.
-// Argument: the folder of the test logs (Windows path ending in "\").
+// Arguments: the folder of the test logs (Windows path ending in "\"), the DLL's path, and
+// 1.5 and 1.12.2026 08:30 as the user's locale writes them.
 // Prints a line per failed check and "SUMMARY checks=N failures=M" last.
 #include <windows.h>
 // after windows.h
@@ -12,6 +13,7 @@
 #include <psapi.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "automation/Conversions.h"
 #include "server/ComError.h"
 #include "server/ComOwners.h"
 #include "server/TarveskLogManager.h"
@@ -335,6 +338,16 @@ void OutsideErrorsPassThrough() {
   SysFreeString(info.bstrDescription);
 }
 
+// The conversions that follow the user's locale: a number as text, and a SESSIONTIME as
+// that locale writes it read as a date (1.12.2026 08:30).
+void LocaleConversions(const std::string& half, const std::string& sessionTime) {
+  Check("1.5 as the locale writes it", tarvesk::CStr(tarvesk::Variant(1.5)) == half);
+  const auto read = tarvesk::ParseDate(sessionTime);
+  const auto expected = tarvesk::MakeDate(2026, 12, 1, 8, 30, 0);
+  Check("the locale's SESSIONTIME read as a date",
+        read && expected && std::abs(read->serial - expected->serial) < 1e-6);  // < 0.1 s
+}
+
 SIZE_T CommittedBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters{};
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
@@ -426,8 +439,8 @@ void UnloadRule(const std::wstring& dllPath) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 3) {
-    std::printf("usage: early_bound_host LOGFOLDER\\ DLLPATH\n");
+  if (argc < 5) {
+    std::printf("usage: early_bound_host LOGFOLDER\\ DLLPATH HALF SESSIONTIME\n");
     return 2;
   }
   const std::string folder = tarvesk::com::WideToUtf8(argv[1], wcslen(argv[1]));
@@ -439,6 +452,8 @@ int wmain(int argc, wchar_t** argv) {
   EntryAndHandler();
   DroppedSetsAreFreed();
   OutsideErrorsPassThrough();
+  LocaleConversions(tarvesk::com::WideToUtf8(argv[3], wcslen(argv[3])),
+                    tarvesk::com::WideToUtf8(argv[4], wcslen(argv[4])));
   CoFreeUnusedLibraries();
   UnloadRule(argv[2]);
   CoUninitialize();
