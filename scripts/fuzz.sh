@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-20}
-shift || true
+if [ $# -gt 0 ]; then shift; fi
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(LogReader Header TagParser Conversions FieldSplitter QueryGuard)
 

@@ -126,10 +126,11 @@ regsvr() {
   done
 }
 
-# Checks that the current bitness's registry view has (present) or lacks (absent) our keys.
-check_view() {
+# check_keys present|absent KEY...: the current bitness's registry view has, or lacks, each key.
+check_keys() {
   local expected=$1
-  for key in "${view_keys[@]}"; do
+  shift
+  for key in "$@"; do
     if key_exists "$key"; then
       [ "$expected" == present ] || fail "left after unregistering: $key"
     else
@@ -137,16 +138,8 @@ check_view() {
     fi
   done
 }
-check_shared() {
-  local expected=$1
-  for key in "${shared_keys[@]}"; do
-    if key_exists "$key"; then
-      [ "$expected" == present ] || fail "left after unregistering: $key"
-    else
-      [ "$expected" == absent ] || fail "not registered: $key"
-    fi
-  done
-}
+check_view() { check_keys "$1" "${view_keys[@]}"; }
+check_shared() { check_keys "$1" "${shared_keys[@]}"; }
 
 # Checks the output of a suite: its last line must be a summary of more than no checks
 # with no failures (exit codes of cscript say nothing).
