@@ -433,9 +433,9 @@ TEST_F(ReplayCommand, HistoryAndFiltersFindTheActionsOfARecord) {
 // Each command has its help, a section of the manual page and a place in the completion.
 TEST(CommandDocumentation, EveryCommandIsDescribedEverywhere) {
   const std::string manual =
-      testing::Bytes(std::string(TARVESK_SOURCE_DIR) + "/cli/logmanager.1.in");
+      testing::Bytes(std::string(TARVESK_SOURCE_DIR) + "/programs/cli/logmanager.1.in");
   const std::string completion =
-      testing::Bytes(std::string(TARVESK_SOURCE_DIR) + "/cli/logmanager.bash");
+      testing::Bytes(std::string(TARVESK_SOURCE_DIR) + "/programs/cli/logmanager.bash");
   const std::string general = test::RunProgram({LOGMANAGER_EXE, "--help"}).out;
   for (const std::string command :
        {"files", "header", "actions", "show", "history", "undo", "redo", "prune", "help"}) {

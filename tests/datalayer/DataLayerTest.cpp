@@ -2,7 +2,7 @@
 
 #include "automation/Error.h"
 #include "components/datalayer/DataLayer.h"
-#include "datalayer/SqliteFixtures.h"
+#include "tests/datalayer/SqliteFixtures.h"
 
 namespace tarvesk {
 namespace {

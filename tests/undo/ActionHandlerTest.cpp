@@ -4,7 +4,7 @@
 #include "service/ComponentRegistry.h"
 #include "service/modService.h"
 #include "undo/ActionHandler.h"
-#include "undo/UndoFixtures.h"
+#include "tests/undo/UndoFixtures.h"
 
 namespace tarvesk {
 namespace {

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "tests/support/Spawn.h"
-#include "undo/UndoFixtures.h"
+#include "tests/undo/UndoFixtures.h"
 
 namespace tarvesk {
 namespace {

@@ -2,8 +2,8 @@
 // sync failing, for n = 1, 2, ... until the undo gets through without meeting the fault.
 #include <gtest/gtest.h>
 
-#include "undo/FaultyVfs.h"
-#include "undo/UndoFixtures.h"
+#include "tests/undo/FaultyVfs.h"
+#include "tests/undo/UndoFixtures.h"
 
 namespace tarvesk {
 namespace {

@@ -1,4 +1,4 @@
-#include "undo/FaultyVfs.h"
+#include "tests/undo/FaultyVfs.h"
 
 #include <cstring>
 

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "automation/Error.h"
-#include "undo/UndoFixtures.h"
+#include "tests/undo/UndoFixtures.h"
 
 namespace tarvesk {
 namespace {

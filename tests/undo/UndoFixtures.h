@@ -16,7 +16,7 @@
 #include "components/ReferenceComponents.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
-#include "datalayer/SqliteFixtures.h"
+#include "tests/datalayer/SqliteFixtures.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "service/UserMessages.h"

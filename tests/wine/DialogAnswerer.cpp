@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "server/ComOwners.h"
+#include "platform/windows/ComOwners.h"
 
 namespace {
 

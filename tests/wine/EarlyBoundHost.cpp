@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "automation/Conversions.h"
-#include "server/ComError.h"
-#include "server/ComOwners.h"
-#include "server/TarveskLogManager.h"
+#include "platform/windows/ComError.h"
+#include "platform/windows/ComOwners.h"
+#include "com/logmanager/TarveskLogManager.h"
 
 using tarvesk::com::Bstr;
 using tarvesk::com::BstrToUtf8;

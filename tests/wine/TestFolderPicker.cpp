@@ -3,9 +3,9 @@
 // library). DisplayFileManager shows no dialog: it answers the folder in the environment
 // variable TARVESK_TEST_PICKER_ANSWER of the process ("" or unset: the user cancelled), and
 // leaves what it was given in TARVESK_TEST_PICKER_SEEN: caption, a tab, start folder.
-#include "components/com/FolderPickerObject.h"
-#include "components/com/TarveskFileManager.h"
-#include "server/ComServer.h"
+#include "com/components/FolderPickerObject.h"
+#include "com/components/TarveskFileManager.h"
+#include "com/kit/ComServer.h"
 
 namespace tarvesk::com {
 namespace {
@@ -39,4 +39,4 @@ const ServerDescription kServer{&LIBID_TarveskFileManager, 1, 0, kClasses};
 }  // namespace
 }  // namespace tarvesk::com
 
-#include "server/ServerExports.inc"
+#include "com/kit/ServerExports.inc"

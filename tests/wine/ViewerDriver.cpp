@@ -21,8 +21,8 @@
 
 #include "automation/Error.h"
 #include "front/frmLogManager.h"
-#include "front/win/ViewerWindowView.h"
-#include "server/DispatchCaller.h"
+#include "platform/windows/ViewerWindowView.h"
+#include "platform/windows/DispatchCaller.h"
 
 using tarvesk::ControlId;
 using tarvesk::com::DispatchCaller;

@@ -1,0 +1,62 @@
+// TarveskXMLHandler.dll: the reference tag parser (components/xmlparser) as the COM class
+// TarveskXMLHandler.XMLParser, with its class table and exports.
+#include "com/components/TarveskXMLHandler.h"
+#include "components/xmlparser/XMLParser.h"
+#include "com/kit/ComServer.h"
+
+namespace tarvesk::com {
+namespace {
+
+class XMLParserObject : public DispatchObject<_XMLParser> {
+ public:
+  STDMETHODIMP ParseSingleTag(BSTR* strLine, BSTR* strTagName, BSTR* strTagValue,
+                              VARIANT* Result) override {
+    return Call([&] {
+      SetEmpty(Result);
+      std::string name = InText(strTagName), value = InText(strTagValue);
+      parser_.ParseSingleTag(InText(strLine), name, value);
+      Replace(strTagName, name);
+      Replace(strTagValue, value);
+    });
+  }
+  STDMETHODIMP GetTagName(BSTR strLine, BSTR* Result) override {
+    return Call([&] { SetOut(Result, parser_.GetTagName(BstrToUtf8(strLine))); });
+  }
+  STDMETHODIMP GetTagValue(BSTR strLine, BSTR strTagName, BSTR* Result) override {
+    return Call(
+        [&] { SetOut(Result, parser_.GetTagValue(BstrToUtf8(strLine), BstrToUtf8(strTagName))); });
+  }
+  STDMETHODIMP ParseRubriqueTag(BSTR strLine, BSTR* strTagName, BSTR* strAttributeName,
+                                BSTR* strAttributes, VARIANT* Result) override {
+    return Call([&] {
+      SetEmpty(Result);
+      std::string name = InText(strTagName), attribute = InText(strAttributeName),
+                  attributes = InText(strAttributes);
+      parser_.ParseRubriqueTag(BstrToUtf8(strLine), name, attribute, attributes);
+      Replace(strTagName, name);
+      Replace(strAttributeName, attribute);
+      Replace(strAttributes, attributes);
+    });
+  }
+
+ private:
+  // Writes text into a caller's by-reference string.
+  static void Replace(BSTR* target, const std::string& text) {
+    if (!target) return;
+    Bstr value(text);
+    SysFreeString(*target);
+    *target = value.Release();
+  }
+
+  XMLParser parser_;
+};
+
+const ClassEntry kClasses[] = {
+    {&CLSID_XMLParser, L"TarveskXMLHandler.XMLParser", CreateInstance<XMLParserObject>},
+};
+const ServerDescription kServer{&LIBID_TarveskXMLHandler, 1, 0, kClasses};
+
+}  // namespace
+}  // namespace tarvesk::com
+
+#include "com/kit/ServerExports.inc"
