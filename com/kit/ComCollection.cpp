@@ -3,8 +3,6 @@
 namespace tarvesk::com {
 namespace {
 
-constexpr int32_t kKeyInUse = 457;
-
 bool IsMissing(const VARIANT* v) {
   return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND);
 }
@@ -136,7 +134,7 @@ STDMETHODIMP CollectionObject::Add(VARIANT* Item, VARIANT* Key, VARIANT* Before,
         inUse = false;
       }
       if (inUse) {
-        throw Error(kKeyInUse,
+        throw Error(kKeyAlreadyAssociated,
                     "Dieser Schlüssel ist bereits einem Element dieser Auflistung zugeordnet");
       }
     }

@@ -65,7 +65,7 @@ std::filesystem::path ToPath(const std::string& utf8) {
       RaiseNamed(kBadFileName, path);
     case EMFILE:
     case ENFILE:
-      RaiseNamed(67, path);
+      RaiseNamed(kTooManyFiles, path);
     default:
       RaiseNamed(kPathFileAccessError, path);
   }
@@ -126,21 +126,15 @@ std::FILE* OpenForInput(const std::string& path, Irregular irregular) {
 #endif
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 LineReader::LineReader(const std::string& path, Irregular irregular)
     : path_(path), file_(OpenForInput(path, irregular)) {
   // The reader has its own buffer; the stream's would copy each read once more.
-  if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
+  if (file_) std::setvbuf(file_.get(), nullptr, _IONBF, 0);
 }
 
-LineReader::~LineReader() {
-  if (file_) std::fclose(file_);
-}
+LineReader::~LineReader() = default;
 
 bool LineReader::Fill() {
   if (eof_ || !file_) return false;
@@ -148,9 +142,9 @@ bool LineReader::Fill() {
   const bool first = !buffer_;
   if (first) buffer_ = std::make_unique_for_overwrite<char[]>(kReaderBuffer);
   begin_ = 0;
-  end_ = std::fread(buffer_.get(), 1, first ? kFirstRead : kReaderBuffer, file_);
+  end_ = std::fread(buffer_.get(), 1, first ? kFirstRead : kReaderBuffer, file_.get());
   if (end_ == 0) {
-    if (std::ferror(file_)) RaiseNamed(57, path_);
+    if (std::ferror(file_.get())) RaiseNamed(kDeviceIOError, path_);
     eof_ = true;
     return false;
   }
@@ -344,7 +338,7 @@ LineList::LineList(LineList&&) noexcept = default;
 LineList& LineList::operator=(LineList&&) noexcept = default;
 
 LineList LineList::ReadFile(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path, Irregular::Raise));
+  FileOwner file(OpenForInput(path, Irregular::Raise));
   uint64_t expected = 0;
 #ifdef _WIN32
   struct _stat64 info;  // sizes beyond 2 GiB
@@ -361,7 +355,7 @@ LineList LineList::ReadFile(const std::string& path) {
     for (;;) {
       const size_t got = std::fread(chunk.get(), 1, kChunk, file.get());
       if (got == 0) {
-        if (std::ferror(file.get())) RaiseNamed(57, path);
+        if (std::ferror(file.get())) RaiseNamed(kDeviceIOError, path);
         break;
       }
       builder.AppendAnsi(chunk.get(), got);
