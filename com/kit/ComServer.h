@@ -213,18 +213,13 @@ class CoreObject : public DispatchObject<Interface> {
 
 using CreateFunction = HRESULT (*)(REFIID iid, void** out);
 
-// Creates a T with one reference and hands out the asked interface.
+// Creates a T with one reference and hands out the asked interface. What its construction
+// throws reaches the caller as any entry point's error does.
 template <class T>
 HRESULT CreateInstance(REFIID iid, void** out) {
-  T* object = nullptr;
-  try {
-    object = new T();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();
-  return hr;
+  ComPtr<T> object;
+  const HRESULT hr = Guarded(IID_IUnknown, [&] { object = ComPtr<T>::Attach(new T()); });
+  return FAILED(hr) ? hr : object->QueryInterface(iid, out);
 }
 
 // One row of a DLL's class table: a coclass of the module's type library and how to make
