@@ -83,19 +83,18 @@ bool IsNoFileError(int err) {
 // the handle must be a regular file: anything else - FIFO, device, folder, socket - is no
 // log, whatever its name. nullptr for such a thing when `irregular` is Skip; else the
 // errors are raised, each naming the file.
-std::FILE* OpenForInput(const std::string& path, Irregular irregular) {
+FileOwner OpenForInput(const std::string& path, Irregular irregular) {
   if (path.empty()) throw Error(kBadFileName);
 #ifdef _WIN32
-  std::FILE* file = _wfopen(ToPath(path).c_str(), L"rb");
+  FileOwner file(_wfopen(ToPath(path).c_str(), L"rb"));
   if (!file) RaiseFileError(errno, path);
   // CON.xml and the like name a device, not a file.
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get())));
   BY_HANDLE_FILE_INFORMATION info;
   const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
                        GetFileInformationByHandle(handle, &info) &&
                        !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   if (!regular) {
-    std::fclose(file);
     if (irregular == Irregular::Skip) return nullptr;
     RaiseNamed(kPathFileAccessError, path);
   }
@@ -116,7 +115,7 @@ std::FILE* OpenForInput(const std::string& path, Irregular irregular) {
   // Reads of a regular file never wait anyway; the flag goes for plain blocking reads.
   const int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  std::FILE* file = fdopen(fd, "rb");
+  FileOwner file(fdopen(fd, "rb"));
   if (!file) {
     const int err = errno;
     close(fd);

@@ -317,10 +317,8 @@ void DroppedSetsAreFreed() {
   CreateDirectoryW(folder.c_str(), nullptr);
   {
     std::ofstream log(std::filesystem::path(folder + L"big.xml"), std::ios::binary);
-    log << "<?xml "
-           "version=\"1.0\"?>\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>C:\\db.db</"
-           "DATABASE>\r\n</HEAD>\r\n"
-           "<LOGDATA>\r\n";
+    log << "<?xml version=\"1.0\"?>\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n"
+           "<DATABASE>C:\\db.db</DATABASE>\r\n</HEAD>\r\n<LOGDATA>\r\n";
     for (int i = 0; i < 4000; ++i) {
       log << "<ACTION Info=\"UPDATE RECORDID=7\">\r\n<TABLE>Kunden</TABLE>\r\n"
              "<QueryString>SELECT * FROM Kunden WHERE ID &#61; 7</QueryString>\r\n"
