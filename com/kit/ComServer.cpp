@@ -2,14 +2,14 @@
 
 #include <olectl.h>
 
-#include "platform/windows/Win32Owners.h"
-
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/windows/Win32Owners.h"
 
 namespace tarvesk::com {
 
@@ -59,8 +59,8 @@ std::wstring GuidText(const GUID& guid) {
 // Sets the value name (default value for nullptr) of HKCR\path to text.
 bool SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& text) {
   KeyOwner key;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                      key.Out(), nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Out(),
+                      nullptr) != ERROR_SUCCESS) {
     return false;
   }
   return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -204,11 +204,9 @@ HRESULT GetClassObject(const ServerDescription& server, REFCLSID clsid, REFIID i
   *out = nullptr;
   for (const ClassEntry& entry : server.classes) {
     if (*entry.clsid != clsid) continue;
-    ClassFactory* factory = new (std::nothrow) ClassFactory(entry);
+    const auto factory = ComPtr<ClassFactory>::Attach(new (std::nothrow) ClassFactory(entry));
     if (!factory) return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(iid, out);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(iid, out);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }

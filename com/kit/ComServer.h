@@ -242,7 +242,8 @@ struct ServerDescription {
   constexpr explicit ServerDescription(std::span<const ClassEntry> classes) : classes(classes) {}
   // With the type library's identifier and version written out: registration refuses them
   // unless the embedded type library agrees.
-  constexpr ServerDescription(const GUID* libId, WORD major, WORD minor, std::span<const ClassEntry> classes)
+  constexpr ServerDescription(const GUID* libId, WORD major, WORD minor,
+                              std::span<const ClassEntry> classes)
       : classes(classes), libId(libId), major(major), minor(minor) {}
 
   std::span<const ClassEntry> classes;

@@ -12,6 +12,7 @@ namespace tarvesk {
 using com::ComPtr;
 using com::TaskMemoryOwner;
 using com::Utf8ToWide;
+
 std::string ShowFolderDialog(const std::string& title, const std::string& startFolder) {
   ComPtr<IFileOpenDialog> dialog;
   if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
@@ -24,7 +25,8 @@ std::string ShowFolderDialog(const std::string& title, const std::string& startF
   dialog->SetTitle(Utf8ToWide(title).c_str());
   if (!startFolder.empty()) {
     ComPtr<IShellItem> folder;
-    if (SUCCEEDED(SHCreateItemFromParsingName(Utf8ToWide(startFolder).c_str(), nullptr, IID_IShellItem,
+    if (SUCCEEDED(SHCreateItemFromParsingName(Utf8ToWide(startFolder).c_str(), nullptr,
+                                              IID_IShellItem,
                                               reinterpret_cast<void**>(folder.Out())))) {
       dialog->SetFolder(folder.Get());
       // Wine's dialog chooses nothing while the name box is empty; with the folder's path

@@ -115,8 +115,8 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   for (size_t pos = 0; pos < utf8.size();) {
     const size_t start = pos;
     char32_t cp = NextCodePoint(utf8, pos);
-    const bool malformed = (pos - start == 1 && cp >= 0x80) || cp > 0x10FFFF ||
-                           (cp >= 0xD800 && cp <= 0xDFFF);
+    const bool malformed =
+        (pos - start == 1 && cp >= 0x80) || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF);
     if (malformed) cp = 0xFFFD;
     if (cp >= 0x10000) {
       out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));

@@ -1,3 +1,7 @@
+// The files behind TextFile.h: opening a log for reading, the line reader, the whole-file
+// line list (with its SSE2 scan for line breaks), file inspection and deletion. It runs past
+// 400 lines because each operation keeps its POSIX and its Windows branch side by side, so
+// that the two stay alike; split by operation they would drift apart.
 #include "automation/TextFile.h"
 
 #include <fcntl.h>

@@ -152,7 +152,9 @@ class ComPtr {
 // The UTF-8/UTF-16 pair of core/automation/Text.h on wchar_t, which is UTF-16 on Windows.
 std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(const wchar_t* text, size_t length);
-inline std::string WideToUtf8(std::wstring_view text) { return WideToUtf8(text.data(), text.size()); }
+inline std::string WideToUtf8(std::wstring_view text) {
+  return WideToUtf8(text.data(), text.size());
+}
 std::string BstrToUtf8(BSTR text);  // null reads as ""
 // A new BSTR that the caller owns.
 BSTR NewBstr(std::string_view utf8);
