@@ -1,8 +1,8 @@
 // TarveskDataLayer.dll: the reference data layer (components/datalayer) as the COM class
 // TarveskDataLayer.DataLayer, with the objects of its offline record set.
 #include "com/components/TarveskDataLayer.h"
-#include "components/datalayer/DataLayer.h"
 #include "com/kit/ComServer.h"
+#include "components/datalayer/DataLayer.h"
 
 namespace tarvesk::com {
 namespace {
@@ -122,9 +122,9 @@ class DataLayerObject : public DispatchObject<_DataLayer> {
 };
 
 const ClassEntry kClasses[] = {
-    {&CLSID_DataLayer, L"TarveskDataLayer.DataLayer", CreateInstance<DataLayerObject>},
+    Class<DataLayerObject>(CLSID_DataLayer),
 };
-const ServerDescription kServer{&LIBID_TarveskDataLayer, 1, 0, kClasses};
+const ServerDescription kServer{kClasses};
 
 }  // namespace
 }  // namespace tarvesk::com

@@ -4,11 +4,11 @@
 // start folder it was given; without one it starts in the data layer's log folder.
 #include "com/components/FolderPickerObject.h"
 #include "com/components/TarveskFileManager.h"
+#include "com/kit/ComCollection.h"
+#include "com/kit/ComServer.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/filesystem/FileSystem.h"
 #include "components/folderpicker/FolderDialog.h"
-#include "com/kit/ComCollection.h"
-#include "com/kit/ComServer.h"
 
 namespace tarvesk::com {
 namespace {
@@ -42,11 +42,10 @@ class FileManagerObject : public FolderPickerObject {
 };
 
 const ClassEntry kClasses[] = {
-    {&CLSID_FileSystem, L"TarveskFileManager.FileSystem", CreateInstance<FileSystemObject>},
-    {&CLSID_clsFileManager, L"TarveskFileManager.clsFileManager",
-     CreateInstance<FileManagerObject>},
+    Class<FileSystemObject>(CLSID_FileSystem),
+    Class<FileManagerObject>(CLSID_clsFileManager),
 };
-const ServerDescription kServer{&LIBID_TarveskFileManager, 1, 0, kClasses};
+const ServerDescription kServer{kClasses};
 
 }  // namespace
 }  // namespace tarvesk::com

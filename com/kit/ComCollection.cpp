@@ -3,8 +3,6 @@
 namespace tarvesk::com {
 namespace {
 
-constexpr int32_t kKeyInUse = 457;
-
 bool IsMissing(const VARIANT* v) {
   return !v || (V_VT(v) == VT_ERROR && V_ERROR(v) == DISP_E_PARAMNOTFOUND);
 }
@@ -84,19 +82,24 @@ void CollectionObject::AppendText(std::string_view utf8) {
   entries_.push_back(std::move(entry));
 }
 
+std::optional<size_t> CollectionObject::KeyPosition(const wchar_t* key) const {
+  for (size_t i = 0; i < entries_.size() && key; ++i) {
+    if (!entries_[i].key.empty() &&
+        CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, entries_[i].key.c_str(), -1, key,
+                       -1) == CSTR_EQUAL) {
+      return i;
+    }
+  }
+  return std::nullopt;
+}
+
 size_t CollectionObject::PositionOf(VARIANT* index) const {
   index = Deref(index);
   if (IsMissing(index)) throw Error(kInvalidProcedureCall);
   if (V_VT(index) == VT_BSTR || V_VT(index) == (VT_BYREF | VT_BSTR)) {
-    const BSTR key = V_VT(index) == VT_BSTR ? V_BSTR(index) : *V_BSTRREF(index);
-    for (size_t i = 0; i < entries_.size(); ++i) {
-      if (!entries_[i].key.empty() && key &&
-          CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, entries_[i].key.c_str(), -1, key,
-                         -1) == CSTR_EQUAL) {
-        return i;
-      }
-    }
-    throw Error(kInvalidProcedureCall);
+    const auto found = KeyPosition(V_VT(index) == VT_BSTR ? V_BSTR(index) : *V_BSTRREF(index));
+    if (!found) throw Error(kInvalidProcedureCall);
+    return *found;
   }
   VariantOwner number;
   if (FAILED(VariantChangeType(&number.Get(), index, 0, VT_I4))) throw Error(kTypeMismatch);
@@ -129,14 +132,9 @@ STDMETHODIMP CollectionObject::Add(VARIANT* Item, VARIANT* Key, VARIANT* Before,
       }
       entry.key.assign(V_BSTR(&text.Get()), SysStringLen(V_BSTR(&text.Get())));
       if (entry.key.empty()) throw Error(kInvalidProcedureCall);
-      bool inUse = true;
-      try {
-        PositionOf(Deref(Key));
-      } catch (const Error&) {
-        inUse = false;
-      }
-      if (inUse) {
-        throw Error(kKeyInUse,
+      // By its text: a number given as key is a key, not a position.
+      if (KeyPosition(entry.key.c_str())) {
+        throw Error(kKeyAlreadyAssociated,
                     "Dieser Schlüssel ist bereits einem Element dieser Auflistung zugeordnet");
       }
     }

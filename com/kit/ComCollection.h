@@ -6,6 +6,7 @@
 // key given twice. Windows only.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,7 +40,8 @@ class CollectionObject : public DispatchObject<_Collection> {
     std::wstring key;  // "" when added without one
     VariantOwner value;
   };
-  size_t PositionOf(VARIANT* index) const;  // 0-based; raises 9 or 5
+  size_t PositionOf(VARIANT* index) const;                      // 0-based; raises 9 or 5
+  std::optional<size_t> KeyPosition(const wchar_t* key) const;  // 0-based, of a key
 
   std::vector<Entry> entries_;
 };

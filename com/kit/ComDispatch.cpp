@@ -33,13 +33,6 @@ VARIANT* Innermost(VARIANT* v) {
   return v;
 }
 
-void FillException(const Error& error, EXCEPINFO* exception) {
-  *exception = EXCEPINFO{};
-  exception->scode = VbErrorResult(error.Number());
-  exception->bstrSource = NewBstr(error.Source());
-  exception->bstrDescription = NewBstr(error.Description());
-}
-
 // Pointer to the value part of a VARIANT of type vt (for VT_BYREF | vt arguments).
 void* ValuePointer(VARIANT& v) { return &V_I4(&v); }
 
@@ -207,6 +200,139 @@ HRESULT Coerce(VARIANT* source, VARTYPE vt, const IID& iid, VARIANT* out) {
   return VariantChangeType(out, source, 0, vt);
 }
 
+// The arguments of one call as DispCallFunc takes them: the converted values (owned), the
+// VARIANTs passed (shallow copies, or references to the values or to the script's
+// variables), and for a by-reference parameter the script's variable that receives the
+// value afterwards.
+struct BoundCall {
+  explicit BoundCall(size_t count)
+      : values(count), actuals(count), types(count), pointers(count), writeBack(count) {
+    for (VARIANT& actual : actuals) VariantInit(&actual);
+  }
+  void Pass(size_t p) {
+    types[p] = V_VT(&actuals[p]);
+    pointers[p] = &actuals[p];
+  }
+  // Passes values[p] itself, or a reference to it (of the declared type, or as VARIANT*).
+  void PassValue(size_t p, bool byRef, bool asVariant) {
+    VARIANT& value = values[p].Get();
+    VARIANT& actual = actuals[p];
+    if (!byRef) {
+      actual = value;  // a shallow copy; values[p] keeps ownership
+    } else if (asVariant) {
+      V_VT(&actual) = VT_BYREF | VT_VARIANT;
+      V_VARIANTREF(&actual) = &value;
+    } else {
+      V_VT(&actual) = VT_BYREF | V_VT(&value);
+      V_BYREF(&actual) = ValuePointer(value);
+    }
+    Pass(p);
+  }
+
+  std::vector<VariantOwner> values;
+  std::vector<VARIANT> actuals;
+  std::vector<VARTYPE> types;
+  std::vector<VARIANT*> pointers;
+  std::vector<VARIANT*> writeBack;
+};
+
+using Member = DispatchTable::Member;
+using Param = DispatchTable::Param;
+
+HRESULT CheckArgCount(const Member& member, const DISPPARAMS& params) {
+  const UINT named = params.cNamedArgs;
+  if (member.IsPut()) {
+    if (named != 1 || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params.cArgs == 0) {
+      return DISP_E_BADPARAMCOUNT;
+    }
+  } else if (named != 0) {
+    return DISP_E_NONAMEDARGS;
+  }
+  return params.cArgs > member.params.size() ? DISP_E_BADPARAMCOUNT : S_OK;
+}
+
+// The argument of parameter p, nullptr when omitted. rgvarg holds the arguments last first;
+// a put's value is rgvarg[0] and the last parameter.
+VARIANT* SourceOf(const Member& member, const DISPPARAMS& params, size_t p) {
+  const size_t given = params.cArgs;
+  if (member.IsPut()) {
+    if (p + 1 == member.params.size()) return &params.rgvarg[0];
+    return p < given - 1 ? &params.rgvarg[given - 1 - p] : nullptr;
+  }
+  return p < given ? &params.rgvarg[given - 1 - p] : nullptr;
+}
+
+// Binds parameter p to source. DISP_E_PARAMNOTOPTIONAL for a missing argument, the
+// conversion's failure for one that does not convert.
+HRESULT BindParam(const Param& param, VARIANT* source, size_t p, BoundCall& bound) {
+  VARIANT& value = bound.values[p].Get();
+  VARIANT& actual = bound.actuals[p];
+  // An optional argument sent as Empty (JScript's undefined) counts as omitted.
+  if (IsMissing(source) || (param.optional && V_VT(Innermost(source)) == VT_EMPTY)) {
+    if ((!source && !param.optional) || param.vt != VT_VARIANT) return DISP_E_PARAMNOTOPTIONAL;
+    V_VT(&value) = VT_ERROR;
+    V_ERROR(&value) = DISP_E_PARAMNOTFOUND;
+  } else if (param.vt == VT_VARIANT && param.byRef && V_VT(source) == (VT_BYREF | VT_VARIANT)) {
+    // The callee works on the script's variable itself.
+    V_VT(&actual) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&actual) = V_VARIANTREF(source);
+    bound.Pass(p);
+    return S_OK;
+  } else if (VARIANT* inner = Innermost(source);
+             param.byRef && param.iid == IID_NULL && V_VT(inner) == (VT_BYREF | param.vt)) {
+    // Already the declared by-reference type: the callee works on the caller's value.
+    actual = *inner;
+    bound.Pass(p);
+    return S_OK;
+  } else {
+    const HRESULT hr = Coerce(source, param.vt, param.iid, &value);
+    if (FAILED(hr)) return hr;
+    if (param.byRef && V_VT(source) == (VT_BYREF | VT_VARIANT)) {
+      VARIANT* target = Innermost(source);
+      if (!V_ISBYREF(target)) bound.writeBack[p] = target;
+    }
+  }
+  bound.PassValue(p, param.byRef, param.vt == VT_VARIANT);
+  return S_OK;
+}
+
+// The retval slot: a null pointer or zero until the callee sets it.
+void BindRetval(const Param& retval, size_t p, BoundCall& bound) {
+  VARIANT& value = bound.values[p].Get();
+  V_I8(&value) = 0;
+  V_VT(&value) = retval.vt == VT_VARIANT ? VARTYPE{VT_EMPTY} : retval.vt;
+  bound.PassValue(p, true, retval.vt == VT_VARIANT);
+}
+
+// Calls the vtable slot; on success hands the by-reference values and the result back.
+HRESULT CallBound(void* object, const Member& member, BoundCall& bound, VARIANT* result,
+                  EXCEPINFO* exception) {
+  VARIANT returned;
+  VariantInit(&returned);
+  HRESULT hr = DispCallFunc(object, member.slot, CC_STDCALL, VT_ERROR,
+                            static_cast<UINT>(bound.pointers.size()), bound.types.data(),
+                            bound.pointers.data(), &returned);
+  if (SUCCEEDED(hr)) hr = V_ERROR(&returned);
+  if (FAILED(hr)) {
+    // A retval object or text the callee set before failing is still ours to free (bound).
+    if (exception && HRESULT_FACILITY(hr) != FACILITY_DISPATCH) {
+      return ReportError(ErrorFromResult(hr), IID_NULL, exception);
+    }
+    return hr;
+  }
+  const size_t declared = member.params.size();
+  for (size_t p = 0; p < declared; ++p) {
+    if (!bound.writeBack[p]) continue;
+    VariantClear(bound.writeBack[p]);
+    bound.values[p].ReleaseTo(bound.writeBack[p]);
+  }
+  if (result) {
+    VariantInit(result);
+    if (member.hasRetval) bound.values[declared].ReleaseTo(result);
+  }
+  return S_OK;
+}
+
 }  // namespace
 
 HRESULT DispatchTable::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params,
@@ -215,131 +341,22 @@ HRESULT DispatchTable::Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* p
   if (!member) return DISP_E_MEMBERNOTFOUND;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   if (!params) params = &none;
+  if (const HRESULT hr = CheckArgCount(*member, *params); FAILED(hr)) return hr;
 
-  const bool isPut = member->kind == INVOKE_PROPERTYPUT || member->kind == INVOKE_PROPERTYPUTREF;
-  const UINT named = params->cNamedArgs;
-  if (isPut) {
-    if (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || params->cArgs == 0) {
-      return DISP_E_BADPARAMCOUNT;
-    }
-  } else if (named != 0) {
-    return DISP_E_NONAMEDARGS;
-  }
   const size_t declared = member->params.size();
-  const size_t given = params->cArgs;
-  if (given > declared) return DISP_E_BADPARAMCOUNT;
-
-  // rgvarg holds the arguments last first; a put's value is rgvarg[0] and the last param.
-  auto sourceOf = [&](size_t p) -> VARIANT* {
-    if (isPut) {
-      if (p + 1 == declared) return &params->rgvarg[0];
-      const size_t positional = given - 1;
-      return p < positional ? &params->rgvarg[given - 1 - p] : nullptr;
-    }
-    return p < given ? &params->rgvarg[given - 1 - p] : nullptr;
-  };
-
-  const size_t count = declared + (member->hasRetval ? 1 : 0);
-  std::vector<VariantOwner> values(count);  // the converted values (owned)
-  std::vector<VARIANT> actuals(count);      // what DispCallFunc receives
-  std::vector<VARTYPE> types(count);
-  std::vector<VARIANT*> actualPointers(count);
-  std::vector<VARIANT*> writeBack(count, nullptr);  // the script's variable of a by-ref param
-
+  BoundCall bound(declared + (member->hasRetval ? 1 : 0));
   for (size_t p = 0; p < declared; ++p) {
-    const Param& param = member->params[p];
-    VARIANT* source = sourceOf(p);
-    VARIANT& value = values[p].Get();
-    VARIANT& actual = actuals[p];
-    VariantInit(&actual);
-    // An optional argument sent as Empty (JScript's undefined) counts as omitted.
-    if (IsMissing(source) || (param.optional && V_VT(Innermost(source)) == VT_EMPTY)) {
-      if (!source && !param.optional) return DISP_E_PARAMNOTOPTIONAL;
-      if (param.vt != VT_VARIANT) return DISP_E_PARAMNOTOPTIONAL;
-      V_VT(&value) = VT_ERROR;
-      V_ERROR(&value) = DISP_E_PARAMNOTFOUND;
-    } else if (param.vt == VT_VARIANT && param.byRef && V_VT(source) == (VT_BYREF | VT_VARIANT)) {
-      // The callee works on the script's variable itself.
-      V_VT(&actual) = VT_BYREF | VT_VARIANT;
-      V_VARIANTREF(&actual) = V_VARIANTREF(source);
-      types[p] = V_VT(&actual);
-      actualPointers[p] = &actual;
-      continue;
-    } else if (VARIANT* inner = Innermost(source);
-               param.byRef && param.iid == IID_NULL && V_VT(inner) == (VT_BYREF | param.vt)) {
-      // Already the declared by-reference type: the callee works on the caller's value.
-      actual = *inner;
-      types[p] = V_VT(&actual);
-      actualPointers[p] = &actual;
-      continue;
-    } else {
-      const HRESULT hr = Coerce(source, param.vt, param.iid, &value);
-      if (FAILED(hr)) {
-        if (argError) *argError = static_cast<UINT>(source - params->rgvarg);
-        const Error error(hr == DISP_E_OVERFLOW ? kOverflow : kTypeMismatch);
-        if (!exception) return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
-        FillException(error, exception);
-        return DISP_E_EXCEPTION;
-      }
-      if (param.byRef && V_VT(source) == (VT_BYREF | VT_VARIANT)) {
-        VARIANT* target = Innermost(source);
-        if (!V_ISBYREF(target)) writeBack[p] = target;
-      }
-    }
-    if (param.byRef) {
-      V_VT(&actual) = VT_BYREF | (param.vt == VT_VARIANT ? VARTYPE{VT_VARIANT} : V_VT(&value));
-      if (param.vt == VT_VARIANT) {
-        V_VARIANTREF(&actual) = &value;
-      } else {
-        V_BYREF(&actual) = ValuePointer(value);
-      }
-    } else {
-      actual = value;  // a shallow copy; values[p] keeps ownership
-    }
-    types[p] = V_VT(&actual);
-    actualPointers[p] = &actual;
+    VARIANT* source = SourceOf(*member, *params, p);
+    const HRESULT hr = BindParam(member->params[p], source, p, bound);
+    if (SUCCEEDED(hr)) continue;
+    if (hr == DISP_E_PARAMNOTOPTIONAL) return hr;
+    if (argError) *argError = static_cast<UINT>(source - params->rgvarg);
+    const bool overflow = hr == DISP_E_OVERFLOW;
+    if (!exception) return overflow ? hr : DISP_E_TYPEMISMATCH;
+    return ReportError(Error(overflow ? kOverflow : kTypeMismatch), IID_NULL, exception);
   }
-  if (member->hasRetval) {
-    VARIANT& value = values[declared].Get();
-    VARIANT& actual = actuals[declared];
-    VariantInit(&actual);
-    V_I8(&value) = 0;  // a null pointer or zero until the callee sets it
-    V_VT(&value) = member->retval.vt;
-    if (member->retval.vt == VT_VARIANT) {
-      V_VT(&value) = VT_EMPTY;
-      V_VT(&actual) = VT_BYREF | VT_VARIANT;
-      V_VARIANTREF(&actual) = &value;
-    } else {
-      V_VT(&actual) = VT_BYREF | member->retval.vt;
-      V_BYREF(&actual) = ValuePointer(value);
-    }
-    types[declared] = V_VT(&actual);
-    actualPointers[declared] = &actual;
-  }
-
-  VARIANT returned;
-  VariantInit(&returned);
-  HRESULT hr = DispCallFunc(object, member->slot, CC_STDCALL, VT_ERROR, static_cast<UINT>(count),
-                            types.data(), actualPointers.data(), &returned);
-  if (SUCCEEDED(hr)) hr = V_ERROR(&returned);
-  if (FAILED(hr)) {
-    // A retval object or text the callee set before failing is still ours to free.
-    if (exception && HRESULT_FACILITY(hr) != FACILITY_DISPATCH) {
-      FillException(ErrorFromResult(hr), exception);
-      return DISP_E_EXCEPTION;
-    }
-    return hr;
-  }
-  for (size_t p = 0; p < declared; ++p) {
-    if (!writeBack[p]) continue;
-    VariantClear(writeBack[p]);
-    values[p].ReleaseTo(writeBack[p]);
-  }
-  if (result) {
-    VariantInit(result);
-    if (member->hasRetval) values[declared].ReleaseTo(result);
-  }
-  return S_OK;
+  if (member->hasRetval) BindRetval(member->retval, declared, bound);
+  return CallBound(object, *member, bound, result, exception);
 }
 
 }  // namespace tarvesk::com

@@ -28,7 +28,7 @@ class DispatchTable {
   HRESULT Invoke(void* object, DISPID id, WORD flags, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* exception, UINT* argError) const;
 
- private:
+  // A parameter or result as the vtable takes it.
   struct Param {
     VARTYPE vt = VT_EMPTY;  // VT_DISPATCH stands for any interface; iid then names it
     IID iid = IID_NULL;
@@ -42,8 +42,10 @@ class DispatchTable {
     std::vector<Param> params;
     bool hasRetval = false;
     Param retval;
+    bool IsPut() const { return kind == INVOKE_PROPERTYPUT || kind == INVOKE_PROPERTYPUTREF; }
   };
 
+ private:
   Param Resolve(const TYPEDESC& type) const;
   // The member for a call: the one of the asked kind, else a method for a property get
   // without arguments or a property get for a method call, as hosts that cannot tell the

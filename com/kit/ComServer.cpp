@@ -5,8 +5,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-#include <type_traits>
+#include <vector>
+
+#include "platform/windows/Win32Owners.h"
 
 namespace tarvesk::com {
 
@@ -55,14 +58,12 @@ std::wstring GuidText(const GUID& guid) {
 
 // Sets the value name (default value for nullptr) of HKCR\path to text.
 bool SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& text) {
-  HKEY opened = nullptr;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &opened,
+  KeyOwner key;
+  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, key.Out(),
                       nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  const std::unique_ptr<std::remove_pointer_t<HKEY>, decltype(&RegCloseKey)> key(opened,
-                                                                                 &RegCloseKey);
-  return RegSetValueExW(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+  return RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                         static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
@@ -75,21 +76,22 @@ constexpr REGSAM kOtherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_6
 // the other bitness. ProgID, Interface and TypeLib keys are shared by both views: they stay
 // while such a registration needs them.
 bool RegisteredInOtherView(const CLSID& clsid) {
-  HKEY opened = nullptr;
+  KeyOwner key;
   const std::wstring path = L"CLSID\\" + GuidText(clsid) + L"\\InprocServer32";
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kOtherView, &opened) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  RegCloseKey(opened);
-  return true;
+  return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | kOtherView, key.Out()) ==
+         ERROR_SUCCESS;
+}
+
+// Deletes HKCR\path with its subkeys.
+void DeleteKey(const std::wstring& path) {
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+  RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
 }
 
 // Deletes HKCR\path with its subkeys and then every parent up to (not including) stop that
 // is left empty.
 void DeleteKeyAndEmptyParents(std::wstring path, const std::wstring& stop) {
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
-  RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+  DeleteKey(path);
   while (true) {
     const auto slash = path.rfind(L'\\');
     if (slash == std::wstring::npos) return;
@@ -97,6 +99,55 @@ void DeleteKeyAndEmptyParents(std::wstring path, const std::wstring& stop) {
     if (path.size() <= stop.size()) return;
     if (RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str()) != ERROR_SUCCESS) return;  // not empty
   }
+}
+
+// What registration writes, read from the module's type library: the library's identifier
+// and version, and each class's ProgID. nullopt when the type library does not describe the
+// table's classes, or disagrees with what the table writes out.
+struct Registration {
+  GUID libId;
+  WORD major, minor;
+  std::vector<std::wstring> progIds;  // in the order of the table
+};
+
+std::optional<std::wstring> CoclassName(ITypeLib& lib, const CLSID& clsid) {
+  ComPtr<ITypeInfo> info;
+  if (FAILED(lib.GetTypeInfoOfGuid(clsid, info.Out()))) return std::nullopt;
+  TYPEATTR* attr = nullptr;
+  if (FAILED(info->GetTypeAttr(&attr))) return std::nullopt;
+  const bool coclass = attr->typekind == TKIND_COCLASS;
+  info->ReleaseTypeAttr(attr);
+  Bstr name;
+  if (!coclass ||
+      FAILED(info->GetDocumentation(MEMBERID_NIL, name.Out(), nullptr, nullptr, nullptr))) {
+    return std::nullopt;
+  }
+  return std::wstring(name.Get(), SysStringLen(name.Get()));
+}
+
+std::optional<Registration> ReadRegistration(const ServerDescription& server) {
+  ITypeLib* lib = ModuleTypeLib();
+  TLIBATTR* attr = nullptr;
+  if (!lib || FAILED(lib->GetLibAttr(&attr))) return std::nullopt;
+  Registration registration{attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, {}};
+  lib->ReleaseTLibAttr(attr);
+  if (server.libId && (*server.libId != registration.libId || server.major != registration.major ||
+                       server.minor != registration.minor)) {
+    return std::nullopt;
+  }
+  Bstr libName;
+  if (FAILED(lib->GetDocumentation(-1, libName.Out(), nullptr, nullptr, nullptr))) {
+    return std::nullopt;
+  }
+  for (const ClassEntry& entry : server.classes) {
+    const auto coclass = CoclassName(*lib, *entry.clsid);
+    if (!coclass) return std::nullopt;
+    std::wstring progId =
+        std::wstring(libName.Get(), SysStringLen(libName.Get())) + L"." + *coclass;
+    if (entry.progId && progId != entry.progId) return std::nullopt;
+    registration.progIds.push_back(std::move(progId));
+  }
+  return registration;
 }
 
 }  // namespace
@@ -153,11 +204,9 @@ HRESULT GetClassObject(const ServerDescription& server, REFCLSID clsid, REFIID i
   *out = nullptr;
   for (const ClassEntry& entry : server.classes) {
     if (*entry.clsid != clsid) continue;
-    ClassFactory* factory = new (std::nothrow) ClassFactory(entry);
+    const auto factory = ComPtr<ClassFactory>::Attach(new (std::nothrow) ClassFactory(entry));
     if (!factory) return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(iid, out);
-    factory->Release();
-    return hr;
+    return factory->QueryInterface(iid, out);
   }
   return CLASS_E_CLASSNOTAVAILABLE;
 }
@@ -165,20 +214,24 @@ HRESULT GetClassObject(const ServerDescription& server, REFCLSID clsid, REFIID i
 HRESULT CanUnloadNow() { return ModuleInUse() ? S_FALSE : S_OK; }
 
 HRESULT RegisterServer(const ServerDescription& server) {
+  const auto registration = ReadRegistration(server);
+  if (!registration) return SELFREG_E_CLASS;
   const std::wstring path = ModulePath();
-  const std::wstring libId = GuidText(*server.libId);
-  const std::wstring version = std::to_wstring(server.major) + L"." + std::to_wstring(server.minor);
-  for (const ClassEntry& entry : server.classes) {
-    const std::wstring clsidKey = L"CLSID\\" + GuidText(*entry.clsid);
+  const std::wstring libId = GuidText(registration->libId);
+  const std::wstring version =
+      std::to_wstring(registration->major) + L"." + std::to_wstring(registration->minor);
+  for (size_t i = 0; i < server.classes.size(); ++i) {
+    const std::wstring clsid = GuidText(*server.classes[i].clsid);
+    const std::wstring& progId = registration->progIds[i];
+    const std::wstring clsidKey = L"CLSID\\" + clsid;
     const bool written =
-        SetValue(clsidKey, nullptr, entry.progId) &&
+        SetValue(clsidKey, nullptr, progId) &&
         SetValue(clsidKey + L"\\InprocServer32", nullptr, path) &&
         SetValue(clsidKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment") &&
-        SetValue(clsidKey + L"\\ProgID", nullptr, entry.progId) &&
+        SetValue(clsidKey + L"\\ProgID", nullptr, progId) &&
         SetValue(clsidKey + L"\\TypeLib", nullptr, libId) &&
-        SetValue(clsidKey + L"\\VERSION", nullptr, version) &&
-        SetValue(entry.progId, nullptr, entry.progId) &&
-        SetValue(std::wstring(entry.progId) + L"\\CLSID", nullptr, GuidText(*entry.clsid));
+        SetValue(clsidKey + L"\\VERSION", nullptr, version) && SetValue(progId, nullptr, progId) &&
+        SetValue(progId + L"\\CLSID", nullptr, clsid);
     if (!written) return SELFREG_E_CLASS;
   }
   ComPtr<ITypeLib> typeLib;
@@ -192,24 +245,27 @@ HRESULT RegisterServer(const ServerDescription& server) {
 // Interface, TypeLib) go only when the other bitness does not register the class too; then
 // only this bitness's platform subkey of the type library goes.
 HRESULT UnregisterServer(const ServerDescription& server) {
+  const auto registration = ReadRegistration(server);
+  if (!registration) return SELFREG_E_CLASS;
   bool otherViewRegisters = false;
-  for (const ClassEntry& entry : server.classes) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*entry.clsid)).c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"CLSID\\" + GuidText(*entry.clsid)).c_str());
-    if (RegisteredInOtherView(*entry.clsid)) {
+  for (size_t i = 0; i < server.classes.size(); ++i) {
+    const CLSID& clsid = *server.classes[i].clsid;
+    DeleteKey(L"CLSID\\" + GuidText(clsid));
+    if (RegisteredInOtherView(clsid)) {
       otherViewRegisters = true;
       continue;
     }
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, entry.progId);
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, entry.progId);
+    DeleteKey(registration->progIds[i]);
   }
   std::wstring version(16, L'\0');
-  version.resize(swprintf(version.data(), version.size(), L"%x.%x", server.major, server.minor));
-  const std::wstring libKey = L"TypeLib\\" + GuidText(*server.libId);
+  version.resize(
+      swprintf(version.data(), version.size(), L"%x.%x", registration->major, registration->minor));
+  const std::wstring libKey = L"TypeLib\\" + GuidText(registration->libId);
   if (otherViewRegisters) {
     DeleteKeyAndEmptyParents(libKey + L"\\" + version + L"\\0\\" + kOwnPlatform, libKey);
   } else {
-    UnRegisterTypeLib(*server.libId, server.major, server.minor, LOCALE_NEUTRAL, kOwnSysKind);
+    UnRegisterTypeLib(registration->libId, registration->major, registration->minor, LOCALE_NEUTRAL,
+                      kOwnSysKind);
     // What the other platform's registration of the type library may have left.
     DeleteKeyAndEmptyParents(libKey, L"TypeLib");
   }

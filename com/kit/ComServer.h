@@ -211,31 +211,50 @@ class CoreObject : public DispatchObject<Interface> {
   std::shared_ptr<CoreType> core_;
 };
 
-struct ClassEntry {
-  const CLSID* clsid;
-  const wchar_t* progId;
-  // A new object answering iid, or an error result.
-  HRESULT (*create)(REFIID iid, void** out);
-};
+using CreateFunction = HRESULT (*)(REFIID iid, void** out);
 
-struct ServerDescription {
-  const GUID* libId;
-  WORD major, minor;
-  std::span<const ClassEntry> classes;
-};
-
-// Creates a T with one reference and hands out the asked interface.
+// Creates a T with one reference and hands out the asked interface. What its construction
+// throws reaches the caller as any entry point's error does.
 template <class T>
 HRESULT CreateInstance(REFIID iid, void** out) {
-  T* object = nullptr;
-  try {
-    object = new T();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-  const HRESULT hr = object->QueryInterface(iid, out);
-  object->Release();
-  return hr;
+  ComPtr<T> object;
+  const HRESULT hr = Guarded(IID_IUnknown, [&] { object = ComPtr<T>::Attach(new T()); });
+  return FAILED(hr) ? hr : object->QueryInterface(iid, out);
+}
+
+// One row of a DLL's class table: a coclass of the module's type library and how to make
+// its object. Everything else about the class is read from the type library: its ProgID
+// (library name.coclass name) and the library's identifier and version that registration
+// writes. A class the type library does not describe is not registered.
+struct ClassEntry {
+  constexpr ClassEntry(const CLSID* clsid, CreateFunction create) : clsid(clsid), create(create) {}
+  // With the ProgID written out: registration refuses it unless the type library agrees.
+  constexpr ClassEntry(const CLSID* clsid, const wchar_t* progId, CreateFunction create)
+      : clsid(clsid), progId(progId), create(create) {}
+
+  const CLSID* clsid;
+  const wchar_t* progId = nullptr;
+  CreateFunction create;  // a new object answering iid, or an error result
+};
+
+// The class table that a DLL's four exports (ServerExports.inc) work from.
+struct ServerDescription {
+  constexpr explicit ServerDescription(std::span<const ClassEntry> classes) : classes(classes) {}
+  // With the type library's identifier and version written out: registration refuses them
+  // unless the embedded type library agrees.
+  constexpr ServerDescription(const GUID* libId, WORD major, WORD minor,
+                              std::span<const ClassEntry> classes)
+      : classes(classes), libId(libId), major(major), minor(minor) {}
+
+  std::span<const ClassEntry> classes;
+  const GUID* libId = nullptr;
+  WORD major = 0, minor = 0;
+};
+
+// A class entry for the coclass of clsid, made by CreateInstance<T>.
+template <class T>
+constexpr ClassEntry Class(const CLSID& clsid) {
+  return ClassEntry(&clsid, CreateInstance<T>);
 }
 
 HRESULT GetClassObject(const ServerDescription& server, REFCLSID clsid, REFIID iid, void** out);

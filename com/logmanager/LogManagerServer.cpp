@@ -6,15 +6,14 @@ namespace tarvesk::com {
 namespace {
 
 const ClassEntry kClasses[] = {
-    {&CLSID_LogManager, L"TarveskLogManager.LogManager", CreateInstance<LogManagerObject>},
-    {&CLSID_FileSet, L"TarveskLogManager.FileSet", CreateInstance<FileSetObject>},
-    {&CLSID_PropertyCollection, L"TarveskLogManager.PropertyCollection",
-     CreateInstance<PropertyCollectionObject>},
-    {&CLSID_LogData, L"TarveskLogManager.LogData", CreateInstance<LogDataObject>},
-    {&CLSID_ActionHandler, L"TarveskLogManager.ActionHandler", CreateInstance<ActionHandlerObject>},
+    Class<LogManagerObject>(CLSID_LogManager),
+    Class<FileSetObject>(CLSID_FileSet),
+    Class<PropertyCollectionObject>(CLSID_PropertyCollection),
+    Class<LogDataObject>(CLSID_LogData),
+    Class<ActionHandlerObject>(CLSID_ActionHandler),
 };
 
-const ServerDescription kServer{&LIBID_TarveskLogManager, 1, 0, kClasses};
+const ServerDescription kServer{kClasses};
 
 }  // namespace
 }  // namespace tarvesk::com

@@ -303,12 +303,12 @@ void ChangeLogWriter::WriteBlockAndTail(const std::string& block) {
   if (std::fseek(file, static_cast<long>(tailOffset_), SEEK_SET) != 0 ||
       std::fwrite(block.data(), 1, block.size(), file) != block.size() ||
       std::fwrite(tail.data(), 1, tail.size(), file) != tail.size() || std::fflush(file) != 0) {
-    throw Error(57);
+    throw Error(kDeviceIOError);
   }
   tailOffset_ += block.size();
   const uint64_t end = tailOffset_ + tail.size();
   // The tail only grows, so this is for safety: never leave an old tail's end behind.
-  if (end < fileSize_ && !Truncate(file, end)) throw Error(57);
+  if (end < fileSize_ && !Truncate(file, end)) throw Error(kDeviceIOError);
   fileSize_ = end;
 }
 

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/FileOwner.h"
 #include "automation/Variant.h"
 
 namespace tarvesk {
@@ -56,10 +57,6 @@ class ChangeLogWriter {
   const std::string& Path() const { return path_; }
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-
   void EnsureFile();
   std::string Tail() const;
   // Writes block at the tail's place, then the tail; the block stays in the file.
@@ -68,7 +65,7 @@ class ChangeLogWriter {
   std::string folder_;
   LogSession session_;
   std::string path_;
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  FileOwner file_;
   uint64_t tailOffset_ = 0;  // where the tail starts
   uint64_t fileSize_ = 0;
   std::string errorInfo_;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "automation/Error.h"
+#include "automation/Text.h"
 
 namespace tarvesk {
 namespace {
@@ -247,10 +248,8 @@ std::string FormatDate(DateValue date) {
 namespace {
 // A BSTR made by an OLE conversion as UTF-8, freed here.
 std::string TakeBstr(BSTR text) {
-  const int length = static_cast<int>(SysStringLen(text));
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
+  std::string out =
+      Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
   SysFreeString(text);
   return out;
 }
@@ -309,12 +308,10 @@ std::optional<DateValue> ParseDate(std::string_view text) {
 #ifdef _WIN32
   // The OLE conversion of the user's locale, as CDate does it; the portable rules for what
   // it refuses.
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  std::u16string wide = Utf8ToUtf16(text);
   DATE date = 0;
-  if (!wide.empty() && SUCCEEDED(VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date))) {
+  if (!wide.empty() && SUCCEEDED(VarDateFromStr(reinterpret_cast<LPOLESTR>(wide.data()),
+                                                LOCALE_USER_DEFAULT, 0, &date))) {
     return DateValue{date};
   }
 #endif

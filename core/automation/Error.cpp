@@ -7,59 +7,59 @@ namespace tarvesk {
 std::string StandardErrorText(int32_t number) {
   if (number < 0) return "Automatisierungsfehler";  // an outside component's own HRESULT
   switch (number) {
-    case 3:
+    case kReturnWithoutGoSub:
       return "Return ohne GoSub";
-    case 5:
+    case kInvalidProcedureCall:
       return "Unzulässiger Prozeduraufruf oder ungültiges Argument";
-    case 6:
+    case kOverflow:
       return "Überlauf";
-    case 7:
+    case kOutOfMemory:
       return "Nicht genügend Speicher";
-    case 9:
+    case kSubscriptOutOfRange:
       return "Index außerhalb des gültigen Bereichs";
-    case 11:
+    case kDivisionByZero:
       return "Division durch Null";
-    case 13:
+    case kTypeMismatch:
       return "Typen unverträglich";
-    case 52:
+    case kBadFileName:
       return "Dateiname oder -nummer falsch";
-    case 53:
+    case kFileNotFound:
       return "Datei nicht gefunden";
-    case 54:
+    case kBadFileMode:
       return "Dateimodus falsch";
-    case 55:
+    case kFileAlreadyOpen:
       return "Datei bereits geöffnet";
-    case 57:
+    case kDeviceIOError:
       return "Fehler beim Lesen/Schreiben auf dem Gerät";
-    case 61:
+    case kDiskFull:
       return "Datenträger voll";
-    case 62:
+    case kInputPastEndOfFile:
       return "Einlesen hinter Dateiende";
-    case 67:
+    case kTooManyFiles:
       return "Zu viele Dateien";
-    case 70:
+    case kPermissionDenied:
       return "Zugriff verweigert";
-    case 71:
+    case kDiskNotReady:
       return "Datenträger nicht bereit";
-    case 75:
+    case kPathFileAccessError:
       return "Fehler beim Zugriff auf Pfad/Datei";
-    case 76:
+    case kPathNotFound:
       return "Pfad nicht gefunden";
-    case 91:
+    case kObjectNotSet:
       return "Objektvariable oder With-Blockvariable nicht festgelegt";
-    case 94:
+    case kInvalidUseOfNull:
       return "Unzulässige Verwendung von Null";
-    case 424:
+    case kObjectRequired:
       return "Objekt erforderlich";
-    case 429:
+    case kCannotCreateObject:
       return "Objekterstellung durch ActiveX-Komponente nicht möglich";
-    case 438:
+    case kMemberNotSupported:
       return "Objekt unterstützt diese Eigenschaft oder Methode nicht";
-    case 440:
+    case kAutomationError:
       return "Automatisierungsfehler";
-    case 449:
+    case kArgumentNotOptional:
       return "Argument ist nicht optional";
-    case 450:
+    case kWrongArgumentCount:
       return "Falsche Anzahl an Argumenten oder ungültige Eigenschaftszuweisung";
     default:
       return "Anwendungs- oder objektdefinierter Fehler";

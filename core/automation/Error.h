@@ -9,25 +9,9 @@
 #include <exception>
 #include <string>
 
-namespace tarvesk {
+#include "automation/ErrorNumbers.h"
 
-enum ErrorNumber : int32_t {
-  kInvalidProcedureCall = 5,
-  kOverflow = 6,
-  kOutOfMemory = 7,
-  kSubscriptOutOfRange = 9,
-  kTypeMismatch = 13,
-  kBadFileName = 52,
-  kFileNotFound = 53,
-  kInputPastEndOfFile = 62,
-  kPermissionDenied = 70,
-  kPathFileAccessError = 75,
-  kPathNotFound = 76,
-  kObjectNotSet = 91,
-  kInvalidUseOfNull = 94,
-  kCannotCreateObject = 429,
-  kMemberNotSupported = 438,
-};
+namespace tarvesk {
 
 // The source named by errors that the component raises itself.
 inline constexpr const char* kErrorSource = "TarveskLogManager";

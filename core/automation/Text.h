@@ -1,5 +1,6 @@
-// Text helpers: ANSI (Windows-1252) decoding and encoding, UTF-8 character counting, and
-// the line splitting of log files: a line ends at CR or at CR LF; a lone LF stays in the line.
+// Text helpers: ANSI (Windows-1252) decoding and encoding, UTF-8/UTF-16 conversion, UTF-8
+// character counting, and the line splitting of log files: a line ends at CR or at CR LF; a
+// lone LF stays in the line.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,11 @@ std::optional<unsigned char> AnsiByteOf(char32_t codePoint);
 void AppendUtf8(std::string& out, char32_t codePoint);
 // Reads the code point at text[pos] and advances pos; a malformed byte reads as itself.
 char32_t NextCodePoint(std::string_view text, size_t& pos);
+
+// The one UTF-8/UTF-16 pair (UTF-16 is the text of COM and Win32). What is malformed (a
+// stray byte, a lone surrogate) becomes U+FFFD, as the system's own conversions do.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // Number of characters (code points) of UTF-8 text.
 size_t CharCount(std::string_view text);

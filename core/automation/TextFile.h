@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "automation/FileOwner.h"
+
 namespace tarvesk {
 
 // What opening a path that is no regular file (a FIFO, a device, a folder, a loop of
@@ -42,7 +44,7 @@ class LineReader {
   bool Fill();
 
   std::string path_;
-  std::FILE* file_;
+  FileOwner file_;
   std::unique_ptr<char[]> buffer_;
   size_t begin_ = 0, end_ = 0;
   bool eof_ = false;

@@ -274,7 +274,7 @@ void frmLogManager::RunHandler(void (frmLogManager::*body)()) {
   } catch (const std::bad_alloc&) {
     ReportError(Error(kOutOfMemory));
   } catch (const std::exception& other) {
-    ReportError(Error(51, "Interner Fehler: " + std::string(other.what())));
+    ReportError(Error(kInternalError, "Interner Fehler: " + std::string(other.what())));
   }
 }
 

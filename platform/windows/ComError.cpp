@@ -1,10 +1,31 @@
 #include "platform/windows/ComError.h"
 
+#include <new>
+
 #include "platform/windows/ComOwners.h"
 
 namespace tarvesk::com {
 
-HRESULT ReportError(const Error& error, REFIID iid) {
+Error CaughtError() noexcept {
+  try {
+    throw;
+  } catch (const Error& error) {
+    return error;
+  } catch (const std::bad_alloc&) {
+    return Error(kOutOfMemory);
+  } catch (...) {
+    return Error(kInvalidProcedureCall);
+  }
+}
+
+HRESULT ReportError(const Error& error, REFIID iid, EXCEPINFO* exception) {
+  if (exception) {
+    *exception = EXCEPINFO{};
+    exception->scode = VbErrorResult(error.Number());
+    exception->bstrSource = NewBstr(error.Source());
+    exception->bstrDescription = NewBstr(error.Description());
+    return DISP_E_EXCEPTION;
+  }
   ComPtr<ICreateErrorInfo> create;
   if (SUCCEEDED(CreateErrorInfo(create.Out()))) {
     create->SetGUID(iid);

@@ -1,15 +1,14 @@
-// The error translation at the COM boundary. Every entry point of a server object runs its
-// body through Guarded(), which turns a tarvesk::Error into HRESULT 0x800A0000 + number and
-// hands source and description to the caller through SetErrorInfo; anything else that is
-// thrown becomes the matching VB error. Callers of outside components turn a failed call
-// back into an Error with ErrorFromCall. Windows only.
+// The error translation at the COM boundary, in one place. Every entry point of a server
+// object runs its body through Guarded(); whatever escapes it becomes an Error
+// (CaughtError) and then HRESULT 0x800A0000 + number, with source and description handed to
+// the caller through IErrorInfo, or through the EXCEPINFO of IDispatch::Invoke
+// (ReportError). Callers of outside components turn a failed call back into an Error with
+// ErrorFromResult. Windows only.
 #pragma once
 
 #include <windows.h>
 // after windows.h, which it needs
 #include <oleauto.h>
-
-#include <new>
 
 #include "automation/Error.h"
 
@@ -22,20 +21,22 @@ inline HRESULT VbErrorResult(int32_t number) {
   return static_cast<HRESULT>(0x800A0000u + static_cast<uint32_t>(number & 0xFFFF));
 }
 
-// Sets the thread's error object for iid and answers the HRESULT of the error.
-HRESULT ReportError(const Error& error, REFIID iid);
+// The Error that the exception being handled stands for: an Error as it is, a failed
+// allocation as error 7, anything else as error 5. Call it only inside a catch block.
+Error CaughtError() noexcept;
+
+// Hands error to the caller. Without exception: sets the thread's error object for iid and
+// answers the error's HRESULT. With exception (IDispatch::Invoke): fills it in and answers
+// DISP_E_EXCEPTION.
+HRESULT ReportError(const Error& error, REFIID iid, EXCEPINFO* exception = nullptr);
 
 template <class Body>
 HRESULT Guarded(REFIID iid, Body&& body) noexcept {
   try {
     body();
     return S_OK;
-  } catch (const Error& error) {
-    return ReportError(error, iid);
-  } catch (const std::bad_alloc&) {
-    return ReportError(Error(kOutOfMemory), iid);
   } catch (...) {
-    return ReportError(Error(kInvalidProcedureCall), iid);
+    return ReportError(CaughtError(), iid);
   }
 }
 

@@ -1,27 +1,22 @@
 #include "platform/windows/ComOwners.h"
 
 #include "automation/Error.h"
+#include "automation/Text.h"
 
 namespace tarvesk::com {
 
 Bstr::Bstr(std::string_view utf8) : value_(NewBstr(utf8)) {}
 
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t holds UTF-16 on Windows");
+
 std::wstring Utf8ToWide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
+  const std::u16string utf16 = Utf8ToUtf16(utf8);
+  return std::wstring(reinterpret_cast<const wchar_t*>(utf16.data()), utf16.size());
 }
 
 std::string WideToUtf8(const wchar_t* text, size_t length) {
-  if (!text || length == 0) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), n, nullptr, nullptr);
-  return utf8;
+  if (!text) return {};
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
 std::string BstrToUtf8(BSTR text) { return WideToUtf8(text, text ? SysStringLen(text) : 0); }

@@ -1,7 +1,9 @@
-// Owners of the COM resources the server and the component adapters handle: Bstr owns a
-// BSTR, VariantOwner a VARIANT, ComPtr one counted interface reference. Each frees what it
-// holds when it ends; Release() hands ownership to the caller (for out-parameters).
-// Conversions between UTF-8 text, core Variants and VARIANTs live here too. Windows only.
+// Owners of the COM resources the servers, the component adapters and the hosts handle:
+// Bstr owns a BSTR, VariantOwner a VARIANT, SafeArrayOwner a SAFEARRAY, ExcepInfoOwner the
+// texts of an EXCEPINFO, ComPtr one counted interface reference (the one COM smart pointer
+// of the system). Each frees what it holds when it ends; Release() hands ownership to the
+// caller (for out-parameters). Win32 handles have theirs in Win32Owners.h. Conversions
+// between UTF-8 text, BSTRs, core Variants and VARIANTs live here too. Windows only.
 #pragma once
 
 #include <windows.h>
@@ -76,6 +78,42 @@ class VariantOwner {
   VARIANT value_;
 };
 
+class SafeArrayOwner {
+ public:
+  SafeArrayOwner() = default;
+  explicit SafeArrayOwner(SAFEARRAY* array) : array_(array) {}
+  ~SafeArrayOwner() {
+    if (array_) SafeArrayDestroy(array_);
+  }
+  SafeArrayOwner(SafeArrayOwner&& other) noexcept : array_(std::exchange(other.array_, nullptr)) {}
+  SafeArrayOwner& operator=(SafeArrayOwner&& other) noexcept {
+    std::swap(array_, other.array_);
+    return *this;
+  }
+  SafeArrayOwner(const SafeArrayOwner&) = delete;
+  SafeArrayOwner& operator=(const SafeArrayOwner&) = delete;
+
+  SAFEARRAY* Get() const { return array_; }
+  SAFEARRAY* Release() { return std::exchange(array_, nullptr); }
+
+ private:
+  SAFEARRAY* array_ = nullptr;
+};
+
+// An EXCEPINFO for a call to fill in; its texts are freed when the owner ends.
+struct ExcepInfoOwner {
+  ExcepInfoOwner() = default;
+  ~ExcepInfoOwner() {
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrHelpFile);
+  }
+  ExcepInfoOwner(const ExcepInfoOwner&) = delete;
+  ExcepInfoOwner& operator=(const ExcepInfoOwner&) = delete;
+
+  EXCEPINFO info{};
+};
+
 template <class I>
 class ComPtr {
  public:
@@ -111,8 +149,12 @@ class ComPtr {
   I* p_ = nullptr;
 };
 
+// The UTF-8/UTF-16 pair of core/automation/Text.h on wchar_t, which is UTF-16 on Windows.
 std::wstring Utf8ToWide(std::string_view utf8);
 std::string WideToUtf8(const wchar_t* text, size_t length);
+inline std::string WideToUtf8(std::wstring_view text) {
+  return WideToUtf8(text.data(), text.size());
+}
 std::string BstrToUtf8(BSTR text);  // null reads as ""
 // A new BSTR that the caller owns.
 BSTR NewBstr(std::string_view utf8);

@@ -17,16 +17,6 @@ std::map<std::wstring, DISPID>& IdCache() {
   return cache;
 }
 
-// Frees the texts of an EXCEPINFO when the scope ends.
-struct ExcepInfoOwner {
-  EXCEPINFO info{};
-  ~ExcepInfoOwner() {
-    SysFreeString(info.bstrSource);
-    SysFreeString(info.bstrDescription);
-    SysFreeString(info.bstrHelpFile);
-  }
-};
-
 }  // namespace
 
 DispatchCaller::DispatchCaller(ComPtr<IDispatch> object, std::wstring classKey)

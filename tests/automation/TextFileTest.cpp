@@ -40,6 +40,24 @@ TEST(AnsiDecoding, MapsWindows1252ToUnicode) {
   EXPECT_FALSE(AnsiByteOf(U'\u4E2D').has_value());
 }
 
+TEST(Utf16Conversion, RoundTripsAndReplacesWhatIsMalformed) {
+  const struct {
+    std::string utf8;
+    std::u16string utf16;
+    std::string back;  // the UTF-8 the UTF-16 gives again
+  } cases[] = {
+      {"K\xC3\xB6ln \xE2\x82\xAC", u"K\u00F6ln \u20AC", "K\xC3\xB6ln \xE2\x82\xAC"},
+      {"\xF0\x9F\x98\x80", u"\U0001F600", "\xF0\x9F\x98\x80"},  // a surrogate pair
+      {std::string("a\0b", 3), std::u16string(u"a\0b", 3), std::string("a\0b", 3)},
+      {"a\xE9z", u"a\uFFFDz", "a\xEF\xBF\xBDz"},  // a stray byte
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Utf8ToUtf16(c.utf8), c.utf16) << c.utf8;
+    EXPECT_EQ(Utf16ToUtf8(c.utf16), c.back) << c.utf8;
+  }
+  EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), "\xEF\xBF\xBDx");
+}
+
 TEST(LineSplitting, EndsLinesAtCrAndCrLfOnly) {
   EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c\nd"}));
   EXPECT_EQ(SplitLines("a\r\n"), (std::vector<std::string>{"a"}));

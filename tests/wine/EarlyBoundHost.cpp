@@ -9,7 +9,6 @@
 #include <windows.h>
 // after windows.h
 #include <oleauto.h>
-
 #include <psapi.h>
 
 #include <algorithm>
@@ -22,13 +21,15 @@
 #include <vector>
 
 #include "automation/Conversions.h"
+#include "com/logmanager/TarveskLogManager.h"
 #include "platform/windows/ComError.h"
 #include "platform/windows/ComOwners.h"
-#include "com/logmanager/TarveskLogManager.h"
 
 using tarvesk::com::Bstr;
 using tarvesk::com::BstrToUtf8;
 using tarvesk::com::ComPtr;
+using tarvesk::com::VariantOwner;
+using tarvesk::com::VbErrorResult;
 
 namespace {
 
@@ -59,93 +60,65 @@ std::string ErrorDescription() {
   return BstrToUtf8(text.Get());
 }
 
-struct Member {
-  const wchar_t* name;
-  INVOKEKIND kind;
-};
-
-// The members of an interface in the order of its vtable slots, from the registered
-// type library.
-std::vector<std::pair<std::wstring, INVOKEKIND>> SlotsOf(ITypeLib* lib, const IID& iid) {
-  std::vector<std::pair<std::wstring, INVOKEKIND>> slots;
+// The members of an interface in the order of its vtable slots, from the registered type
+// library, as "Name" for a method and "Name:get", "Name:put", "Name:putref" for a property.
+std::wstring SlotsOf(ITypeLib* lib, const IID& iid) {
   ComPtr<ITypeInfo> info, vtable;
   HREFTYPE ref = 0;
+  TYPEATTR* attr = nullptr;
   if (FAILED(lib->GetTypeInfoOfGuid(iid, info.Out())) ||
       FAILED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &ref)) ||
-      FAILED(info->GetRefTypeInfo(ref, vtable.Out()))) {
-    return slots;
+      FAILED(info->GetRefTypeInfo(ref, vtable.Out())) || FAILED(vtable->GetTypeAttr(&attr))) {
+    return L"";
   }
-  TYPEATTR* attr = nullptr;
-  vtable->GetTypeAttr(&attr);
-  std::vector<std::pair<short, std::pair<std::wstring, INVOKEKIND>>> byOffset;
+  std::vector<std::pair<short, std::wstring>> byOffset;
   for (UINT i = 0; i < attr->cFuncs; ++i) {
     FUNCDESC* func = nullptr;
     vtable->GetFuncDesc(i, &func);
     Bstr name;
     vtable->GetDocumentation(func->memid, name.Out(), nullptr, nullptr, nullptr);
-    byOffset.push_back({func->oVft, {name.Get(), func->invkind}});
+    const wchar_t* kind = func->invkind == INVOKE_PROPERTYGET      ? L":get"
+                          : func->invkind == INVOKE_PROPERTYPUT    ? L":put"
+                          : func->invkind == INVOKE_PROPERTYPUTREF ? L":putref"
+                                                                   : L"";
+    byOffset.push_back({func->oVft, std::wstring(name.Get()) + kind});
     vtable->ReleaseFuncDesc(func);
   }
   vtable->ReleaseTypeAttr(attr);
-  std::sort(byOffset.begin(), byOffset.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (auto& entry : byOffset) slots.push_back(std::move(entry.second));
+  std::sort(byOffset.begin(), byOffset.end());
+  std::wstring slots;
+  for (const auto& entry : byOffset) slots += (slots.empty() ? L"" : L" ") + entry.second;
   return slots;
 }
 
+// Hosts compiled against the interfaces call by slot: the order must never change.
 void SlotOrder() {
   ComPtr<ITypeLib> lib;
   Check("type library registered",
         SUCCEEDED(LoadRegTypeLib(LIBID_TarveskLogManager, 1, 0, 0, lib.Out())));
   if (!lib) return;
-  const auto F = INVOKE_FUNC, G = INVOKE_PROPERTYGET, P = INVOKE_PROPERTYPUT,
-             R = INVOKE_PROPERTYPUTREF;
-  const std::vector<std::pair<const IID*, std::vector<Member>>> expected = {
-      {&IID__LogManager, {{L"Display", F}, {L"EjectFileset", F}, {L"FileSetManager", G}}},
+  const std::pair<const IID*, const wchar_t*> expected[] = {
+      {&IID__LogManager, L"Display EjectFileset FileSetManager:get"},
       {&IID__FileSet,
-       {{L"DeleteOldFiles", F},
-        {L"File", G},
-        {L"FileCount", G},
-        {L"FileProperties", F},
-        {L"LoadFileSet", F},
-        {L"EjectFileset", F},
-        {L"ReadFileSetProperties", F},
-        {L"LogContent", G}}},
+       L"DeleteOldFiles File:get FileCount:get FileProperties LoadFileSet EjectFileset "
+       L"ReadFileSetProperties LogContent:get"},
       {&IID__PropertyCollection,
-       {{L"AddProperty", F},
-        {L"PropertyContent", G},
-        {L"PropertyCount", G},
-        {L"PropertyNameByIndex", G},
-        {L"PropertyValueByIndex", G}}},
+       L"AddProperty PropertyContent:get PropertyCount:get PropertyNameByIndex:get "
+       L"PropertyValueByIndex:get"},
       {&IID__LogData,
-       {{L"Parent", G},
-        {L"Parent", R},
-        {L"FileIndex", G},
-        {L"FileIndex", P},
-        {L"ErrorInfo", G},
-        {L"GetActionData", F},
-        {L"GetActionList", F},
-        {L"LoadLogData", F},
-        {L"ResetErrors", F},
-        {L"RetrieveActionQueryString", F}}},
+       L"Parent:get Parent:putref FileIndex:get FileIndex:put ErrorInfo:get GetActionData "
+       L"GetActionList LoadLogData ResetErrors RetrieveActionQueryString"},
       {&IID__ActionHandler,
-       {{L"LogFileHandle", G},
-        {L"LogFileHandle", P},
-        {L"ActionHandle", G},
-        {L"ActionHandle", P},
-        {L"FileSetObject", P},
-        {L"UndoAction", F}}},
+       L"LogFileHandle:get LogFileHandle:put ActionHandle:get ActionHandle:put "
+       L"FileSetObject:put UndoAction"},
   };
-  for (const auto& [iid, members] : expected) {
-    const auto slots = SlotsOf(lib.Get(), *iid);
-    bool same = slots.size() == members.size();
-    for (size_t i = 0; same && i < slots.size(); ++i) {
-      same = slots[i].first == members[i].name && slots[i].second == members[i].kind;
-    }
-    Check("slot order of an interface", same);
+  for (const auto& [iid, slots] : expected) {
+    Check("slot order of an interface", SlotsOf(lib.Get(), *iid) == slots);
   }
 }
 
+// Each class: created by its identifier, its interface dual, one identity, error objects
+// for its interface, nothing foreign.
 void EveryInterface() {
   const std::pair<const CLSID*, const IID*> classes[] = {
       {&CLSID_LogManager, &IID__LogManager},
@@ -154,27 +127,20 @@ void EveryInterface() {
       {&CLSID_LogData, &IID__LogData},
       {&CLSID_ActionHandler, &IID__ActionHandler}};
   for (const auto& [clsid, iid] : classes) {
-    ComPtr<IUnknown> object = Create<IUnknown>(*clsid);
+    ComPtr<IUnknown> object = Create<IUnknown>(*clsid), typed, dispatch, identity, none;
+    ComPtr<ISupportErrorInfo> errors;
+    const auto query = [&](const IID& wanted, auto& out) {
+      return SUCCEEDED(object->QueryInterface(wanted, reinterpret_cast<void**>(out.Out())));
+    };
     Check("class created by its identifier", static_cast<bool>(object));
     if (!object) continue;
-    ComPtr<IUnknown> typed, dispatch, identity;
-    Check("QueryInterface of the class interface",
-          SUCCEEDED(object->QueryInterface(*iid, reinterpret_cast<void**>(typed.Out()))));
-    Check(
-        "QueryInterface of IDispatch",
-        SUCCEEDED(object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(dispatch.Out()))));
-    Check("dual: IDispatch is the class interface", dispatch.Get() == typed.Get());
+    Check("dual: the class interface is IDispatch",
+          query(*iid, typed) && query(IID_IDispatch, dispatch) && dispatch.Get() == typed.Get());
     typed->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.Out()));
     Check("one IUnknown", identity.Get() == object.Get());
-    ComPtr<ISupportErrorInfo> errors;
     Check("ISupportErrorInfo",
-          SUCCEEDED(object->QueryInterface(IID_ISupportErrorInfo,
-                                           reinterpret_cast<void**>(errors.Out()))) &&
-              errors->InterfaceSupportsErrorInfo(*iid) == S_OK);
-    ComPtr<IUnknown> none;
-    Check("no foreign interface",
-          object->QueryInterface(IID_IPersist, reinterpret_cast<void**>(none.Out())) ==
-              E_NOINTERFACE);
+          query(IID_ISupportErrorInfo, errors) && errors->InterfaceSupportsErrorInfo(*iid) == S_OK);
+    Check("no foreign interface", !query(IID_IPersist, none));
   }
 }
 
@@ -192,7 +158,7 @@ void PropertyCollectionCalls() {
   long index = 0;
   Bstr text;
   const HRESULT hr = pc->get_PropertyNameByIndex(&index, text.Out());
-  Check("index 0 gives VB error 9", hr == static_cast<HRESULT>(0x800A0009));
+  Check("index 0 gives VB error 9", hr == VbErrorResult(tarvesk::kSubscriptOutOfRange));
   Check("error object with German text",
         ErrorDescription() == "Index außerhalb des gültigen Bereichs");
 }
@@ -248,47 +214,35 @@ void FileSetCalls(const std::string& folder) {
   Check("Parent is the set", parent.Get() == fs.Get());
 
   ComPtr<_Collection> list;
-  Check("GetActionList", SUCCEEDED(first->GetActionList(list.Out())) && list);
-  if (list) {
-    long entries = 0;
-    list->Count(&entries);
-    Check("Count", entries == 3);
-    VARIANT position, item;
-    V_VT(&position) = VT_I4;
-    V_I4(&position) = 1;
-    VariantInit(&item);
-    list->Item(&position, &item);
-    Check("Item(1)",
-          V_VT(&item) == VT_BSTR && BstrToUtf8(V_BSTR(&item)).rfind("1: UPDATE", 0) == 0);
-    VariantClear(&item);
-    ComPtr<IUnknown> enumerator;
-    ComPtr<IEnumVARIANT> items;
-    list->_NewEnum(enumerator.Out());
-    Check("_NewEnum gives IEnumVARIANT",
-          enumerator && SUCCEEDED(enumerator->QueryInterface(
-                            IID_IEnumVARIANT, reinterpret_cast<void**>(items.Out()))));
-  }
+  long entries = 0;
+  VariantOwner position, item;
+  V_VT(&position.Get()) = VT_I4;
+  V_I4(&position.Get()) = 1;
+  Check("GetActionList: Count and Item(1)",
+        SUCCEEDED(first->GetActionList(list.Out())) && list && SUCCEEDED(list->Count(&entries)) &&
+            entries == 3 && SUCCEEDED(list->Item(&position.Get(), item.Out())) &&
+            V_VT(&item.Get()) == VT_BSTR &&
+            BstrToUtf8(V_BSTR(&item.Get())).rfind("1: UPDATE", 0) == 0);
 
-  VARIANT position;
-  V_VT(&position) = VT_BSTR;  // any whole number a variant holds
-  V_BSTR(&position) = SysAllocString(L"1");
+  VariantClear(position.Out());
+  V_VT(&position.Get()) = VT_BSTR;  // any whole number a variant holds
+  V_BSTR(&position.Get()) = SysAllocString(L"1");
   Bstr query;
-  Check("RetrieveActionQueryString with a variant position",
-        SUCCEEDED(first->RetrieveActionQueryString(&position, query.Out())) &&
-            BstrToUtf8(query.Get()) == "SELECT * FROM Kunden WHERE ID = 7");
-  Check("the position variant is left as it was",
-        V_VT(&position) == VT_BSTR && std::wstring(V_BSTR(&position)) == L"1");
-  VariantClear(&position);
-  V_VT(&position) = VT_R8;
-  V_R8(&position) = 1e12;
+  Check("RetrieveActionQueryString with a variant position, left as it was",
+        SUCCEEDED(first->RetrieveActionQueryString(&position.Get(), query.Out())) &&
+            BstrToUtf8(query.Get()) == "SELECT * FROM Kunden WHERE ID = 7" &&
+            V_VT(&position.Get()) == VT_BSTR && std::wstring(V_BSTR(&position.Get())) == L"1");
+  VariantClear(position.Out());
+  V_VT(&position.Get()) = VT_R8;
+  V_R8(&position.Get()) = 1e12;
   Check("a position beyond 32 bits gives error 6",
-        first->RetrieveActionQueryString(&position, query.Out()) ==
-            static_cast<HRESULT>(0x800A0006));
+        first->RetrieveActionQueryString(&position.Get(), query.Out()) ==
+            VbErrorResult(tarvesk::kOverflow));
 
   ComPtr<_LogData> loose = Create<_LogData>(CLSID_LogData);
   ForeignFileSet foreign;
   Check("a foreign FileSet gives error 13",
-        loose && loose->putref_Parent(&foreign) == static_cast<HRESULT>(0x800A000D));
+        loose && loose->putref_Parent(&foreign) == VbErrorResult(tarvesk::kTypeMismatch));
 }
 
 void EntryAndHandler() {
@@ -297,7 +251,7 @@ void EntryAndHandler() {
   VARIANT result;
   VariantInit(&result);
   Check("EjectFileset without a file set gives error 91",
-        lm->EjectFileset(&result) == static_cast<HRESULT>(0x800A005B));
+        lm->EjectFileset(&result) == VbErrorResult(tarvesk::kObjectNotSet));
   ComPtr<_FileSet> first, second;
   lm->get_FileSetManager(first.Out());
   lm->get_FileSetManager(second.Out());
@@ -312,7 +266,7 @@ void EntryAndHandler() {
   ForeignFileSet foreign;
   _FileSet* foreignSet = &foreign;
   Check("a foreign FileSet as FileSetObject gives error 13",
-        handler->put_FileSetObject(&foreignSet) == static_cast<HRESULT>(0x800A000D));
+        handler->put_FileSetObject(&foreignSet) == VbErrorResult(tarvesk::kTypeMismatch));
   Check("UndoAction without a file set does nothing",
         handler->UndoAction(&result) == S_OK && V_VT(&result) == VT_EMPTY);
 }
@@ -329,13 +283,12 @@ void OutsideErrorsPassThrough() {
   Check("an own HRESULT keeps its number", passed.Number() == static_cast<int32_t>(own));
   Check("and its text", passed.Description() == "Satz 12 ist gesperrt");
   Check("and goes on to the host unchanged", ReportError(passed, IID_IDispatch) == own);
-  EXCEPINFO info{};
-  info.wCode = 53;
-  info.bstrDescription = SysAllocString(L"Datei fehlt");
-  const tarvesk::Error vb = ErrorFromResult(DISP_E_EXCEPTION, &info);
+  tarvesk::com::ExcepInfoOwner exception;
+  exception.info.wCode = tarvesk::kFileNotFound;
+  exception.info.bstrDescription = SysAllocString(L"Datei fehlt");
+  const tarvesk::Error vb = ErrorFromResult(DISP_E_EXCEPTION, &exception.info);
   Check("a VB error keeps its number and text",
-        vb.Number() == 53 && vb.Description() == "Datei fehlt");
-  SysFreeString(info.bstrDescription);
+        vb.Number() == tarvesk::kFileNotFound && vb.Description() == "Datei fehlt");
 }
 
 // The conversions that follow the user's locale: a number as text, and a SESSIONTIME as
@@ -364,8 +317,8 @@ void DroppedSetsAreFreed() {
   CreateDirectoryW(folder.c_str(), nullptr);
   {
     std::ofstream log(std::filesystem::path(folder + L"big.xml"), std::ios::binary);
-    log << "<?xml version=\"1.0\"?>\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>C:\\db.db</DATABASE>\r\n</HEAD>\r\n"
-           "<LOGDATA>\r\n";
+    log << "<?xml version=\"1.0\"?>\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n"
+           "<DATABASE>C:\\db.db</DATABASE>\r\n</HEAD>\r\n<LOGDATA>\r\n";
     for (int i = 0; i < 4000; ++i) {
       log << "<ACTION Info=\"UPDATE RECORDID=7\">\r\n<TABLE>Kunden</TABLE>\r\n"
              "<QueryString>SELECT * FROM Kunden WHERE ID &#61; 7</QueryString>\r\n"

@@ -31,10 +31,9 @@ class TestFileManagerObject : public FolderPickerObject {
 };
 
 const ClassEntry kClasses[] = {
-    {&CLSID_clsFileManager, L"TarveskFileManager.clsFileManager",
-     CreateInstance<TestFileManagerObject>},
+    Class<TestFileManagerObject>(CLSID_clsFileManager),
 };
-const ServerDescription kServer{&LIBID_TarveskFileManager, 1, 0, kClasses};
+const ServerDescription kServer{kClasses};
 
 }  // namespace
 }  // namespace tarvesk::com

@@ -165,6 +165,8 @@ Sub LogDataOfSet(ld)
   CheckError "an unknown key", 5
   list.Remove "Schlüssel"
   Check "Remove by key", list.Count, 5
+  list.Add "numbered", 2
+  Check "a number given as key is a key, not a position", list("2"), "numbered"
 
   Check "query string", ld.RetrieveActionQueryString(1), "SELECT * FROM Kunden WHERE ID = 7"
   Dim data
