@@ -2,18 +2,12 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "tests/support/TestFiles.h"
 
 namespace tarvesk {
 namespace {
 
-int ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
+using test::ErrorNumberOf;
 
 TEST(LeadingNumberReading, TakesTheNumberBeforeTheFirstNonNumber) {
   EXPECT_EQ(LeadingNumber("12: UPDATE RECORDID=7"), 12);

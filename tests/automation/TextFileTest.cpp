@@ -67,7 +67,7 @@ TEST(WholeFileReading, SplitsAndDecodesLikeTheTextSplitter) {
   for (size_t cut : {(1u << 20) - 1, (2u << 20) - 2}) bytes.replace(cut, 2, "\r\n");
   bytes += "letzte";
   folder.WriteBytes("big.txt", bytes);
-  const LineList list = LineList::ReadFile(folder.FileStr("big.txt"));
+  const LineList list = LineList::ReadFile(folder / "big.txt");
   EXPECT_EQ(Lines(list), SplitLines(AnsiToUtf8(bytes)));
 }
 
@@ -85,7 +85,7 @@ TEST(FirstLinesReading, ReadsLineByLineAcrossTheBuffer) {
   TempFolder folder;
   const std::string longLine(200000, 'x');
   folder.WriteBytes("f.txt", "eins\r\n" + longLine + "\r\n\r\nvier\nmit LF");
-  LineReader reader(folder.FileStr("f.txt"));
+  LineReader reader(folder / "f.txt");
   std::string line;
   std::vector<std::string> lines;
   while (reader.ReadLine(line)) lines.push_back(line);
@@ -95,26 +95,26 @@ TEST(FirstLinesReading, ReadsLineByLineAcrossTheBuffer) {
 
 TEST(FileErrors, NameTheCause) {
   TempFolder folder;
-  EXPECT_EQ(OpenError(folder.FileStr("fehlt.xml")), kFileNotFound);
-  EXPECT_EQ(OpenError(folder.FileStr("fehlt/x.xml")), kPathNotFound);
-  EXPECT_EQ(OpenError(folder.Str()), kPathFileAccessError);
+  EXPECT_EQ(OpenError(folder / "fehlt.xml"), kFileNotFound);
+  EXPECT_EQ(OpenError(folder / "fehlt/x.xml"), kPathNotFound);
+  EXPECT_EQ(OpenError(folder.Path()), kPathFileAccessError);
   EXPECT_EQ(OpenError(""), kBadFileName);
 }
 
 TEST(FileErrors, ReadOnlyFilesAreNotDeleted) {
   TempFolder folder;
   folder.WriteBytes("a.xml", "x");
-  std::filesystem::permissions(folder.Path() / "a.xml", std::filesystem::perms::owner_read);
+  std::filesystem::permissions(folder / "a.xml", std::filesystem::perms::owner_read);
   try {
-    DeleteFileOrFail(folder.FileStr("a.xml"));
+    DeleteFileOrFail(folder / "a.xml");
     FAIL() << "deleted a read-only file";
   } catch (const Error& error) {
     EXPECT_EQ(error.Number(), kPermissionDenied);
   }
-  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "a.xml"));
-  std::filesystem::permissions(folder.Path() / "a.xml", std::filesystem::perms::owner_all);
-  DeleteFileOrFail(folder.FileStr("a.xml"));
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "a.xml"));
+  EXPECT_TRUE(std::filesystem::exists(folder / "a.xml"));
+  std::filesystem::permissions(folder / "a.xml", std::filesystem::perms::owner_all);
+  DeleteFileOrFail(folder / "a.xml");
+  EXPECT_FALSE(std::filesystem::exists(folder / "a.xml"));
 }
 
 }  // namespace

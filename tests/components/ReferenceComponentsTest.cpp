@@ -71,12 +71,12 @@ TEST(FileListing, ListsMatchingRegularFilesSortedByName) {
   for (const char* name : {"b.xml", "A.XML", "c.xml.bak", "Ä.xml", "a.txt", "C.Xml"}) {
     folder.WriteBytes(name, "x");
   }
-  std::filesystem::create_directory(folder.Path() / "ordner.xml");
+  std::filesystem::create_directory(folder / "ordner.xml");
   FileSystem fileSystem;
   const std::vector<std::string> expected = {"A.XML", "b.xml", "C.Xml", "Ä.xml"};
-  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "*.xml"), expected);
-  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str() + "/", "*.xml"), expected);
-  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "?.txt"), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Path(), "*.xml"), expected);
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Path() + "/", "*.xml"), expected);
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Path(), "?.txt"), std::vector<std::string>{"a.txt"});
 }
 
 TEST(FileListing, MatchesWildcards) {

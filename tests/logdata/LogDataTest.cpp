@@ -14,16 +14,9 @@
 namespace tarvesk {
 namespace {
 
-using Lines = std::vector<std::string>;
+using test::ErrorNumberOf;
 
-int ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
+using Lines = std::vector<std::string>;
 
 Lines Update(int id, const std::string& field, const std::string& oldValue) {
   return {"<ACTION Info=\"UPDATE RECORDID=" + std::to_string(id) + "\">",
@@ -49,7 +42,7 @@ class LogFile : public ::testing::Test {
 
   std::shared_ptr<LogData> Load(const Lines& fileLines) {
     folder.WriteLines("log.xml", fileLines);
-    set->LoadFileSet(folder.Str());
+    set->LoadFileSet(folder.Path());
     return set->LogContent(1);
   }
   std::shared_ptr<LogData> LoadBody(const Lines& body, const std::string& errorInfo = "") {
@@ -101,7 +94,7 @@ TEST_F(LogLoading, TheHeadEndsAtTheFirstLineHoldingTheDataMarker) {
   EXPECT_EQ(log->RetrieveActionQueryString(-1), "");
   const auto noMarker = std::make_shared<FileSet>();
   folder.WriteLines("log.xml", {"a", "<TarveskDataLayerLog>", "c", "d"});
-  noMarker->LoadFileSet(folder.Str());
+  noMarker->LoadFileSet(folder.Path());
   EXPECT_EQ(noMarker->LogContent(1)->BodyLineCount(), 2u);
   noMarker->EjectFileset();
 }
@@ -160,7 +153,7 @@ TEST_F(LogLoading, AMissingParserFailsTheLoad) {
   test::RecordingMessages messages;
   Registry().Unregister(kXmlParserProgId);
   folder.WriteLines("log.xml", test::LogLines("C:\\db", "01.12.2026", {"1"}));
-  set->LoadFileSet(folder.Str());
+  set->LoadFileSet(folder.Path());
   const int error = ErrorNumberOf([&] { set->LogContent(1); });
   Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
   EXPECT_EQ(error, kObjectNotSet);
@@ -292,7 +285,7 @@ TEST(DamagedLogs, GiveResultsOrErrorsNeverACrash) {
     folder.WriteBytes("log.xml", content);
     auto set = std::make_shared<FileSet>();
     try {
-      if (set->LoadFileSet(folder.Str()) && set->FileCount() == 1) {
+      if (set->LoadFileSet(folder.Path()) && set->FileCount() == 1) {
         set->ReadFileSetProperties();
         const auto data = set->LogContent(1);
         for (const auto& entry : data->GetActionList()) (void)entry;
@@ -383,10 +376,10 @@ TEST(FastReading, GivesWhatThePlainWayGives) {
   }
   for (const std::string& text : texts) {
     folder.WriteBytes("log.xml", text);
-    const Lines fast = Outcome(folder.Str());
+    const Lines fast = Outcome(folder.Path());
     Registry().Register<IXmlParser>(kXmlParserProgId,
                                     [] { return std::make_unique<PlainParser>(); });
-    const Lines plain = Outcome(folder.Str());
+    const Lines plain = Outcome(folder.Path());
     Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
     ASSERT_EQ(fast, plain) << text.size();
     ASSERT_GT(fast.size(), 20u);
