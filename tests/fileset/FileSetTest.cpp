@@ -6,8 +6,7 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
-#include "components/filesystem/FileSystem.h"
-#include "components/xmlparser/XMLParser.h"
+#include "components/ReferenceComponents.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "service/ComponentRegistry.h"
@@ -24,15 +23,34 @@ using test::ErrorTextOf;
 using test::LogLines;
 using test::TempFolder;
 
+// Lists fixed names, whether or not the files exist.
+class FixedListing : public IFileSystem {
+ public:
+  explicit FixedListing(std::vector<std::string> names) : names_(std::move(names)) {}
+  std::vector<std::string> GetFilesInFolder(const std::string&, const std::string&) override {
+    return names_;
+  }
+
+ private:
+  std::vector<std::string> names_;
+};
+
 class FileSetTest : public ::testing::Test {
  protected:
   std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
   TempFolder folder;
   std::string sep{kPathSeparator};
 
-  // The cached LogData objects hold the set: eject to let both go.
+  // The cached LogData objects hold the set: eject to let both go. A test may have swapped a
+  // component.
   void TearDown() override {
     if (set) set->EjectFileset();
+    RegisterReferenceComponents();
+  }
+  void List(std::vector<std::string> names) {
+    Registry().Register<IFileSystem>(kFileSystemProgId, [names] {
+      return std::make_unique<FixedListing>(names);
+    });
   }
 
   void WriteLog(const std::string& name, const std::string& time,
@@ -64,28 +82,20 @@ TEST_F(Loading, KeepsTheFilesWhoseSecondLineCarriesTheMarker) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "d.xml"}));
 }
 
-TEST_F(Loading, EndsThePathInOneSeparator) {
-  WriteLog("a.xml", "01.12.2026");
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  EXPECT_EQ(set->File(1), folder.Path() + sep + "a.xml");
-  ASSERT_TRUE(set->LoadFileSet(folder.Path() + sep));
-  EXPECT_EQ(set->File(1), folder.Path() + sep + "a.xml");
-  EXPECT_EQ(set->File(0), "");
-  EXPECT_EQ(set->File(2), "");
-  EXPECT_EQ(set->File(-5), "");
-}
-
-TEST_F(Loading, AnswersFalseForAFolderWithoutXmlFiles) {
+// The path ends in one separator; no *.xml file answers False, files without the marker True.
+TEST_F(Loading, AnswersWhetherThereWereXmlFilesAndEndsThePathInOneSeparator) {
   folder.WriteBytes("a.txt", "x");
   EXPECT_FALSE(set->LoadFileSet(folder.Path()));
-  EXPECT_EQ(set->FileCount(), 0);
   EXPECT_FALSE(set->DeleteOldFiles(DateValue{1e6}));  // not loaded
-}
-
-TEST_F(Loading, AnswersTrueWithNoFilesWhenNoneCarriesTheMarker) {
-  folder.WriteLines("a.xml", {"x", "y"});
+  folder.WriteLines("b.xml", {"x", "y"});
   EXPECT_TRUE(set->LoadFileSet(folder.Path()));
   EXPECT_EQ(set->FileCount(), 0);
+  WriteLog("a.xml", "01.12.2026");
+  for (const std::string& path : {folder.Path(), folder.Path() + sep}) {
+    ASSERT_TRUE(set->LoadFileSet(path));
+    EXPECT_EQ(set->File(1), folder / "a.xml");
+  }
+  for (int32_t outside : {0, 2, -5}) EXPECT_EQ(set->File(outside), "");
 }
 
 TEST_F(Loading, ReloadingDropsTheOldSetItsHeadersAndCache) {
@@ -106,53 +116,25 @@ TEST_F(Loading, ReloadingDropsTheOldSetItsHeadersAndCache) {
   EXPECT_EQ(set->FileProperties(2, "DATABASE"), "X");  // z.xml sorts after y.xml
 }
 
-// Lists fixed names, whether or not the files exist.
-class FixedListing : public IFileSystem {
- public:
-  explicit FixedListing(std::vector<std::string> names) : names_(std::move(names)) {}
-  std::vector<std::string> GetFilesInFolder(const std::string&, const std::string&) override {
-    return names_;
-  }
-
- private:
-  std::vector<std::string> names_;
-};
-
-TEST_F(Loading, AnUnreadableCandidateFailsTheLoad) {
+// A listed file that cannot be read fails the load with an error that names it, after the
+// standard text, whichever reading meets it.
+TEST_F(Loading, AnUnreadableFileFailsWithItsName) {
   WriteLog("a.xml", "01.12.2026");
   folder.WriteLines("b.xml", {"x", "y"});
   WriteLog("d.xml", "01.12.2026");
-  Registry().Register<IFileSystem>(kFileSystemProgId, [] {
-    return std::make_unique<FixedListing>(
-        std::vector<std::string>{"a.xml", "b.xml", "fehlt.xml", "b.xml", "d.xml"});
-  });
-  const int error = ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); });
-  Registry().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
-  EXPECT_EQ(error, kFileNotFound);
+  List({"a.xml", "b.xml", "fehlt.xml", "b.xml", "d.xml"});
+  EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); }), kFileNotFound);
+  EXPECT_EQ(ErrorTextOf([&] { set->LoadFileSet(folder.Path()); }),
+            "Datei nicht gefunden: " + folder / "fehlt.xml");
   // Filtered before the failing file, unfiltered from it on; not loaded.
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "fehlt.xml", "b.xml", "d.xml"}));
   EXPECT_FALSE(set->DeleteOldFiles(DateValue{1e6}));
-}
-
-// The error of a file that cannot be read names it, after the standard text, whichever
-// reading meets it.
-TEST_F(Loading, TheErrorOfAnUnreadableFileNamesIt) {
-  WriteLog("a.xml", "01.12.2026");
-  WriteLog("b.xml", "01.12.2026");
-  const std::string missing = folder / "fehlt.xml";
-  Registry().Register<IFileSystem>(kFileSystemProgId, [] {
-    return std::make_unique<FixedListing>(std::vector<std::string>{"a.xml", "fehlt.xml"});
-  });
-  EXPECT_EQ(ErrorTextOf([&] { set->LoadFileSet(folder.Path()); }),
-            "Datei nicht gefunden: " + missing);
-  Registry().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
+  RegisterReferenceComponents();
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  std::filesystem::remove(folder / "b.xml");
+  std::filesystem::remove(folder / "d.xml");
   EXPECT_EQ(ErrorTextOf([&] { set->ReadFileSetProperties(); }),
             "Datei nicht gefunden: " + set->File(2));
-  std::filesystem::create_directory(folder / "b.xml");  // no file at all
+  std::filesystem::create_directory(folder / "d.xml");  // no file at all
   EXPECT_EQ(ErrorTextOf([&] { set->LogContent(2); }),
             "Fehler beim Zugriff auf Pfad/Datei: " + set->File(2));
 }
@@ -166,27 +148,12 @@ TEST_F(Loading, OnlyRegularFilesAreLogs) {
   std::filesystem::create_symlink("/dev/zero", folder / "device.xml");
   std::filesystem::create_directory(folder / "folder.xml");
   std::filesystem::create_symlink("loop.xml", folder / "loop.xml");
-  const std::vector<std::string> listing{"fifo.xml", "device.xml", "a.xml", "folder.xml",
-                                         "loop.xml"};
-  Registry().Register<IFileSystem>(kFileSystemProgId,
-                                   [&] { return std::make_unique<FixedListing>(listing); });
+  List({"fifo.xml", "device.xml", "a.xml", "folder.xml", "loop.xml"});
   alarm(30);  // a hang fails the whole run rather than waiting forever
   const bool loaded = set->LoadFileSet(folder.Path());
   alarm(0);
-  Registry().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
   EXPECT_TRUE(loaded);
   EXPECT_EQ(Names(), std::vector<std::string>{"a.xml"});
-}
-
-TEST_F(Loading, AMissingFileSystemComponentShowsItsMessageAndFails) {
-  test::RecordingMessages messages;
-  Registry().Unregister(kFileSystemProgId);
-  EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); }), kObjectNotSet);
-  Registry().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].title, "Komponente nicht verfügbar!");
 }
 
 using HeaderReading = FileSetTest;
@@ -210,6 +177,8 @@ TEST_F(HeaderReading, StoresTheHeaderPropertiesThenTheFileName) {
   EXPECT_EQ(set->FileProperties(1, "KEINE"), "");
 }
 
+// Twenty lines at most; a file that ends inside its header keeps what it read; <HEAD> and
+// </HEAD> on one line open the header, and the first match of a name wins.
 TEST_F(HeaderReading, ReadsTwentyLinesAtMost) {
   std::vector<std::string> lines = {"x", "<TarveskDataLayerLog>", "<HEAD>"};
   for (int i = 4; i <= 22; ++i)
@@ -222,6 +191,9 @@ TEST_F(HeaderReading, ReadsTwentyLinesAtMost) {
   // b.xml never closed its header within 20 lines: c.xml's lines before <HEAD> stay unparsed.
   folder.WriteLines("c.xml", {"<VOR>1</VOR>", "<TarveskDataLayerLog>", "<HEAD>",
                               "<DATABASE>D</DATABASE>", "</HEAD>", "<NACH>1</NACH>"});
+  folder.WriteLines("d.xml", {"x", "<TarveskDataLayerLog>", "<HEAD>", "<DATABASE>D</DATABASE>"});
+  folder.WriteLines("e.xml", {"x", "<TarveskDataLayerLog>", "<HEAD></HEAD>",
+                              "<FILENAME>eigener</FILENAME>", "</HEAD>"});
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   set->ReadFileSetProperties();
   EXPECT_EQ(set->HeaderProperties(1)->PropertyCount(), 17 + 1);  // lines 4..20, FILENAME
@@ -231,25 +203,10 @@ TEST_F(HeaderReading, ReadsTwentyLinesAtMost) {
   EXPECT_EQ(set->HeaderProperties(3)->PropertyCount(), 2);
   EXPECT_EQ(set->FileProperties(3, "VOR"), "");
   EXPECT_EQ(set->FileProperties(3, "NACH"), "");
-}
-
-TEST_F(HeaderReading, AFileEndingInsideItsHeaderKeepsWhatItRead) {
-  folder.WriteLines("a.xml", {"x", "<TarveskDataLayerLog>", "<HEAD>", "<DATABASE>D</DATABASE>"});
-  WriteLog("b.xml", "02.12.2026");
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  set->ReadFileSetProperties();
-  EXPECT_EQ(set->FileProperties(1, "DATABASE"), "D");
-  EXPECT_EQ(set->HeaderProperties(1)->PropertyNameByIndex(2), "FILENAME");
-  EXPECT_EQ(set->FileProperties(2, "SESSIONTIME"), "02.12.2026");
-}
-
-TEST_F(HeaderReading, OpeningAndClosingOnOneLineOpens) {
-  folder.WriteLines("a.xml", {"x", "<TarveskDataLayerLog>", "<HEAD></HEAD>",
-                              "<FILENAME>eigener</FILENAME>", "</HEAD>"});
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  set->ReadFileSetProperties();
-  EXPECT_EQ(set->FileProperties(1, "FILENAME"), "eigener");  // the first match wins
-  EXPECT_EQ(set->HeaderProperties(1)->PropertyValueByIndex(2), folder.Path() + sep + "a.xml");
+  EXPECT_EQ(set->FileProperties(4, "DATABASE"), "D");
+  EXPECT_EQ(set->HeaderProperties(4)->PropertyNameByIndex(2), "FILENAME");
+  EXPECT_EQ(set->FileProperties(5, "FILENAME"), "eigener");
+  EXPECT_EQ(set->HeaderProperties(5)->PropertyValueByIndex(2), folder / "e.xml");
 }
 
 TEST_F(HeaderReading, RaisesBeforeReadingAndOutsideTheSet) {
@@ -263,19 +220,26 @@ TEST_F(HeaderReading, RaisesBeforeReadingAndOutsideTheSet) {
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kFileNotFound);
 }
 
-TEST_F(HeaderReading, AMissingParserShowsItsMessageOnceAndFails) {
+// A missing component shows the factory's message once; the reading that needs it fails.
+TEST_F(Loading, AMissingComponentShowsItsMessageOnceAndFails) {
   WriteLog("a.xml", "01.12.2026");
   WriteLog("b.xml", "01.12.2026");
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   test::RecordingMessages messages;
+  Registry().Unregister(kFileSystemProgId);
+  EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); }), kObjectNotSet);
+  RegisterReferenceComponents();
+  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   Registry().Unregister(kXmlParserProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
-  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
-  EXPECT_EQ(messages.shown.size(), 1u);
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[0].title, "Komponente nicht verfügbar!");
+  EXPECT_NE(messages.shown[0].text, messages.shown[1].text);
 }
 
 using ContentCache = FileSetTest;
 
+// One object per file, not read again; a failed load caches nothing, so a repeated call
+// tries again.
 TEST_F(ContentCache, HandsOutOneObjectPerFile) {
   WriteLog("a.xml", "01.12.2026");
   WriteLog("b.xml", "02.12.2026");
@@ -289,16 +253,11 @@ TEST_F(ContentCache, HandsOutOneObjectPerFile) {
   EXPECT_EQ(unbound->FileIndex(), 0);
   EXPECT_FALSE(unbound->IsLoaded());
   EXPECT_EQ(set->LogContent(0), unbound);
-}
-
-TEST_F(ContentCache, CachesNothingWhenLoadingFails) {
-  WriteLog("a.xml", "01.12.2026");
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(2); }), kBadFileName);
+  EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(3); }), kBadFileName);
   std::filesystem::remove(folder / "a.xml");
   EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kFileNotFound);
   WriteLog("a.xml", "01.12.2026");
-  EXPECT_TRUE(set->LogContent(1)->IsLoaded());  // a repeated call tries again
+  EXPECT_TRUE(set->LogContent(1)->IsLoaded());
 }
 
 TEST_F(ContentCache, EjectingBreaksTheCycleWithTheCache) {
@@ -316,40 +275,26 @@ TEST_F(ContentCache, EjectingBreaksTheCycleWithTheCache) {
 
 using OldLogRemoval = FileSetTest;
 
+// Older than the date goes (the headers are read first); the same moment, no date or an
+// unreadable one stays; a file that cannot be deleted stays on disk but leaves the set.
 TEST_F(OldLogRemoval, DeletesTheFilesOlderThanTheDate) {
   WriteLog("a.xml", "01.12.2026 10:00:00");
   WriteLog("b.xml", "03.12.2026 10:00:00", "B");
   WriteLog("c.xml", "2026-12-02 09:59:59");
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  EXPECT_TRUE(set->DeleteOldFiles(CDate("02.12.2026 10:00")));  // reads the headers first
-  EXPECT_EQ(Names(), std::vector<std::string>{"b.xml"});
-  EXPECT_EQ(set->FileProperties(1, "DATABASE"), "B");
-  EXPECT_FALSE(std::filesystem::exists(folder / "a.xml"));
-  EXPECT_FALSE(std::filesystem::exists(folder / "c.xml"));
-  EXPECT_TRUE(std::filesystem::exists(folder / "b.xml"));
-}
-
-TEST_F(OldLogRemoval, KeepsFilesOfTheSameMomentAndWithoutADate) {
-  WriteLog("a.xml", "02.12.2026 10:00:00");
-  WriteLog("b.xml", "");
-  WriteLog("c.xml", "gestern");
-  folder.WriteLines("d.xml", {"x", "<TarveskDataLayerLog>"});  // no SESSIONTIME at all
+  WriteLog("d.xml", "02.12.2026 10:00:00");
+  WriteLog("e.xml", "");
+  WriteLog("f.xml", "gestern");
+  folder.WriteLines("g.xml", {"x", "<TarveskDataLayerLog>"});  // no SESSIONTIME at all
+  WriteLog("h.xml", "01.12.2026");
+  std::filesystem::permissions(folder / "h.xml", std::filesystem::perms::owner_read);
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   EXPECT_TRUE(set->DeleteOldFiles(CDate("02.12.2026 10:00")));
-  EXPECT_EQ(set->FileCount(), 4);
-  for (const char* name : {"a.xml", "b.xml", "c.xml", "d.xml"}) {
-    EXPECT_TRUE(std::filesystem::exists(folder / name)) << name;
-  }
-}
-
-TEST_F(OldLogRemoval, AFileThatCannotBeDeletedStillLeavesTheSet) {
-  WriteLog("a.xml", "01.12.2026");
-  WriteLog("b.xml", "05.12.2026");
-  std::filesystem::permissions(folder / "a.xml", std::filesystem::perms::owner_read);
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  EXPECT_TRUE(set->DeleteOldFiles(CDate("02.12.2026")));
-  EXPECT_EQ(Names(), std::vector<std::string>{"b.xml"});
-  EXPECT_TRUE(std::filesystem::exists(folder / "a.xml"));
+  const std::vector<std::string> kept = {"b.xml", "d.xml", "e.xml", "f.xml", "g.xml"};
+  EXPECT_EQ(Names(), kept);
+  EXPECT_EQ(set->FileProperties(1, "DATABASE"), "B");
+  for (const char* name : {"a.xml", "c.xml"}) EXPECT_FALSE(std::filesystem::exists(folder / name));
+  for (const auto& name : kept) EXPECT_TRUE(std::filesystem::exists(folder / name));
+  EXPECT_TRUE(std::filesystem::exists(folder / "h.xml"));
 }
 
 // A log that its data-layer session (in another process) still holds, and one without its
