@@ -48,9 +48,8 @@ class FileSetTest : public ::testing::Test {
     RegisterReferenceComponents();
   }
   void List(std::vector<std::string> names) {
-    Registry().Register<IFileSystem>(kFileSystemProgId, [names] {
-      return std::make_unique<FixedListing>(names);
-    });
+    Registry().Register<IFileSystem>(kFileSystemProgId,
+                                     [names] { return std::make_unique<FixedListing>(names); });
   }
 
   void WriteLog(const std::string& name, const std::string& time,

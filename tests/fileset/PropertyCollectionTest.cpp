@@ -28,8 +28,7 @@ TEST(PropertyStore, StoresPlaceholdersAndFindsTheFirstOfRepeatedNames) {
   EXPECT_EQ(store.PropertyValueByIndex(4), "2");
   EXPECT_EQ(store.PropertyContent("id"), "");
   for (int32_t index : {0, 5, -1, INT32_MAX}) {
-    EXPECT_EQ(test::ErrorNumberOf([&] { store.PropertyNameByIndex(index); }),
-              kSubscriptOutOfRange);
+    EXPECT_EQ(test::ErrorNumberOf([&] { store.PropertyNameByIndex(index); }), kSubscriptOutOfRange);
     EXPECT_EQ(test::ErrorNumberOf([&] { store.PropertyValueByIndex(index); }),
               kSubscriptOutOfRange);
   }
