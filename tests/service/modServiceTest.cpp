@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "automation/Error.h"
 #include "components/filesystem/FileSystem.h"
 #include "components/xmlparser/XMLParser.h"
 #include "service/ComponentRegistry.h"
@@ -75,12 +76,7 @@ TEST_F(MissingComponent, AFailingMakerCountsAsMissing) {
 TEST_F(MissingComponent, FailsAtTheFirstCallWithObjectNotSet) {
   Registry().Unregister(kXmlParserProgId);
   const auto parser = CreateXMLParser();
-  try {
-    Use(parser).GetTagName("<A>b</A>");
-    FAIL();
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kObjectNotSet);
-  }
+  EXPECT_EQ(test::ErrorNumberOf([&] { Use(parser).GetTagName("<A>b</A>"); }), kObjectNotSet);
 }
 
 }  // namespace
