@@ -219,7 +219,7 @@ TEST_F(HeaderReading, RaisesBeforeReadingAndOutsideTheSet) {
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kFileNotFound);
 }
 
-// A missing component shows the factory's message once; the reading that needs it fails.
+// A missing component shows the factory's message once per reading; the reading fails.
 TEST_F(Loading, AMissingComponentShowsItsMessageOnceAndFails) {
   WriteLog("a.xml", "01.12.2026");
   WriteLog("b.xml", "01.12.2026");
@@ -230,7 +230,8 @@ TEST_F(Loading, AMissingComponentShowsItsMessageOnceAndFails) {
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   Registry().Unregister(kXmlParserProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
-  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kObjectNotSet);
+  ASSERT_EQ(messages.shown.size(), 3u);
   EXPECT_EQ(messages.shown[0].title, "Komponente nicht verfügbar!");
   EXPECT_NE(messages.shown[0].text, messages.shown[1].text);
 }

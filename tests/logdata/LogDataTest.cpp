@@ -126,17 +126,6 @@ TEST_F(LogLoading, ResetErrorsDropsTheErrorEntry) {
   EXPECT_TRUE(log->GetActionList().empty());
 }
 
-TEST_F(LogLoading, AMissingParserFailsTheLoad) {
-  test::RecordingMessages messages;
-  Registry().Unregister(kXmlParserProgId);
-  folder.WriteLines("log.xml", test::LogLines("C:\\db", "01.12.2026", {"1"}));
-  set->LoadFileSet(folder.Path());
-  const int error = ErrorNumberOf([&] { set->LogContent(1); });
-  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
-  EXPECT_EQ(error, kObjectNotSet);
-  EXPECT_EQ(messages.shown.size(), 1u);
-}
-
 using ActionList = LogFile;
 
 TEST_F(ActionList, ComposesOneEntryPerOpeningLine) {
