@@ -1,5 +1,6 @@
 // Support for the libFuzzer targets: a folder of the target's own for the files a target
-// writes, and the registration of the reference components, both once per process.
+// writes, and the registration of the reference components, both once per process; the input
+// as the one log file of a loaded set.
 #pragma once
 
 #include <unistd.h>
@@ -11,7 +12,9 @@
 #include <string>
 #include <string_view>
 
+#include "automation/Error.h"
 #include "components/ReferenceComponents.h"
+#include "fileset/FileSet.h"
 
 namespace tarvesk::fuzz {
 
@@ -42,6 +45,19 @@ inline void WriteFile(const std::string& path, std::string_view bytes) {
 
 inline std::string_view Bytes(const uint8_t* data, size_t size) {
   return {reinterpret_cast<const char*>(data), size};
+}
+
+// Writes the input as the one log of the folder and hands read the set that loaded it (when
+// it holds that one file). Only the core's own errors may come out; the set is ejected.
+template <class Read>
+void WithLogFile(const uint8_t* data, size_t size, Read read) {
+  WriteFile(Folder() + "/log.xml", Bytes(data, size));
+  auto set = std::make_shared<FileSet>();
+  try {
+    if (set->LoadFileSet(Folder()) && set->FileCount() == 1) read(*set);
+  } catch (const Error&) {
+  }
+  set->EjectFileset();
 }
 
 }  // namespace tarvesk::fuzz

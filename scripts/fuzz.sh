@@ -20,7 +20,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$findings"
   cp -n examples/logs/*.xml "$corpus"/
   echo "== fuzz_$target for ${seconds} s"
-  if ! build/fuzz/fuzz/fuzz_$target "$corpus" -max_total_time="$seconds" -timeout=10 \
+  if ! build/fuzz/fuzz_$target "$corpus" -max_total_time="$seconds" -timeout=10 \
       -rss_limit_mb=2048 -artifact_prefix="$findings/" -print_final_stats=1 \
       >"$findings/last-run.log" 2>&1; then
     tail -n 40 "$findings/last-run.log"

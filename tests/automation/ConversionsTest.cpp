@@ -2,75 +2,66 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "tests/support/TestFiles.h"
 
 namespace tarvesk {
 namespace {
 
-int ErrorNumberOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
+using test::ErrorNumberOf;
 
+// The number before the first non-number, blanks inside skipped, halves rounded to the even
+// neighbour; outside 32 bits an overflow.
 TEST(LeadingNumberReading, TakesTheNumberBeforeTheFirstNonNumber) {
-  EXPECT_EQ(LeadingNumber("12: UPDATE RECORDID=7"), 12);
-  EXPECT_EQ(LeadingNumber("  42abc"), 42);
-  EXPECT_EQ(LeadingNumber("1 2 3"), 123);  // blanks inside are skipped
-  EXPECT_EQ(LeadingNumber("-17"), -17);
-  EXPECT_EQ(LeadingNumber("abc"), 0);
-  EXPECT_EQ(LeadingNumber(""), 0);
-  EXPECT_EQ(LeadingNumber("1e3x"), 1000);
-  EXPECT_EQ(LeadingNumber("7e"), 7);
+  const std::pair<const char*, int32_t> cases[] = {{"12: UPDATE RECORDID=7", 12},
+                                                   {"  42abc", 42},
+                                                   {"1 2 3", 123},
+                                                   {"-17", -17},
+                                                   {"abc", 0},
+                                                   {"", 0},
+                                                   {"1e3x", 1000},
+                                                   {"7e", 7},
+                                                   {"2.5", 2},
+                                                   {"3.5", 4},
+                                                   {"-2.5", -2},
+                                                   {"2.51", 3},
+                                                   {"2147483647", 2147483647},
+                                                   {"-2147483648", INT32_MIN}};
+  for (const auto& [text, number] : cases) EXPECT_EQ(LeadingNumber(text), number) << text;
+  for (const char* text : {"2147483648", "99999999999999999999", "1e999"}) {
+    EXPECT_EQ(ErrorNumberOf([&] { LeadingNumber(text); }), kOverflow) << text;
+  }
   EXPECT_DOUBLE_EQ(Val("3.75 kg"), 3.75);
   EXPECT_DOUBLE_EQ(Val("3,75"), 3);  // the decimal point is "." whatever the locale
 }
 
-TEST(LeadingNumberReading, RoundsHalvesToTheEvenNeighbour) {
-  EXPECT_EQ(LeadingNumber("2.5"), 2);
-  EXPECT_EQ(LeadingNumber("3.5"), 4);
-  EXPECT_EQ(LeadingNumber("-2.5"), -2);
-  EXPECT_EQ(LeadingNumber("2.51"), 3);
-}
-
-TEST(LeadingNumberReading, OverflowsOutsideThirtyTwoBits) {
-  EXPECT_EQ(LeadingNumber("2147483647"), 2147483647);
-  EXPECT_EQ(LeadingNumber("-2147483648"), INT32_MIN);
-  EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("2147483648"); }), kOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("99999999999999999999"); }), kOverflow);
-  EXPECT_EQ(ErrorNumberOf([] { LeadingNumber("1e999"); }), kOverflow);
-}
-
 TEST(TextForm, WritesValuesAsAGermanSystemDoes) {
-  EXPECT_EQ(CStr(Variant()), "");
-  EXPECT_EQ(CStr(Variant(true)), "Wahr");
-  EXPECT_EQ(CStr(Variant(false)), "Falsch");
-  EXPECT_EQ(CStr(Variant(int32_t{-5})), "-5");
-  EXPECT_EQ(CStr(Variant(int64_t{9007199254740993})), "9007199254740993");
-  EXPECT_EQ(CStr(Variant(3.5)), "3,5");
-  EXPECT_EQ(CStr(Variant(0.1)), "0,1");
-  EXPECT_EQ(CStr(Variant(1e20)), "1E+20");
-  EXPECT_EQ(CStr(Variant(0.00001)), "1E-05");
-  EXPECT_EQ(CStr(Variant(1.0 / 3)), "0,333333333333333");
-  EXPECT_EQ(CStr(Variant("Köln")), "Köln");
+  const std::pair<Variant, const char*> cases[] = {
+      {Variant(), ""},
+      {Variant(true), "Wahr"},
+      {Variant(false), "Falsch"},
+      {Variant(int32_t{-5}), "-5"},
+      {Variant(int64_t{9007199254740993}), "9007199254740993"},
+      {Variant(3.5), "3,5"},
+      {Variant(0.1), "0,1"},
+      {Variant(1e20), "1E+20"},
+      {Variant(0.00001), "1E-05"},
+      {Variant(1.0 / 3), "0,333333333333333"},
+      {Variant("Köln"), "Köln"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(CStr(value), text);
   EXPECT_EQ(ErrorNumberOf([] { CStr(Variant::Null()); }), kInvalidUseOfNull);
 }
 
-TEST(DateText, ReadsGermanAndIsoForms) {
-  const DateValue expected = *MakeDate(2026, 12, 6, 11, 36, 43);
-  EXPECT_EQ(CDate("06.12.2026 11:36:43"), expected);
-  EXPECT_EQ(CDate("6.12.2026 11:36:43"), expected);
-  EXPECT_EQ(CDate("2026-12-06 11:36:43"), expected);
-  EXPECT_EQ(CDate("2026-12-06T11:36:43"), expected);
-  EXPECT_EQ(CDate(" 6.12.2026 "), *MakeDate(2026, 12, 6));
-  EXPECT_EQ(CDate("6.12.2026 11:36"), *MakeDate(2026, 12, 6, 11, 36));
-  EXPECT_EQ(CDate("6.12.26"), *MakeDate(2026, 12, 6));
-  EXPECT_EQ(CDate("1.1.1899"), *MakeDate(1899, 1, 1));
-}
-
-TEST(DateText, RejectsWhatIsNoDate) {
+TEST(DateText, ReadsGermanAndIsoFormsAndRejectsWhatIsNoDate) {
+  const std::pair<const char*, DateValue> cases[] = {
+      {"06.12.2026 11:36:43", *MakeDate(2026, 12, 6, 11, 36, 43)},
+      {"6.12.2026 11:36:43", *MakeDate(2026, 12, 6, 11, 36, 43)},
+      {"2026-12-06 11:36:43", *MakeDate(2026, 12, 6, 11, 36, 43)},
+      {"2026-12-06T11:36:43", *MakeDate(2026, 12, 6, 11, 36, 43)},
+      {" 6.12.2026 ", *MakeDate(2026, 12, 6)},
+      {"6.12.2026 11:36", *MakeDate(2026, 12, 6, 11, 36)},
+      {"6.12.26", *MakeDate(2026, 12, 6)},
+      {"1.1.1899", *MakeDate(1899, 1, 1)}};
+  for (const auto& [text, date] : cases) EXPECT_EQ(CDate(text), date) << text;
   for (const char* text : {"", "heute", "31.02.2026", "2026-13-01", "06.12.2026 24:00",
                            "06.12.2026 11:60", "06.12.2026 x", "12/06/2026", "6.12."}) {
     EXPECT_FALSE(ParseDate(text).has_value()) << text;
@@ -78,16 +69,13 @@ TEST(DateText, RejectsWhatIsNoDate) {
   EXPECT_EQ(ErrorNumberOf([] { CDate("kein Datum"); }), kTypeMismatch);
 }
 
-TEST(DateText, SerialsCountDaysFromTheEpoch) {
+TEST(DateText, SerialsCountDaysFromTheEpochAndFormatBackTheSameMoment) {
   EXPECT_DOUBLE_EQ(MakeDate(1899, 12, 30)->serial, 0);
   EXPECT_DOUBLE_EQ(MakeDate(1900, 1, 1, 12)->serial, 2.5);
   EXPECT_DOUBLE_EQ(MakeDate(2026, 12, 6)->serial, 46362);
   // Before the epoch the time still counts forward from midnight: -1.25 is 29.12.1899 06:00.
   EXPECT_DOUBLE_EQ(MakeDate(1899, 12, 29, 6)->serial, -1.25);
   EXPECT_EQ(FormatDate(DateValue{-1.25}), "29.12.1899 06:00:00");
-}
-
-TEST(DateText, FormatsAndReadsBackTheSameMoment) {
   for (const char* text :
        {"06.12.2026 11:36:43", "29.02.2024", "31.12.9999 23:59:59", "01.01.1900 00:00:01"}) {
     EXPECT_EQ(FormatDate(CDate(text)), text);

@@ -18,15 +18,6 @@ std::vector<std::string> Lines(const LineList& list) {
   return lines;
 }
 
-int OpenError(const std::string& path) {
-  try {
-    LineReader reader(path);
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
-
 TEST(AnsiDecoding, MapsWindows1252ToUnicode) {
   EXPECT_EQ(AnsiToUtf8("K\xF6ln \x80 \x84Zitat\x93 \xDF"), "Köln € „Zitat“ ß");
   // Bytes without a character keep their number, so nothing is lost.
@@ -58,16 +49,14 @@ TEST(Utf16Conversion, RoundTripsAndReplacesWhatIsMalformed) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), "\xEF\xBF\xBDx");
 }
 
-TEST(LineSplitting, EndsLinesAtCrAndCrLfOnly) {
+TEST(LineSplitting, EndsLinesAtCrAndCrLfOnlyAndCountsCharacters) {
   EXPECT_EQ(SplitLines("a\r\nb\rc\nd"), (std::vector<std::string>{"a", "b", "c\nd"}));
   EXPECT_EQ(SplitLines("a\r\n"), (std::vector<std::string>{"a"}));
   EXPECT_EQ(SplitLines("a\r\n\r\n"), (std::vector<std::string>{"a", ""}));
   EXPECT_EQ(SplitLines("\r\r\n"), (std::vector<std::string>{"", ""}));
   EXPECT_TRUE(SplitLines("").empty());
   EXPECT_EQ(Lines(LineList::FromText("a\r\nb\rc\nd")), SplitLines("a\r\nb\rc\nd"));
-}
-
-TEST(LineSplitting, CountsCharactersNotBytes) {
+  // Positions count characters, not bytes.
   EXPECT_EQ(CharCount("Köln"), 4u);
   EXPECT_EQ(CharSubstr("Müller", 1, 3), "üll");
   EXPECT_EQ(TrimBlanks("  \tx y \t "), "\tx y \t");
@@ -85,7 +74,7 @@ TEST(WholeFileReading, SplitsAndDecodesLikeTheTextSplitter) {
   for (size_t cut : {(1u << 20) - 1, (2u << 20) - 2}) bytes.replace(cut, 2, "\r\n");
   bytes += "letzte";
   folder.WriteBytes("big.txt", bytes);
-  const LineList list = LineList::ReadFile(folder.FileStr("big.txt"));
+  const LineList list = LineList::ReadFile(folder / "big.txt");
   EXPECT_EQ(Lines(list), SplitLines(AnsiToUtf8(bytes)));
 }
 
@@ -103,7 +92,7 @@ TEST(FirstLinesReading, ReadsLineByLineAcrossTheBuffer) {
   TempFolder folder;
   const std::string longLine(200000, 'x');
   folder.WriteBytes("f.txt", "eins\r\n" + longLine + "\r\n\r\nvier\nmit LF");
-  LineReader reader(folder.FileStr("f.txt"));
+  LineReader reader(folder / "f.txt");
   std::string line;
   std::vector<std::string> lines;
   while (reader.ReadLine(line)) lines.push_back(line);
@@ -111,28 +100,23 @@ TEST(FirstLinesReading, ReadsLineByLineAcrossTheBuffer) {
   EXPECT_THROW(reader.ReadLineOrFail(), Error);
 }
 
+// Opening names the cause; a read-only file is not deleted.
 TEST(FileErrors, NameTheCause) {
   TempFolder folder;
-  EXPECT_EQ(OpenError(folder.FileStr("fehlt.xml")), kFileNotFound);
-  EXPECT_EQ(OpenError(folder.FileStr("fehlt/x.xml")), kPathNotFound);
-  EXPECT_EQ(OpenError(folder.Str()), kPathFileAccessError);
-  EXPECT_EQ(OpenError(""), kBadFileName);
-}
-
-TEST(FileErrors, ReadOnlyFilesAreNotDeleted) {
-  TempFolder folder;
+  const auto openError = [](const std::string& path) {
+    return test::ErrorNumberOf([&] { LineReader reader(path); });
+  };
+  EXPECT_EQ(openError(folder / "fehlt.xml"), kFileNotFound);
+  EXPECT_EQ(openError(folder / "fehlt/x.xml"), kPathNotFound);
+  EXPECT_EQ(openError(folder.Path()), kPathFileAccessError);
+  EXPECT_EQ(openError(""), kBadFileName);
   folder.WriteBytes("a.xml", "x");
-  std::filesystem::permissions(folder.Path() / "a.xml", std::filesystem::perms::owner_read);
-  try {
-    DeleteFileOrFail(folder.FileStr("a.xml"));
-    FAIL() << "deleted a read-only file";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kPermissionDenied);
-  }
-  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "a.xml"));
-  std::filesystem::permissions(folder.Path() / "a.xml", std::filesystem::perms::owner_all);
-  DeleteFileOrFail(folder.FileStr("a.xml"));
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "a.xml"));
+  std::filesystem::permissions(folder / "a.xml", std::filesystem::perms::owner_read);
+  EXPECT_EQ(test::ErrorNumberOf([&] { DeleteFileOrFail(folder / "a.xml"); }), kPermissionDenied);
+  EXPECT_TRUE(std::filesystem::exists(folder / "a.xml"));
+  std::filesystem::permissions(folder / "a.xml", std::filesystem::perms::owner_all);
+  DeleteFileOrFail(folder / "a.xml");
+  EXPECT_FALSE(std::filesystem::exists(folder / "a.xml"));
 }
 
 }  // namespace

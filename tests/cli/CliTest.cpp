@@ -6,7 +6,6 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/support/Process.h"
-#include "tests/support/Spawn.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarvesk {
@@ -68,7 +67,7 @@ TEST(CommandLine, ReadingCommandsShowFieldValuesTimesAndEmptyResults) {
         "Feld \"Rabatt\" ist keine Spalte der Tabelle Bestellungen\n"}},
       {{"show", kExamples, "1", "errors"}, {"keine Fehler aufgezeichnet (Logdatei 1)\n"}},
       {{"header", kExamples, "1"}, {"SESSIONTIME: 01.12.2026 08:30:12\nUSER: mbauer\n"}},
-      {{"files", empty.Str()}, {"keine Logdateien im Ordner "}},
+      {{"files", empty.Path()}, {"keine Logdateien im Ordner "}},
   };
   for (const auto& [args, lines] : cases) {
     const RunResult run = Logmanager(args);
@@ -155,9 +154,9 @@ TEST(CommandLine, HelpVersionAndOptionForms) {
   const std::string plain = Logmanager({"--json", "header", kExamples, "1"}).out;
   EXPECT_EQ(Logmanager({"header", kExamples, "1", "--json"}).out, plain);
   test::TempFolder folder;
-  std::filesystem::create_directory(folder.Path() / "-x");
+  std::filesystem::create_directory(folder / "-x");
   const RunResult dashed = test::RunProgram(
-      {"/bin/sh", "-c", "cd '" + folder.Str() + "' && exec " + LOGMANAGER_EXE + " files -- -x"});
+      {"/bin/sh", "-c", "cd '" + folder.Path() + "' && exec " + LOGMANAGER_EXE + " files -- -x"});
   EXPECT_EQ(dashed.status, 0) << dashed.err;
   EXPECT_TRUE(Has(dashed.out, "keine Logdateien im Ordner -x"));
 }
@@ -206,16 +205,16 @@ TEST(CommandLine, ControlCharactersAndInvalidBytesAreEscapedButExactInJson) {
                             "<TIME>01.12.2026 08:00:00</TIME>", "<FieldName>Ort</FieldName>",
                             "<OldValue>&#27;]0;gekapert&#7;&#27;[2J</OldValue>",
                             "<NewValue>a&#155;b</NewValue>", "</ACTION>"}));
-  const RunResult actions = Logmanager({"actions", folder.Str(), "1"});
+  const RunResult actions = Logmanager({"actions", folder.Path(), "1"});
   EXPECT_EQ(actions.out,
             "1: 01.12.2026 08:00:00 UPDATE Kunden ID 1, Ort: \\x1B]0;gekapert\\x07\\x1B[2J → "
             "a\\u009Bb\n");
-  const RunResult files = Logmanager({"files", folder.Str()});
+  const RunResult files = Logmanager({"files", folder.Path()});
   EXPECT_TRUE(Has(files.out, "(Log\\xFF.xml)")) << files.out;
-  for (const auto& run : {actions, files, Logmanager({"show", folder.Str(), "1", "1"})}) {
+  for (const auto& run : {actions, files, Logmanager({"show", folder.Path(), "1", "1"})}) {
     EXPECT_EQ(run.out.find('\x1B'), std::string::npos);
   }
-  const auto json = Json({"actions", folder.Str(), "1"});
+  const auto json = Json({"actions", folder.Path(), "1"});
   EXPECT_EQ(json["actions"][0]["oldValue"], "\x1B]0;gekapert\a\x1B[2J");
   EXPECT_EQ(json["actions"][0]["newValue"],
             "a\xC2\x9B"
@@ -230,12 +229,12 @@ class Prune : public ::testing::Test {
     folder_.WriteLines("neu.xml", test::LogLines("C:\\db.mdb", "01.01.2099 08:00:00", {}));
   }
   RunResult Run(std::vector<std::string> args, const RunOptions& options = {}) {
-    args.insert(args.begin(), {"prune", folder_.Str()});
+    args.insert(args.begin(), {"prune", folder_.Path()});
     return Logmanager(args, options);
   }
-  bool Exists(const char* name) { return std::filesystem::exists(folder_.Path() / name); }
+  bool Exists(const char* name) { return std::filesystem::exists(folder_ / name); }
   test::TempFolder folder_;
-  const std::string old_ = folder_.FileStr("alt.xml");
+  const std::string old_ = folder_ / "alt.xml";
 };
 
 // Nothing is deleted without a Ja: not by --dry-run, not without a terminal, not by Enter.
@@ -274,7 +273,7 @@ TEST_F(Prune, AsksAndDeletesNothingUnlessAnsweredJa) {
 TEST_F(Prune, YesDeletesAndListsEachFile) {
   const RunResult run = Run({"--before", "2100-01-01", "--yes"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "gelöscht: " + old_ + "\ngelöscht: " + folder_.FileStr("neu.xml") +
+  EXPECT_EQ(run.out, "gelöscht: " + old_ + "\ngelöscht: " + folder_ / "neu.xml" +
                          "\n2 Logdateien gelöscht.\n");
   EXPECT_FALSE(Exists("neu.xml"));
 }
@@ -283,7 +282,7 @@ TEST_F(Prune, YesDeletesAndListsEachFile) {
 // counts as no failure.
 TEST_F(Prune, SkipsAndListsALiveLog) {
   test::TempFolder data;
-  test::Spawned session({DATALAYER_SESSION_EXE, data.FileStr("shop.db"), folder_.Str(), "1"});
+  test::Spawned session({DATALAYER_SESSION_EXE, data / "shop.db", folder_.Path(), "1"});
   const std::string line = session.ReadLine();
   ASSERT_EQ(line.rfind("log ", 0), 0u) << line;
   const std::string live = line.substr(4);
@@ -295,7 +294,7 @@ TEST_F(Prune, SkipsAndListsALiveLog) {
   EXPECT_TRUE(Has(run.out, "übersprungen (wird gerade geschrieben): " + live + "\n")) << run.out;
   EXPECT_TRUE(Has(run.out, "2 Logdateien gelöscht, 1 in Benutzung übersprungen.\n")) << run.out;
   EXPECT_TRUE(std::filesystem::exists(live));
-  const auto json = Json({"prune", folder_.Str(), "--before", "2100-01-01", "--yes"});
+  const auto json = Json({"prune", folder_.Path(), "--before", "2100-01-01", "--yes"});
   EXPECT_EQ(json["files"][0]["skipped"], "locked");
   EXPECT_EQ(json["skippedCount"], 1);
 }
@@ -303,7 +302,7 @@ TEST_F(Prune, SkipsAndListsALiveLog) {
 TEST(Scripts, AnswerHelpAndMakeNoFolderOfThatName) {
   test::TempFolder folder;
   const RunResult run = test::RunProgram(
-      {"/bin/sh", "-c", "cd '" + folder.Str() + "' && exec " + MAKE_EXAMPLE_EXE + " --help"});
+      {"/bin/sh", "-c", "cd '" + folder.Path() + "' && exec " + MAKE_EXAMPLE_EXE + " --help"});
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(Has(run.out, "Aufruf: make_example AUSGABEORDNER"));
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));

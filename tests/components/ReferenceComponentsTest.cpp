@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "automation/Error.h"
 #include "components/filesystem/FileSystem.h"
 #include "components/xmlparser/XMLParser.h"
@@ -13,16 +15,6 @@ class TagParser : public ::testing::Test {
   XMLParser parser;
 };
 
-TEST_F(TagParser, SplitsAnElementIntoNameAndValue) {
-  std::string name, value;
-  parser.ParseSingleTag("<DATABASE>C:\\Daten\\shop.db</DATABASE>", name, value);
-  EXPECT_EQ(name, "DATABASE");
-  EXPECT_EQ(value, "C:\\Daten\\shop.db");
-  parser.ParseSingleTag("<Telefon></Telefon>", name, value);
-  EXPECT_EQ(name, "Telefon");
-  EXPECT_EQ(value, "");
-}
-
 TEST_F(TagParser, DecodesReferencesInValuesOnly) {
   EXPECT_EQ(parser.GetTagValue("<B>a &lt;b&gt; &amp; &quot;c&quot; &apos;d&apos;</B>", "B"),
             "a <b> & \"c\" 'd'");
@@ -33,23 +25,24 @@ TEST_F(TagParser, DecodesReferencesInValuesOnly) {
             "A&B &#xD800; &unbekannt; &#12");
 }
 
-TEST_F(TagParser, NamesTheFirstTagOfAnyLine) {
-  EXPECT_EQ(parser.GetTagName("<ACTION Info=\"UPDATE RECORDID=7\">"), "ACTION");
-  EXPECT_EQ(parser.GetTagName("</ACTION>"), "ACTION");
-  EXPECT_EQ(parser.GetTagName("  <ERRORINFO>x</ERRORINFO>"), "ERRORINFO");
-  EXPECT_EQ(parser.GetTagName("<LEER/>"), "LEER");
-  EXPECT_EQ(parser.GetTagName("freier Text"), "");
-  EXPECT_EQ(parser.GetTagName(""), "");
-  EXPECT_EQ(parser.GetTagName("<"), "");
-}
-
-TEST_F(TagParser, AnswersEmptyForMissingOrUnclosedTags) {
-  EXPECT_EQ(parser.GetTagValue("<A>x</A>", "QueryString"), "");
-  EXPECT_EQ(parser.GetTagValue("<A>x", "A"), "");
-  EXPECT_EQ(parser.GetTagValue("<AB>x</AB>", "A"), "");
-  EXPECT_EQ(parser.GetTagValue("<A/>", "A"), "");
-  EXPECT_EQ(parser.GetTagValue("<A>x</A>", ""), "");
-  EXPECT_EQ(parser.GetTagValue("<X>1</X><A k=\"v\">2</A>", "A"), "2");
+TEST_F(TagParser, NamesTheFirstTagOfAnyLineAndAnswersEmptyForMissingOrUnclosedTags) {
+  const std::pair<const char*, const char*> names[] = {
+      {"<ACTION Info=\"UPDATE RECORDID=7\">", "ACTION"},
+      {"</ACTION>", "ACTION"},
+      {"  <ERRORINFO>x</ERRORINFO>", "ERRORINFO"},
+      {"<LEER/>", "LEER"},
+      {"freier Text", ""},
+      {"", ""},
+      {"<", ""}};
+  for (const auto& [line, name] : names) EXPECT_EQ(parser.GetTagName(line), name) << line;
+  const std::tuple<const char*, const char*, const char*> values[] = {
+      {"<A>x</A>", "QueryString", ""},
+      {"<A>x", "A", ""},
+      {"<AB>x</AB>", "A", ""},
+      {"<A/>", "A", ""},
+      {"<A>x</A>", "", ""},
+      {"<X>1</X><A k=\"v\">2</A>", "A", "2"}};
+  for (const auto& [line, tag, value] : values) EXPECT_EQ(parser.GetTagValue(line, tag), value);
 }
 
 TEST_F(TagParser, TakesTheAttributeTextOfAnOpeningLine) {
@@ -71,12 +64,12 @@ TEST(FileListing, ListsMatchingRegularFilesSortedByName) {
   for (const char* name : {"b.xml", "A.XML", "c.xml.bak", "Ä.xml", "a.txt", "C.Xml"}) {
     folder.WriteBytes(name, "x");
   }
-  std::filesystem::create_directory(folder.Path() / "ordner.xml");
+  std::filesystem::create_directory(folder / "ordner.xml");
   FileSystem fileSystem;
   const std::vector<std::string> expected = {"A.XML", "b.xml", "C.Xml", "Ä.xml"};
-  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "*.xml"), expected);
-  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str() + "/", "*.xml"), expected);
-  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Str(), "?.txt"), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Path(), "*.xml"), expected);
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Path() + "/", "*.xml"), expected);
+  EXPECT_EQ(fileSystem.GetFilesInFolder(folder.Path(), "?.txt"), std::vector<std::string>{"a.txt"});
 }
 
 TEST(FileListing, MatchesWildcards) {
@@ -89,14 +82,9 @@ TEST(FileListing, MatchesWildcards) {
 }
 
 TEST(FileListing, AMissingFolderIsPathNotFound) {
-  FileSystem fileSystem;
   for (const std::string folder : {"/gibt/es/nicht", ""}) {
-    try {
-      fileSystem.GetFilesInFolder(folder, "*.xml");
-      FAIL() << folder;
-    } catch (const Error& error) {
-      EXPECT_EQ(error.Number(), kPathNotFound);
-    }
+    EXPECT_EQ(test::ErrorNumberOf([&] { FileSystem().GetFilesInFolder(folder, "*.xml"); }),
+              kPathNotFound);
   }
 }
 

@@ -1,4 +1,4 @@
-// Test support for the data layer and the undo: temporary folders, a small shop database
+// Test support for the data layer and the undo: a small shop database
 // built by SQL, and views of a database file (its bytes, its content) for comparisons.
 #pragma once
 
@@ -12,31 +12,11 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/TestFiles.h"
+
 namespace tarvesk::testing {
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvesk-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  std::string Path() const { return path_.string(); }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using TempFolder = test::TempFolder;
 
 // A connection of the test's own, outside the data layer.
 class Connection {

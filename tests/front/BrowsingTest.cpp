@@ -29,19 +29,19 @@ class Browsing : public FrontTest {
  protected:
   void SetUp() override {
     FrontTest::SetUp();
-    folder.Write("a.xml", LogLines(R"(\\srv\daten\kunden.mdb)", "06.12.2026 11:36:43",
+    folder.WriteLines("a.xml", LogLines(R"(\\srv\daten\kunden.mdb)", "06.12.2026 11:36:43",
                                    Concat(UpdateAction(7, "Kunden", "Name", "Müller", "Meier"),
                                           NewRecordAction(8, "Kunden"))));
-    folder.Write("b.xml",
+    folder.WriteLines("b.xml",
                  LogLines("OFFLINE", "05.12.2026", UpdateAction(2, "Orte", "Ort", "A", "B")));
-    folder.Write("c.xml", LogLines("db.mdb", "04.12.2026", {}));
-    folder.Write("d.xml", LogLines("db.mdb", "03.12.2026", {}, "Satz gesperrt\nzweite Zeile"));
-    folder.Write("e.xml", LogLines("offline", "02.12.2026",
+    folder.WriteLines("c.xml", LogLines("db.mdb", "04.12.2026", {}));
+    folder.WriteLines("d.xml", LogLines("db.mdb", "03.12.2026", {}, "Satz gesperrt\nzweite Zeile"));
+    folder.WriteLines("e.xml", LogLines("offline", "02.12.2026",
                                    UpdateAction(4, "Orte", "Ort", "C", "D"), "Zeitüberschreitung"));
-    folder.Write("f.xml", LogLines("-", "01.12.2026", UpdateAction(5, "Orte", "Ort", "", "E")));
+    folder.WriteLines("f.xml", LogLines("-", "01.12.2026", UpdateAction(5, "Orte", "Ort", "", "E")));
     auto g = UpdateAction(6, "Orte", "Ort", "X", "Y");
     g[1] = std::string("<TABLE>") + kErrorEntry + "</TABLE>";
-    folder.Write("g.xml", LogLines("db.mdb", "01.01.2026", g));
+    folder.WriteLines("g.xml", LogLines("db.mdb", "01.01.2026", g));
     Open();
     Load(folder.Path());
     ASSERT_EQ(Entries(lstFileSet).size(), 7u);
@@ -131,7 +131,7 @@ TEST_F(FrontTest, TheLastOfFortyThousandActionsShowsItsDetailsAndOffersUndo) {
     const auto action = UpdateAction(id, "Kunden", "Ort", "alt", "neu" + std::to_string(id));
     body.insert(body.end(), action.begin(), action.end());
   }
-  folder.Write("gross.xml", LogLines("db.mdb", "06.12.2026", body));
+  folder.WriteLines("gross.xml", LogLines("db.mdb", "06.12.2026", body));
   Open();
   Load(folder.Path());
   ChooseFile(0);

@@ -1,7 +1,6 @@
 // The common fixture of the front-end tests and its fakes: a folder picker registered under
 // its programmatic identifier, scripted messages, a recording view for the thread's window
-// (which each test starts without), and log files written as the data layer writes them
-// (Windows-1252, CR LF) into a temporary folder.
+// (which each test starts without), and the bodies of log files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,6 +23,7 @@
 #include "service/UserMessages.h"
 #include "service/modService.h"
 #include "tests/datalayer/SqliteFixtures.h"
+#include "tests/support/TestFiles.h"
 
 namespace tarvesk::test {
 
@@ -96,44 +96,6 @@ class FakeView : public IViewerWindowView {
   frmLogManager& window_;
   ViewRecord& record_;
 };
-
-// A temporary folder that log files are written into.
-class TempFolder : public testing::TempFolder {
- public:
-  // Writes lines (UTF-8) as Windows-1252 text, each ended by CR LF.
-  void Write(const std::string& name, const std::vector<std::string>& lines) const {
-    std::ofstream file(*this / name, std::ios::binary);
-    for (const auto& line : lines) {
-      for (size_t pos = 0; pos < line.size();) {
-        const auto byte = AnsiByteOf(NextCodePoint(line, pos));
-        if (!byte) throw std::invalid_argument("no Windows-1252 form: " + line);
-        file << static_cast<char>(*byte);
-      }
-      file << "\r\n";
-    }
-    if (!file) throw std::runtime_error("cannot write " + name);
-  }
-};
-
-// The lines of a log file: marker, header with DATABASE and SESSIONTIME (left out when
-// "-"), the body after <LOGDATA>, then the tail, with the error information if given.
-inline std::vector<std::string> LogLines(const std::string& database,
-                                         const std::string& sessionTime,
-                                         const std::vector<std::string>& body,
-                                         const std::string& errorInfo = "") {
-  std::vector<std::string> lines = {R"(<?xml version="1.0" encoding="windows-1252"?>)",
-                                    "<TarveskDataLayerLog>", "<HEAD>"};
-  if (database != "-") lines.push_back("  <DATABASE>" + database + "</DATABASE>");
-  if (sessionTime != "-") lines.push_back("  <SESSIONTIME>" + sessionTime + "</SESSIONTIME>");
-  lines.insert(lines.end(), {"  <USER>pruefer</USER>", "</HEAD>", "<LOGDATA>"});
-  lines.insert(lines.end(), body.begin(), body.end());
-  if (!errorInfo.empty()) {
-    lines.insert(lines.end(),
-                 {"<ERRORINFO>" + errorInfo + "</ERRORINFO>", "<ERRORCOUNT>1</ERRORCOUNT>"});
-  }
-  lines.insert(lines.end(), {"</LOGDATA>", "</TarveskDataLayerLog>"});
-  return lines;
-}
 
 // The body of one action: its first line, TABLE and QueryString, then the field lines.
 inline std::vector<std::string> Action(const std::string& kind, int recordId,

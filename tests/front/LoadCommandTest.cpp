@@ -15,9 +15,9 @@ class LoadCommand : public FrontTest {
  protected:
   void SetUp() override {
     FrontTest::SetUp();
-    folder.Write("a.xml", LogLines(R"(C:\Daten\kunden.mdb)", "06.12.2026 11:36:43",
+    folder.WriteLines("a.xml", LogLines(R"(C:\Daten\kunden.mdb)", "06.12.2026 11:36:43",
                                    UpdateAction(7, "Kunden", "Name", "Müller", "Meier")));
-    folder.Write("b.xml", LogLines("OFFLINE", "05.12.2026 08:00:00", NewRecordAction(8, "Kunden")));
+    folder.WriteLines("b.xml", LogLines("OFFLINE", "05.12.2026 08:00:00", NewRecordAction(8, "Kunden")));
     Open();
   }
 };
@@ -48,10 +48,10 @@ TEST_F(LoadCommand, AsksOnePickerPerCommandAndListsEveryFileOnceInSetOrder) {
 // place empty.
 TEST_F(LoadCommand, ListsLogFilesOnlyAndLeavesMissingPropertiesEmpty) {
   TempFolder other;
-  other.Write("c.xml", LogLines("-", "-", {}));
-  other.Write("d.xml", LogLines("db.mdb", "-", {}));
-  other.Write("notes.txt", LogLines("db.mdb", "01.01.2026", {}));
-  other.Write("x.xml", {"<TarveskDataLayerLog>", "<HEAD>", "</HEAD>"});
+  other.WriteLines("c.xml", LogLines("-", "-", {}));
+  other.WriteLines("d.xml", LogLines("db.mdb", "-", {}));
+  other.WriteLines("notes.txt", LogLines("db.mdb", "01.01.2026", {}));
+  other.WriteLines("x.xml", {"<TarveskDataLayerLog>", "<HEAD>", "</HEAD>"});
   Load(other.Path());
   EXPECT_EQ(Window().Text(txtPath), other.Path());
   EXPECT_THAT(Entries(lstFileSet), ElementsAre(":  (c.xml)", ": db.mdb (d.xml)"));
@@ -117,7 +117,7 @@ TEST_F(LoadCommand, ReloadDropsTheLogsCachedForTheOldFiles) {
   ChooseFile(0);
   const auto cached = manager->FileSetManager()->LogContent(1);
   std::filesystem::remove(std::filesystem::path(folder.Path()) / "a.xml");
-  folder.Write("a.xml", LogLines("db2", "07.12.2026", NewRecordAction(3, "Orte")));
+  folder.WriteLines("a.xml", LogLines("db2", "07.12.2026", NewRecordAction(3, "Orte")));
 
   Load(folder.Path());
   ChooseFile(0);

@@ -23,7 +23,7 @@ TEST_F(LogManagerFileSet, FileSetManagerCreatesOneEmptySetWithoutAWindow) {
 }
 
 TEST_F(LogManagerFileSet, EjectEmptiesTheSetOrRaises91WithoutOne) {
-  folder.Write("a.xml", LogLines("db", "01.01.2026", {}));
+  folder.WriteLines("a.xml", LogLines("db", "01.01.2026", {}));
   auto lm = std::make_shared<LogManager>();
   try {
     lm->EjectFileset();
@@ -43,7 +43,7 @@ TEST_F(LogManagerFileSet, EjectEmptiesTheSetOrRaises91WithoutOne) {
 }
 
 TEST_F(LogManagerFileSet, DisplayReplacesTheSetByANewEmptyOneWithoutEmptyingTheOld) {
-  folder.Write("a.xml", LogLines("db", "01.01.2026", {}));
+  folder.WriteLines("a.xml", LogLines("db", "01.01.2026", {}));
   manager = std::make_shared<LogManager>();
   const auto before = manager->FileSetManager();
   ASSERT_TRUE(before->LoadFileSet(folder.Path()));

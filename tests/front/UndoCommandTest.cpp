@@ -43,12 +43,12 @@ class UndoCommand : public FrontTest {
     Registry().Register<IDataLayer>(
         kDataLayerProgId, [this] { return std::make_unique<RecordingDataLayer>(calls, fail); });
     // Empty files: databases without the logs' tables.
-    folder.Write("kunden.mdb", {});
-    folder.Write("orte.mdb", {});
-    folder.Write("a.xml", LogLines(kunden, "06.12.2026",
+    folder.WriteLines("kunden.mdb", {});
+    folder.WriteLines("orte.mdb", {});
+    folder.WriteLines("a.xml", LogLines(kunden, "06.12.2026",
                                    Concat(NewRecordAction(8, "Kunden"),
                                           UpdateAction(7, "Kunden", "Name", "Müller", "Meier"))));
-    folder.Write("b.xml",
+    folder.WriteLines("b.xml",
                  LogLines(orte, "07.12.2026", UpdateAction(3, "Orte", "Ort", "Bern", "Basel")));
     Open();
     Load(folder.Path());

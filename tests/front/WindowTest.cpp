@@ -25,7 +25,7 @@ TEST(WindowLayoutRules, TableIsInTabOrderAndEveryControlFitsIntoItsFrameOrTheCli
 class WindowLifecycle : public FrontTest {
  protected:
   void Browse() {
-    folder.Write("a.xml",
+    folder.WriteLines("a.xml",
                  LogLines("db.mdb", "06.12.2026", UpdateAction(7, "Kunden", "Name", "A", "B")));
     Load(folder.Path());
     ChooseFile(0);

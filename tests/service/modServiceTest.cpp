@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "automation/Error.h"
 #include "components/filesystem/FileSystem.h"
 #include "components/xmlparser/XMLParser.h"
 #include "service/ComponentRegistry.h"
@@ -23,7 +24,7 @@ TEST(FieldSplitter, TakesFieldsBetweenDelimiters) {
   // An occurrence that ends in the appended delimiter closes a field too.
   EXPECT_EQ(GetDelimitedField("a:", "::", 1), "a");
   EXPECT_EQ(GetDelimitedField("a:", "::", 2), "");
-  EXPECT_EQ(GetDelimitedField("f", "ff", 1), "");  // "f" + "ff": the first "ff" starts at 0
+  EXPECT_EQ(GetDelimitedField("f", "ff", 1), "");      // "f" + "ff": the first "ff" starts at 0
   EXPECT_EQ(GetDelimitedField("ab", "abc", 1), "ab");  // a delimiter longer than the text
   EXPECT_EQ(GetDelimitedField("aXb", "x", 1), "aXb");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 3), "");
@@ -75,12 +76,7 @@ TEST_F(MissingComponent, AFailingMakerCountsAsMissing) {
 TEST_F(MissingComponent, FailsAtTheFirstCallWithObjectNotSet) {
   Registry().Unregister(kXmlParserProgId);
   const auto parser = CreateXMLParser();
-  try {
-    Use(parser).GetTagName("<A>b</A>");
-    FAIL();
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kObjectNotSet);
-  }
+  EXPECT_EQ(test::ErrorNumberOf([&] { Use(parser).GetTagName("<A>b</A>"); }), kObjectNotSet);
 }
 
 }  // namespace

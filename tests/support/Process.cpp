@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <stdexcept>
 
 namespace tarvesk::test {
 namespace {
@@ -29,6 +30,20 @@ namespace {
   args.push_back(nullptr);
   execv(args[0], args.data());
   _exit(127);
+}
+
+// Starts argv with stdin, stdout (and stderr unless -1) on the given fds; the child closes
+// every fd of the list.
+pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env, int in,
+            int out, int err, std::initializer_list<int> fds) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in, 0), dup2(out, 1);
+    if (err >= 0) dup2(err, 2);
+    for (int fd : fds) close(fd);
+    Exec(argv, env);
+  }
+  return pid;
 }
 
 // The input, held back until the program shows options.inputAfter; a pipe is closed after
@@ -99,12 +114,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   if (!options.onTerminal) {
     int in[2];
     if (pipe(in) != 0) return result;
-    const pid_t pid = fork();
-    if (pid == 0) {
-      dup2(in[0], 0), dup2(out[1], 1), dup2(err[1], 2);
-      for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-      Exec(argv, options.env);
-    }
+    const pid_t pid = Start(argv, options.env, in[0], out[1], err[1],
+                            {in[0], in[1], out[0], out[1], err[0], err[1]});
     close(in[0]), close(out[1]), close(err[1]);
     signal(SIGPIPE, SIG_IGN);
     HeldInput input(in[1], true, options);
@@ -134,6 +145,56 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
   const bool finished = Drain({{master, &result.terminal}, {out[0], &result.out}}, input);
   result.status = Wait(pid, finished);
   return result;
+}
+
+Spawned::Spawned(const std::vector<std::string>& argv) {
+  int toChild[2], fromChild[2];
+  if (pipe(toChild) != 0 || pipe(fromChild) != 0) throw std::runtime_error("pipe");
+  pid_ = Start(argv, {}, toChild[0], fromChild[1], -1,
+               {toChild[0], toChild[1], fromChild[0], fromChild[1]});
+  if (pid_ < 0) throw std::runtime_error("fork");
+  close(toChild[0]);
+  close(fromChild[1]);
+  in_ = toChild[1];
+  out_ = fromChild[0];
+}
+
+Spawned::~Spawned() {
+  if (pid_ > 0) Kill(SIGKILL), Wait();
+  CloseInput();
+  if (out_ >= 0) close(out_);
+}
+
+std::string Spawned::ReadLine() {
+  for (;;) {
+    if (const size_t end = buffer_.find('\n'); end != std::string::npos) {
+      std::string line = buffer_.substr(0, end);
+      buffer_.erase(0, end + 1);
+      return line;
+    }
+    pollfd wait{out_, POLLIN, 0};
+    char chunk[4096];
+    const ssize_t got = poll(&wait, 1, 20000) == 1 ? read(out_, chunk, sizeof chunk) : 0;
+    if (got <= 0) return "";
+    buffer_.append(chunk, static_cast<size_t>(got));
+  }
+}
+
+void Spawned::CloseInput() {
+  if (in_ >= 0) close(in_);
+  in_ = -1;
+}
+
+void Spawned::Kill(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
+int Spawned::Wait() {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  pid_ = -1;
+  return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
 }
 
 }  // namespace tarvesk::test

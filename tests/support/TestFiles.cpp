@@ -1,18 +1,15 @@
 #include "tests/support/TestFiles.h"
 
-#include <unistd.h>
-
-#include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <stdexcept>
 
+#include "automation/Error.h"
 #include "automation/Text.h"
 #include "components/ReferenceComponents.h"
 
 namespace tarvesk::test {
 namespace {
-
-std::atomic<int> counter{0};
 
 // Every test program of the portable build finds the reference components registered.
 const bool registered = [] {
@@ -23,15 +20,13 @@ const bool registered = [] {
 }  // namespace
 
 TempFolder::TempFolder() {
-  path_ = std::filesystem::temp_directory_path() /
-          ("tarvesk-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-  std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
+  std::string pattern = (std::filesystem::temp_directory_path() / "tarvesk-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
 }
 
 TempFolder::~TempFolder() {
   std::error_code ec;
-  // Read-only files of a test must not stay behind.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(path_, ec)) {
     std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
@@ -44,37 +39,27 @@ void TempFolder::WriteBytes(const std::string& name, const std::string& bytes) c
   out << bytes;
 }
 
-std::string Utf8ToAnsi(const std::string& utf8) {
-  std::string out;
-  for (size_t pos = 0; pos < utf8.size();) {
-    const auto byte = AnsiByteOf(NextCodePoint(utf8, pos));
-    if (!byte) throw std::invalid_argument("no Windows-1252 byte for a character of " + utf8);
-    out += static_cast<char>(*byte);
-  }
-  return out;
-}
-
-void TempFolder::WriteAnsi(const std::string& name, const std::string& utf8) const {
-  WriteBytes(name, Utf8ToAnsi(utf8));
-}
-
 void TempFolder::WriteLines(const std::string& name, const std::vector<std::string>& lines) const {
   std::string text;
-  for (const auto& line : lines) text += line + "\r\n";
-  WriteAnsi(name, text);
+  for (const auto& line : lines) {
+    for (size_t pos = 0; pos < line.size();) {
+      const auto byte = AnsiByteOf(NextCodePoint(line, pos));
+      if (!byte) throw std::invalid_argument("no Windows-1252 byte for a character of " + line);
+      text += static_cast<char>(*byte);
+    }
+    text += "\r\n";
+  }
+  WriteBytes(name, text);
 }
 
 std::vector<std::string> LogLines(const std::string& database, const std::string& sessionTime,
                                   const std::vector<std::string>& body,
                                   const std::string& errorInfo) {
   std::vector<std::string> lines = {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>",
-                                    "<TarveskDataLayerLog>",
-                                    "<HEAD>",
-                                    "<DATABASE>" + database + "</DATABASE>",
-                                    "<SESSIONTIME>" + sessionTime + "</SESSIONTIME>",
-                                    "<USER>test</USER>",
-                                    "</HEAD>",
-                                    "<LOGDATA>"};
+                                    "<TarveskDataLayerLog>", "<HEAD>"};
+  if (database != "-") lines.push_back("<DATABASE>" + database + "</DATABASE>");
+  if (sessionTime != "-") lines.push_back("<SESSIONTIME>" + sessionTime + "</SESSIONTIME>");
+  lines.insert(lines.end(), {"<USER>test</USER>", "</HEAD>", "<LOGDATA>"});
   lines.insert(lines.end(), body.begin(), body.end());
   lines.push_back("</LOGDATA>");
   if (!errorInfo.empty()) {
@@ -83,6 +68,24 @@ std::vector<std::string> LogLines(const std::string& database, const std::string
   }
   lines.push_back("</TarveskDataLayerLog>");
   return lines;
+}
+
+int32_t ErrorNumberOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& error) {
+    return error.Number();
+  }
+  return 0;
+}
+
+std::string ErrorTextOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const Error& error) {
+    return error.Description();
+  }
+  return "";
 }
 
 }  // namespace tarvesk::test

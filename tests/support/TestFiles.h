@@ -1,8 +1,10 @@
-// Test support: temporary folders and log files written as the data layer writes them
-// (Windows-1252 bytes, CR LF), plus a recording fake of the user-message seam.
+// Test support shared by every native test program: temporary folders, log files written as
+// the data layer writes them (Windows-1252 bytes, CR LF), the error number or text a call
+// raises, and a recording fake of the user-message seam.
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +12,8 @@
 
 namespace tarvesk::test {
 
-// A fresh folder under the system's temp folder, removed with the object.
+// A fresh folder under the system's temp folder, removed with everything in it (read-only
+// files too).
 class TempFolder {
  public:
   TempFolder();
@@ -18,27 +21,27 @@ class TempFolder {
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  const std::filesystem::path& Path() const { return path_; }
-  std::string Str() const { return path_.string(); }
-  std::string FileStr(const std::string& name) const { return (path_ / name).string(); }
+  std::string Path() const { return path_.string(); }
+  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
   // Writes raw bytes.
   void WriteBytes(const std::string& name, const std::string& bytes) const;
-  // Writes UTF-8 text as Windows-1252 bytes (every character must have one).
-  void WriteAnsi(const std::string& name, const std::string& utf8) const;
-  // Writes the lines as Windows-1252, each ended by CR LF.
+  // Writes the lines (UTF-8) as Windows-1252, each ended by CR LF.
   void WriteLines(const std::string& name, const std::vector<std::string>& lines) const;
 
  private:
   std::filesystem::path path_;
 };
 
-std::string Utf8ToAnsi(const std::string& utf8);
-
-// A complete log: marker, header (DATABASE, SESSIONTIME, extra), <LOGDATA>, body, tail.
+// A complete log as the data layer writes it: marker, header (DATABASE and SESSIONTIME, each
+// left out when "-"), <LOGDATA>, body, tail with the error information if given.
 std::vector<std::string> LogLines(const std::string& database, const std::string& sessionTime,
                                   const std::vector<std::string>& body,
                                   const std::string& errorInfo = "");
+
+// The number and the description of the error that call raises; 0 and "" for none.
+int32_t ErrorNumberOf(const std::function<void()>& call);
+std::string ErrorTextOf(const std::function<void()>& call);
 
 // Records every message and answers from a script (then with defaultAnswer).
 class RecordingMessages : public IUserMessages {

@@ -11,7 +11,7 @@
 #include <random>
 #include <thread>
 
-#include "tests/support/Spawn.h"
+#include "tests/support/Process.h"
 #include "tests/undo/UndoFixtures.h"
 
 namespace tarvesk {

@@ -5,41 +5,83 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
+
 namespace tarvesk::testing {
 
 class FaultyVfs {
  public:
   enum class Fault { Write, Sync };
 
-  FaultyVfs();
-  ~FaultyVfs();
+  FaultyVfs() : real_(sqlite3_vfs_find(nullptr)) {
+    vfs_ = *real_;
+    vfs_.zName = "tarvesk-faulty";
+    vfs_.pAppData = this;
+    vfs_.szOsFile = static_cast<int>(sizeof(File)) + real_->szOsFile;
+    vfs_.xOpen = [](sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
+                    int* outFlags) {
+      auto* self = static_cast<FaultyVfs*>(vfs->pAppData);
+      File* wrapper = reinterpret_cast<File*>(file);
+      std::memset(wrapper, 0, sizeof(File));
+      const int rc = self->real_->xOpen(self->real_, name, Real(file), flags, outFlags);
+      if (Real(file)->pMethods) wrapper->base.pMethods = &self->methods_, wrapper->owner = self;
+      return rc;
+    };
+    // Version 1 of the methods: no shared memory (no WAL), no memory mapping, so that every
+    // write goes through xWrite. Each method but the two that fail forwards to the real file.
+#define TARVESK_FORWARD(method) \
+  [](sqlite3_file* f, auto... a) { return Real(f)->pMethods->method(Real(f), a...); }
+    methods_.iVersion = 1;
+    methods_.xClose = TARVESK_FORWARD(xClose);
+    methods_.xRead = TARVESK_FORWARD(xRead);
+    methods_.xWrite = [](sqlite3_file* f, const void* data, int n, sqlite3_int64 offset) {
+      if (Owner(f)->Strikes(Fault::Write)) return Owner(f)->code_;
+      return Real(f)->pMethods->xWrite(Real(f), data, n, offset);
+    };
+    methods_.xTruncate = TARVESK_FORWARD(xTruncate);
+    methods_.xSync = [](sqlite3_file* f, int flags) {
+      if (Owner(f)->Strikes(Fault::Sync)) return Owner(f)->code_;
+      return Real(f)->pMethods->xSync(Real(f), flags);
+    };
+    methods_.xFileSize = TARVESK_FORWARD(xFileSize);
+    methods_.xLock = TARVESK_FORWARD(xLock);
+    methods_.xUnlock = TARVESK_FORWARD(xUnlock);
+    methods_.xCheckReservedLock = TARVESK_FORWARD(xCheckReservedLock);
+    methods_.xFileControl = TARVESK_FORWARD(xFileControl);
+    methods_.xSectorSize = TARVESK_FORWARD(xSectorSize);
+    methods_.xDeviceCharacteristics = TARVESK_FORWARD(xDeviceCharacteristics);
+#undef TARVESK_FORWARD
+    sqlite3_vfs_register(&vfs_, 1);
+  }
+  ~FaultyVfs() {
+    sqlite3_vfs_unregister(&vfs_);
+    sqlite3_vfs_register(real_, 1);
+  }
   FaultyVfs(const FaultyVfs&) = delete;
   FaultyVfs& operator=(const FaultyVfs&) = delete;
 
   // Fails the n-th operation of that kind from now on (1-based) with `code`.
-  void Arm(Fault fault, int n, int code);
+  void Arm(Fault fault, int n, int code) {
+    armed_ = true, fired_ = false, fault_ = fault, remaining_ = n, code_ = code;
+  }
   void Disarm() { armed_ = false; }
   // Whether the armed failure has been given.
   bool Fired() const { return fired_; }
 
  private:
-  struct File;
-  static File* Of(sqlite3_file* file) { return reinterpret_cast<File*>(file); }
-  static int Open(sqlite3_vfs*, const char*, sqlite3_file*, int, int*);
-  static int Close(sqlite3_file*);
-  static int Read(sqlite3_file*, void*, int, sqlite3_int64);
-  static int Write(sqlite3_file*, const void*, int, sqlite3_int64);
-  static int Truncate(sqlite3_file*, sqlite3_int64);
-  static int Sync(sqlite3_file*, int);
-  static int FileSize(sqlite3_file*, sqlite3_int64*);
-  static int Lock(sqlite3_file*, int);
-  static int Unlock(sqlite3_file*, int);
-  static int CheckReservedLock(sqlite3_file*, int*);
-  static int FileControl(sqlite3_file*, int, void*);
-  static int SectorSize(sqlite3_file*);
-  static int DeviceCharacteristics(sqlite3_file*);
-  // True when this operation is the one to fail.
-  bool Strikes(Fault fault);
+  // The wrapper's file: the methods' owner, then the real file right behind it.
+  struct File {
+    sqlite3_file base;
+    FaultyVfs* owner;
+  };
+  static sqlite3_file* Real(sqlite3_file* f) {
+    return reinterpret_cast<sqlite3_file*>(reinterpret_cast<File*>(f) + 1);
+  }
+  static FaultyVfs* Owner(sqlite3_file* f) { return reinterpret_cast<File*>(f)->owner; }
+  bool Strikes(Fault fault) {
+    if (!armed_ || fault != fault_ || --remaining_ != 0) return false;
+    return fired_ = true;
+  }
 
   sqlite3_vfs vfs_{};
   sqlite3_vfs* real_;

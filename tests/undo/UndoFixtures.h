@@ -16,10 +16,10 @@
 #include "components/ReferenceComponents.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
-#include "tests/datalayer/SqliteFixtures.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "service/UserMessages.h"
+#include "tests/datalayer/SqliteFixtures.h"
 #include "undo/ActionHandler.h"
 
 namespace tarvesk::testing {
@@ -81,12 +81,27 @@ class UndoTest : public ::testing::Test {
     layer.GetRecordset(query);
     ASSERT_EQ(layer.FindRecord("ID", id), Variant(true));
   }
+  // One session each: an update, a new record, a deleted record.
   void Update(const std::string& table, int32_t id, const std::string& field,
               const std::string& value) {
     auto layer = Session();
     Load(*layer, "SELECT * FROM " + table, id);
     layer->SetFieldValue(field, value);
     layer->Save();
+  }
+  void Insert(const std::string& table,
+              const std::vector<std::pair<std::string, std::string>>& values) {
+    auto layer = Session();
+    std::string query = "SELECT * FROM " + table + " WHERE ID = 0";
+    layer->GetRecordset(query);
+    layer->AddNew();
+    for (const auto& [field, value] : values) layer->SetFieldValue(field, value);
+    layer->Save();
+  }
+  void Remove(const std::string& table, int32_t id) {
+    auto layer = Session();
+    Load(*layer, "SELECT * FROM " + table, id);
+    layer->RemoveRecord(true);
   }
 
   // The log files of a folder as a loaded set; the fixture ejects it at the end, since
@@ -134,26 +149,9 @@ class UndoTest : public ::testing::Test {
     std::filesystem::remove_all(logs_);
     std::filesystem::create_directory(logs_);
   }
-  // The error number that call raises, 0 for none.
-  static int32_t ErrorNumberOf(const std::function<void()>& call) {
-    try {
-      call();
-    } catch (const Error& error) {
-      return error.Number();
-    }
-    return 0;
-  }
-  // Writes a log by hand (ASCII only) with the given body lines.
+  // Writes a log by hand with the given body lines.
   void HandLog(const std::string& database, const std::vector<std::string>& body) {
-    std::string text =
-        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n"
-        "<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>" +
-        database +
-        "</DATABASE>\r\n<SESSIONTIME>06.12.2026 11:40:00</SESSIONTIME>\r\n"
-        "</HEAD>\r\n<LOGDATA>\r\n";
-    for (const auto& line : body) text += line + "\r\n";
-    text += "</LOGDATA>\r\n</TarveskDataLayerLog>\r\n";
-    WriteBytes(folder_ / "logs/hand.xml", text);
+    folder_.WriteLines("logs/hand.xml", test::LogLines(database, "06.12.2026 11:40:00", body));
   }
 
   TempFolder folder_;

@@ -55,17 +55,9 @@ std::string MessageOf(HWND dialog) {
   return longest;
 }
 
-std::string Escaped(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-      out += "\\n";
-      ++i;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
+std::string Escaped(std::string text) {
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
+  return text;
 }
 
 int ButtonOf(const std::wstring& answer) {

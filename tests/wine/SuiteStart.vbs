@@ -14,12 +14,11 @@ Function Kind(value)
 End Function
 
 Sub Check(what, actual, expected)
+  Dim same
   checks = checks + 1
-  If Kind(actual) <> Kind(expected) Then
-    failures = failures + 1
-    WScript.Echo "FAIL " & what & ": got [" & actual & "] (type " & VarType(actual) & _
-        "), expected [" & expected & "] (type " & VarType(expected) & ")"
-  ElseIf actual <> expected Then
+  same = Kind(actual) = Kind(expected)
+  If same Then same = actual = expected
+  If Not same Then
     failures = failures + 1
     WScript.Echo "FAIL " & what & ": got [" & actual & "] (type " & VarType(actual) & _
         "), expected [" & expected & "] (type " & VarType(expected) & ")"

