@@ -1,14 +1,33 @@
 // TarveskXMLHandler.dll: the reference tag parser (components/xmlparser) as the COM class
 // TarveskXMLHandler.XMLParser, with its class table and exports.
+#include <cstring>
+
 #include "components/com/TarveskXMLHandler.h"
 #include "components/xmlparser/XMLParser.h"
+#include "server/ComComponents.h"
 #include "server/ComServer.h"
 
 namespace tarvesk::com {
 namespace {
 
-class XMLParserObject : public DispatchObject<_XMLParser> {
+// Also answers IInProcessXmlParser, so that the log manager built alike calls its parser
+// directly.
+class XMLParserObject : public DispatchObject<_XMLParser>, public IInProcessXmlParser {
  public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out && iid == IID_IInProcessXmlParser) {
+      *out = static_cast<IInProcessXmlParser*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return DispatchObject::QueryInterface(iid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return DispatchObject::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return DispatchObject::Release(); }
+  IXmlParser* STDMETHODCALLTYPE Parser(const char* build) override {
+    return build && std::strcmp(build, InProcessBuild()) == 0 ? &parser_ : nullptr;
+  }
+
   STDMETHODIMP ParseSingleTag(BSTR* strLine, BSTR* strTagName, BSTR* strTagValue,
                               VARIANT* Result) override {
     return Call([&] {
