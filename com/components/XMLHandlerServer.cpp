@@ -1,14 +1,33 @@
 // TarveskXMLHandler.dll: the reference tag parser (components/xmlparser) as the COM class
 // TarveskXMLHandler.XMLParser, with its class table and exports.
+#include <cstring>
+
 #include "com/components/TarveskXMLHandler.h"
-#include "components/xmlparser/XMLParser.h"
 #include "com/kit/ComServer.h"
+#include "components/xmlparser/XMLParser.h"
+#include "platform/windows/ComComponents.h"
 
 namespace tarvesk::com {
 namespace {
 
-class XMLParserObject : public DispatchObject<_XMLParser> {
+// Also answers IInProcessXmlParser, so that the log manager built alike calls its parser
+// directly.
+class XMLParserObject : public DispatchObject<_XMLParser>, public IInProcessXmlParser {
  public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out && iid == IID_IInProcessXmlParser) {
+      *out = static_cast<IInProcessXmlParser*>(this);
+      AddRef();
+      return S_OK;
+    }
+    return DispatchObject::QueryInterface(iid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return DispatchObject::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return DispatchObject::Release(); }
+  IXmlParser* STDMETHODCALLTYPE Parser(const char* build) override {
+    return build && std::strcmp(build, InProcessBuild()) == 0 ? &parser_ : nullptr;
+  }
+
   STDMETHODIMP ParseSingleTag(BSTR* strLine, BSTR* strTagName, BSTR* strTagValue,
                               VARIANT* Result) override {
     return Call([&] {
@@ -52,9 +71,9 @@ class XMLParserObject : public DispatchObject<_XMLParser> {
 };
 
 const ClassEntry kClasses[] = {
-    {&CLSID_XMLParser, L"TarveskXMLHandler.XMLParser", CreateInstance<XMLParserObject>},
+    Class<XMLParserObject>(CLSID_XMLParser),
 };
-const ServerDescription kServer{&LIBID_TarveskXMLHandler, 1, 0, kClasses};
+const ServerDescription kServer{kClasses};
 
 }  // namespace
 }  // namespace tarvesk::com

@@ -131,10 +131,6 @@ std::optional<Registration> ReadRegistration(const ServerDescription& server) {
   if (!lib || FAILED(lib->GetLibAttr(&attr))) return std::nullopt;
   Registration registration{attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, {}};
   lib->ReleaseTLibAttr(attr);
-  if (server.libId && (*server.libId != registration.libId || server.major != registration.major ||
-                       server.minor != registration.minor)) {
-    return std::nullopt;
-  }
   Bstr libName;
   if (FAILED(lib->GetDocumentation(-1, libName.Out(), nullptr, nullptr, nullptr))) {
     return std::nullopt;
@@ -144,7 +140,6 @@ std::optional<Registration> ReadRegistration(const ServerDescription& server) {
     if (!coclass) return std::nullopt;
     std::wstring progId =
         std::wstring(libName.Get(), SysStringLen(libName.Get())) + L"." + *coclass;
-    if (entry.progId && progId != entry.progId) return std::nullopt;
     registration.progIds.push_back(std::move(progId));
   }
   return registration;

@@ -228,27 +228,16 @@ HRESULT CreateInstance(REFIID iid, void** out) {
 // writes. A class the type library does not describe is not registered.
 struct ClassEntry {
   constexpr ClassEntry(const CLSID* clsid, CreateFunction create) : clsid(clsid), create(create) {}
-  // With the ProgID written out: registration refuses it unless the type library agrees.
-  constexpr ClassEntry(const CLSID* clsid, const wchar_t* progId, CreateFunction create)
-      : clsid(clsid), progId(progId), create(create) {}
 
   const CLSID* clsid;
-  const wchar_t* progId = nullptr;
   CreateFunction create;  // a new object answering iid, or an error result
 };
 
 // The class table that a DLL's four exports (ServerExports.inc) work from.
 struct ServerDescription {
   constexpr explicit ServerDescription(std::span<const ClassEntry> classes) : classes(classes) {}
-  // With the type library's identifier and version written out: registration refuses them
-  // unless the embedded type library agrees.
-  constexpr ServerDescription(const GUID* libId, WORD major, WORD minor,
-                              std::span<const ClassEntry> classes)
-      : classes(classes), libId(libId), major(major), minor(minor) {}
 
   std::span<const ClassEntry> classes;
-  const GUID* libId = nullptr;
-  WORD major = 0, minor = 0;
 };
 
 // A class entry for the coclass of clsid, made by CreateInstance<T>.

@@ -83,6 +83,27 @@ bool IsNoFileError(int err) {
 }
 #endif
 
+#ifndef _WIN32
+// The POSIX part of OpenForInput: a descriptor of a regular file, opened without waiting;
+// -1 for something else when `irregular` is Skip.
+int OpenDescriptor(const std::string& path, Irregular irregular) {
+  if (path.empty()) throw Error(kBadFileName);
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    const int err = errno;
+    if (irregular == Irregular::Skip && IsNoFileError(err)) return -1;
+    RaiseFileError(err, path);
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    if (irregular == Irregular::Skip) return -1;
+    RaiseNamed(kPathFileAccessError, path);
+  }
+  return fd;
+}
+#endif
+
 // Opens a file for reading. The open never waits (a FIFO with no writer would block it), and
 // the handle must be a regular file: anything else - FIFO, device, folder, socket - is no
 // log, whatever its name. nullptr for such a thing when `irregular` is Skip; else the
@@ -104,18 +125,8 @@ FileOwner OpenForInput(const std::string& path, Irregular irregular) {
   }
   return file;
 #else
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    if (irregular == Irregular::Skip && IsNoFileError(err)) return nullptr;
-    RaiseFileError(err, path);
-  }
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    if (irregular == Irregular::Skip) return nullptr;
-    RaiseNamed(kPathFileAccessError, path);
-  }
+  const int fd = OpenDescriptor(path, irregular);
+  if (fd < 0) return nullptr;
   // Reads of a regular file never wait anyway; the flag goes for plain blocking reads.
   const int flags = fcntl(fd, F_GETFL);
   if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
@@ -180,6 +191,50 @@ std::string LineReader::ReadLineOrFail() {
   std::string line;
   if (!ReadLine(line)) RaiseNamed(kInputPastEndOfFile, path_);
   return line;
+}
+
+std::optional<size_t> ReadFileStart(const std::string& path, char* buffer, size_t limit,
+                                    Irregular irregular, bool& whole,
+                                    const std::function<bool(std::string_view)>& enough) {
+  size_t got = 0;
+  whole = false;
+#ifdef _WIN32
+  std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path, irregular));
+  if (!file) return std::nullopt;
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  const auto readSome = [&](size_t n) {
+    const size_t read = std::fread(buffer + got, 1, n, file.get());
+    if (read < n && std::ferror(file.get())) RaiseNamed(57, path);
+    return read;
+  };
+#else
+  // The descriptor alone: no stream to set up for a read or two.
+  const int fd = OpenDescriptor(path, irregular);
+  if (fd < 0) return std::nullopt;
+  struct FdCloser {
+    int fd;
+    ~FdCloser() { close(fd); }
+  } closer{fd};
+  const auto readSome = [&](size_t n) {
+    size_t read = 0;
+    while (read < n) {
+      const ssize_t r = ::read(fd, buffer + got + read, n - read);
+      if (r < 0 && errno == EINTR) continue;
+      if (r < 0) RaiseNamed(57, path);
+      if (r == 0) break;
+      read += static_cast<size_t>(r);
+    }
+    return read;
+  };
+#endif
+  // A little first: most of what is looked for sits in the first kilobyte.
+  for (size_t step = std::min(kFirstRead, limit); got < limit && !whole; step = limit - got) {
+    const size_t read = readSome(step);
+    got += read;
+    whole = read < step;
+    if (enough(std::string_view(buffer, got))) break;
+  }
+  return got;
 }
 
 // High bytes of the ANSI text as UTF-8 (two or three bytes each), as AnsiToUtf8 has them.
@@ -460,6 +515,36 @@ std::optional<FileState> InspectFile(const std::string& path, size_t endBytes) {
   state.end.resize(got > 0 ? static_cast<size_t>(got) : 0);
 #endif
   return state;
+}
+
+std::optional<FolderStamp> StampOfFolder(const std::string& path) {
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
+  if (folder.empty()) return std::nullopt;
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(ToPath(folder).c_str(), GetFileExInfoStandard, &data) ||
+      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return std::nullopt;
+  }
+  const auto ticks = [](const FILETIME& t) {
+    return static_cast<int64_t>(static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
+  };
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return FolderStamp{ticks(data.ftLastWriteTime), ticks(data.ftCreationTime),
+                     static_cast<double>(ticks(now) - ticks(data.ftLastWriteTime)) / 1e7};
+#else
+  struct stat info;
+  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
+  const auto nanoseconds = [](const timespec& t) {
+    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+  };
+  timespec now;
+  clock_gettime(CLOCK_REALTIME, &now);
+  return FolderStamp{nanoseconds(info.st_mtim), nanoseconds(info.st_ctim),
+                     static_cast<double>(nanoseconds(now) - nanoseconds(info.st_mtim)) / 1e9};
+#endif
 }
 
 void DeleteFileOrFail(const std::string& path) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +50,15 @@ class LineReader {
   size_t begin_ = 0, end_ = 0;
   bool eof_ = false;
 };
+
+// Opens the file, reads at most `limit` bytes of its start into buffer and closes it: the
+// marker and the header of a log in one go. Reads a first kilobyte, then the rest up to
+// limit unless enough(bytes read) answers true. Answers how many bytes it read; `whole`
+// tells whether that was the whole file. nullopt for what Irregular::Skip skips; raises
+// the errors of LineReader and ReadLine.
+std::optional<size_t> ReadFileStart(const std::string& path, char* buffer, size_t limit,
+                                    Irregular irregular, bool& whole,
+                                    const std::function<bool(std::string_view)>& enough);
 
 class LineList {
  public:
@@ -121,6 +131,18 @@ struct FileState {
 // Looks at the file without waiting on it; nullopt when it is no regular file or cannot be
 // opened.
 std::optional<FileState> InspectFile(const std::string& path, size_t endBytes);
+
+// When a folder last changed: a file created, removed or renamed in it changes the stamp,
+// unless the folder had changed just before within the clock's granularity (file times
+// may tick in steps of milliseconds), so a stamp tells something only once it is older.
+struct FolderStamp {
+  int64_t changed = 0, other = 0;
+  double secondsSinceChange = 0;  // when stamped
+  bool operator==(const FolderStamp& o) const { return changed == o.changed && other == o.other; }
+  bool Settled() const { return secondsSinceChange > 0.1; }
+};
+// nullopt when path names no folder.
+std::optional<FolderStamp> StampOfFolder(const std::string& path);
 
 // Deletes a file; raises 53, 70, 75 or 76, naming it, when that fails.
 void DeleteFileOrFail(const std::string& path);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "automation/TextFile.h"
 #include "automation/Variant.h"
 #include "fileset/PropertyCollection.h"
 
@@ -57,7 +58,10 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
   // False when the folder holds no *.xml file.
   bool LoadFileSet(const std::string& FilePath);
   void EjectFileset();
-  // Reads the header of every file into a PropertyCollection, "FILENAME" last.
+  // Reads the header of every file into a PropertyCollection, "FILENAME" last. The first
+  // call after LoadFileSet parses the headers that LoadFileSet read with the markers, so
+  // that each file is opened and read once, when no file of the folder was added, removed
+  // or renamed in between; every other call reads the files anew.
   void ReadFileSetProperties();
   // The cached LogData of FileIndex, created, bound and loaded on first request.
   std::shared_ptr<LogData> LogContent(int32_t FileIndex);
@@ -79,6 +83,10 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
   std::optional<std::vector<std::shared_ptr<LogData>>> colLogData{std::in_place};
   bool bolPropertiesRead = false;
   std::vector<SkippedLog> skippedLogs_;
+  // The header lines of each file as LoadFileSet read them with its marker (nullopt where
+  // its first bytes did not hold them all), for the next ReadFileSetProperties only.
+  std::vector<std::optional<std::string>> heads_;
+  FolderStamp headsStamp_;  // the folder when heads_ were read
 };
 
 }  // namespace tarvesk

@@ -69,6 +69,35 @@ class XmlParserAdapter : public IXmlParser {
   DispatchCaller parser_;
 };
 
+// The system's own tag parser, called directly: its answers are those of its Invoke, and
+// the COM object that the factory created keeps the parser (and its module) alive.
+class InProcessXmlParserAdapter : public IXmlParser {
+ public:
+  InProcessXmlParserAdapter(ComPtr<IInProcessXmlParser> object, IXmlParser& parser)
+      : object_(std::move(object)), parser_(parser) {}
+
+  void ParseSingleTag(const std::string& line, std::string& name, std::string& value) override {
+    parser_.ParseSingleTag(line, name, value);
+  }
+  std::string GetTagName(std::string_view line) override { return parser_.GetTagName(line); }
+  std::string GetTagValue(std::string_view line, std::string_view tagName) override {
+    return parser_.GetTagValue(line, tagName);
+  }
+  void ParseRubriqueTag(std::string_view line, std::string& first, std::string& second,
+                        std::string& attributes) override {
+    parser_.ParseRubriqueTag(line, first, second, attributes);
+  }
+  bool TagNameIsPartOfLine() const override { return parser_.TagNameIsPartOfLine(); }
+  bool TagValueInLine(std::string_view line, std::string_view tagName,
+                      std::string_view& value) override {
+    return parser_.TagValueInLine(line, tagName, value);
+  }
+
+ private:
+  ComPtr<IInProcessXmlParser> object_;
+  IXmlParser& parser_;
+};
+
 class FileSystemAdapter : public IFileSystem {
  public:
   explicit FileSystemAdapter(DispatchCaller fileSystem) : fileSystem_(std::move(fileSystem)) {}
@@ -265,6 +294,16 @@ class DataLayerAdapter : public IDataLayer {
 std::unique_ptr<IXmlParser> CreateXmlParserAdapter(const std::string& progId) {
   auto parser = Create(progId);
   if (!parser) return nullptr;
+  // Whatever is registered under the identifier: ours is called directly, any other
+  // parser by name.
+  ComPtr<IInProcessXmlParser> ours;
+  if (SUCCEEDED(parser.Object()->QueryInterface(IID_IInProcessXmlParser,
+                                                reinterpret_cast<void**>(ours.Out()))) &&
+      ours) {
+    if (IXmlParser* direct = ours->Parser(InProcessBuild())) {
+      return std::make_unique<InProcessXmlParserAdapter>(std::move(ours), *direct);
+    }
+  }
   return std::make_unique<XmlParserAdapter>(std::move(parser));
 }
 

@@ -171,7 +171,13 @@ void ViewerWindowView::Refill(ControlId list) {
   SendMessageW(control, LB_RESETCONTENT, 0, 0);
   listExtent_[static_cast<size_t>(list)] = 0;
   SendMessageW(control, LB_SETHORIZONTALEXTENT, 0, 0);
-  for (const std::string& entry : presenter_.Entries(list)) AddEntry(list, entry);
+  // The list box takes its storage for all entries at once rather than growing it
+  // entry by entry.
+  const auto& entries = presenter_.Entries(list);
+  size_t units = 0;
+  for (const std::string& entry : entries) units += entry.size() + 1;
+  SendMessageW(control, LB_INITSTORAGE, entries.size(), units * sizeof(wchar_t));
+  for (const std::string& entry : entries) AddEntry(list, entry);
   SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(presenter_.ListIndex(list)), 0);
 }
 

@@ -294,20 +294,23 @@ int RunActions(Context& context, const std::vector<std::string>& args) {
   const std::string session = set->FileProperties(index, "SESSIONTIME");
   nlohmann::json list = nlohmann::json::array();
   size_t count = 0;
-  for (const std::string& entry : log->GetActionList()) {
+  // One entry at a time: the text of a long log is written as it is read, never held as a
+  // list beside the log.
+  log->ForEachAction([&](std::string_view view) {
+    const std::string entry(view);
     if (entry == kErrorEntry) {
       if (!context.options.json) context.out << entry << '\n';
-      continue;
+      return;
     }
     const ActionSummary action = Summarize(*log, entry);
-    if (!filter.Keeps(action, session)) continue;
+    if (!filter.Keeps(action, session)) return;
     ++count;
     if (context.options.json) {
       list.push_back(ActionJson(action));
     } else {
       context.out << ActionLine(action) << '\n';
     }
-  }
+  });
   if (context.options.json) {
     const std::string errors = log->ErrorInfo();
     nlohmann::json result = {{"file", FileJson(*set, index)}, {"actions", list}};

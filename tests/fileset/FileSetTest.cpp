@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "automation/Conversions.h"
@@ -216,6 +218,93 @@ TEST_F(HeaderReading, RaisesBeforeReadingAndOutsideTheSet) {
   EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(0, "DATABASE"); }), kSubscriptOutOfRange);
   EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(2, "DATABASE"); }), kSubscriptOutOfRange);
   std::filesystem::remove(folder / "a.xml");
+  EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kFileNotFound);
+}
+
+// A tag parser that hands out every line it is given as the value of "Z".
+class EchoParser : public XMLParser {
+ public:
+  void ParseSingleTag(const std::string& line, std::string& name, std::string& value) override {
+    name = "Z";
+    value = line;
+  }
+};
+
+// LoadFileSet reads each file's start once and keeps its header lines for the next
+// ReadFileSetProperties, which must parse the lines that reading the files anew gives - at
+// every kind of line end, at the ends of the reads and beyond them - unless the folder has
+// changed since.
+TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
+  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<EchoParser>(); });
+  struct Restore {
+    ~Restore() {
+      Registry().Register<IXmlParser>(kXmlParserProgId,
+                                      [] { return std::make_unique<XMLParser>(); });
+    }
+  } restore;
+  const std::string head = "x\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n";
+  // Pads a header to a CR as byte `at` (0-based) of the file, then a LF.
+  const auto crAt = [&](size_t at) {
+    return head + std::string(at - head.size(), 'v') + "\r\n<DATABASE>D</DATABASE>\r\n";
+  };
+  std::string twenty = head;  // its 20th line, the last one read, runs past the reads
+  for (int i = 4; i < 20; ++i) twenty += "<P>" + std::to_string(i) + "</P>\r\n";
+  twenty += "<P>" + std::string(5000, 'z') + "</P>\r\n</HEAD>\r\n";
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"crlf.xml", head + "<DATABASE>C:\\db</DATABASE>\r\n</HEAD>\r\n<LOGDATA>\r\n"},
+      {"cr.xml", "x\r<TarveskDataLayerLog>\r<HEAD>\r<A>1</A>\r\r</HEAD>\r"},
+      {"lf.xml", head + "<A>1</A>\n<B>2</B>\r\n</HEAD>\n<C>3</C>\r\n</HEAD>\r\n"},
+      {"open-end.xml", head + "<A>\xFC</A>\r\n<B>zuletzt</B>"},
+      {"no-close.xml", head + "<A>1</A>\r\n"},
+      {"cr-1023.xml", crAt(1023) + "</HEAD>\r\n"},
+      {"cr-4095.xml", crAt(4095) + "</HEAD>\r\n"},
+      {"long.xml", head + "<A>" + std::string(5000, 'l') + "</A>\r\n<B>2</B>\r\n</HEAD>\r\n"},
+      {"long-first.xml",
+       std::string(5000, 'x') + "\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<A>1</A>\r\n</HEAD>\r\n"},
+      {"twenty.xml", twenty},
+      {"witness.xml", head + "<DATABASE>alt</DATABASE>\r\n</HEAD>\r\n"},
+  };
+  for (const auto& [name, bytes] : files) folder.WriteBytes(name, bytes);
+  const auto settle = [&] {
+    std::filesystem::last_write_time(
+        folder.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  };
+  const auto headers = [&] {
+    std::vector<std::string> all;
+    for (int32_t i = 1; i <= set->FileCount(); ++i) {
+      const auto properties = set->HeaderProperties(i);
+      for (int32_t k = 1; k <= properties->PropertyCount(); ++k) {
+        all.push_back(Names()[i - 1] + " " + properties->PropertyValueByIndex(k));
+      }
+    }
+    return all;
+  };
+  const auto holds = [](const std::vector<std::string>& all, const std::string& entry) {
+    return std::find(all.begin(), all.end(), entry) != all.end();
+  };
+  settle();
+  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
+  ASSERT_EQ(set->FileCount(), static_cast<int32_t>(files.size()));
+  // Rewritten in place: the folder stays as it was, so the first reading takes the header
+  // that LoadFileSet read, a second one the file's.
+  folder.WriteBytes("witness.xml", head + "<DATABASE>neu</DATABASE>\r\n</HEAD>\r\n");
+  set->ReadFileSetProperties();
+  auto withMarkers = headers();
+  EXPECT_TRUE(holds(withMarkers, "witness.xml <DATABASE>alt</DATABASE>"));
+  set->ReadFileSetProperties();
+  const auto anew = headers();
+  EXPECT_TRUE(holds(anew, "witness.xml <DATABASE>neu</DATABASE>"));
+  std::replace(withMarkers.begin(), withMarkers.end(),
+               std::string("witness.xml <DATABASE>alt</DATABASE>"),
+               std::string("witness.xml <DATABASE>neu</DATABASE>"));
+  EXPECT_EQ(withMarkers, anew);
+  EXPECT_TRUE(holds(anew, "open-end.xml <A>ü</A>"));
+  EXPECT_TRUE(holds(anew, "lf.xml <A>1</A>\n<B>2</B>"));
+
+  // A file removed after the loading changes the folder: the reading meets it.
+  settle();
+  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
+  std::filesystem::remove(folder / "lf.xml");
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kFileNotFound);
 }
 

@@ -203,6 +203,25 @@ suite_jscript() {
   run_script jscript.js "$(winpath "$work/logs")\\"
 }
 
+# Our tag parser, called directly, and a foreign one, called by name, read alike.
+suite_tagparser() {
+  parsed=$work/parsed
+  mkdir -p "$parsed/logs"
+  cp tests/wine/data/logs/* "$parsed/logs/"
+  head=$'x\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>OFFLINE</DATABASE>\r\n</HEAD>\r\n<LOGDATA>\r\n'
+  action=$'<ACTION Info="UPDATE RECORDID=7">\r\n<TABLE>Kunden</TABLE>\r\n<QueryString>SELECT * FROM Kunden WHERE ID = 7</QueryString>\r\n<TIME>t</TIME>\r\n<FieldName>Ort</FieldName>\r\n<OldValue>K\xf6ln &amp; Bonn</OldValue>\r\n<NewValue>Ulm</NewValue>\r\n</ACTION>\r\n'
+  printf '%s%s%s' "$head" "$action" $'</LOGDATA>\r\n</TarveskDataLayerLog>\r\n' >"$parsed/logs/crlf.xml"
+  printf '%s%s%s' "$head" "${action//$'\r\n'/$'\n'}" $'</LOGDATA>\n</TarveskDataLayerLog>\n' >"$parsed/logs/lf.xml"
+  printf '%s%s%s' "$head" "$action$action" $'</LOGDATA>\r\n</TarveskDataLayerLog>' >"$parsed/logs/open-end.xml"
+  for parser in own foreign; do
+    [ $parser == foreign ] && { wine regsvr32 /s "$(winpath "$bin/test_tag_parser.dll")" || fail "regsvr32 test_tag_parser"; }
+    run_vbs tagparser "$(winpath "$parsed/logs")\\" "$(winpath "$parsed/$parser.txt")" $parser
+  done
+  wine regsvr32 /s "$(winpath "$bin/TarveskXMLHandler.dll")" || fail "regsvr32 TarveskXMLHandler"
+  [ -s "$parsed/own.txt" ] && cmp -s "$parsed/own.txt" "$parsed/foreign.txt" ||
+    fail "the foreign tag parser read otherwise: $(diff <(iconv -f UTF-16 "$parsed/own.txt") <(iconv -f UTF-16 "$parsed/foreign.txt") | head -5)"
+}
+
 suite_factories() {
 
   # A component that is not registered: its message once, then the operation fails.

@@ -1,0 +1,78 @@
+// test_tag_parser.dll: a tag parser of the tests' own under TarveskXMLHandler.XMLParser
+// (same class, same type library), registered over the real one in the test prefix. It
+// answers as the reference parser does but only through its dispatch interface, as a
+// parser of another maker would, so the log manager calls it by name. Each call is counted
+// in the environment variable TARVESK_TEST_PARSER_CALLS of the process.
+#include <string>
+
+#include "com/components/TarveskXMLHandler.h"
+#include "components/xmlparser/XMLParser.h"
+#include "com/kit/ComServer.h"
+
+namespace tarvesk::com {
+namespace {
+
+void Count() {
+  static long calls = 0;
+  SetEnvironmentVariableW(L"TARVESK_TEST_PARSER_CALLS", std::to_wstring(++calls).c_str());
+}
+
+void Replace(BSTR* target, const std::string& text) {
+  if (!target) return;
+  Bstr value(text);
+  SysFreeString(*target);
+  *target = value.Release();
+}
+
+class ForeignParserObject : public DispatchObject<_XMLParser> {
+ public:
+  STDMETHODIMP ParseSingleTag(BSTR* strLine, BSTR* strTagName, BSTR* strTagValue,
+                              VARIANT* Result) override {
+    return Call([&] {
+      Count();
+      SetEmpty(Result);
+      std::string name = InText(strTagName), value = InText(strTagValue);
+      parser_.ParseSingleTag(InText(strLine), name, value);
+      Replace(strTagName, name);
+      Replace(strTagValue, value);
+    });
+  }
+  STDMETHODIMP GetTagName(BSTR strLine, BSTR* Result) override {
+    return Call([&] {
+      Count();
+      SetOut(Result, parser_.GetTagName(BstrToUtf8(strLine)));
+    });
+  }
+  STDMETHODIMP GetTagValue(BSTR strLine, BSTR strTagName, BSTR* Result) override {
+    return Call([&] {
+      Count();
+      SetOut(Result, parser_.GetTagValue(BstrToUtf8(strLine), BstrToUtf8(strTagName)));
+    });
+  }
+  STDMETHODIMP ParseRubriqueTag(BSTR strLine, BSTR* strTagName, BSTR* strAttributeName,
+                                BSTR* strAttributes, VARIANT* Result) override {
+    return Call([&] {
+      Count();
+      SetEmpty(Result);
+      std::string name = InText(strTagName), attribute = InText(strAttributeName),
+                  attributes = InText(strAttributes);
+      parser_.ParseRubriqueTag(BstrToUtf8(strLine), name, attribute, attributes);
+      Replace(strTagName, name);
+      Replace(strAttributeName, attribute);
+      Replace(strAttributes, attributes);
+    });
+  }
+
+ private:
+  XMLParser parser_;
+};
+
+const ClassEntry kClasses[] = {
+    Class<ForeignParserObject>(CLSID_XMLParser),
+};
+const ServerDescription kServer{kClasses};
+
+}  // namespace
+}  // namespace tarvesk::com
+
+#include "com/kit/ServerExports.inc"
