@@ -9,6 +9,7 @@
 #include "automation/Conversions.h"
 #include "automation/Error.h"
 #include "components/ReferenceComponents.h"
+#include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "service/ComponentRegistry.h"
