@@ -1,5 +1,5 @@
 // Support for the libFuzzer targets: a folder of the target's own for the files a target
-// writes, and the registration of the reference components, both once per process.
+// writes, and the environment of the reference components, both once per process.
 #pragma once
 
 #include <unistd.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "components/ReferenceComponents.h"
+#include "platform/posix/PosixEnvironment.h"
 
 namespace tarvesk::fuzz {
 
@@ -24,7 +24,6 @@ inline const std::string& Folder() {
                                            : std::filesystem::temp_directory_path();
     std::string pattern = (base / "tarvesk-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data())) std::abort();
-    RegisterReferenceComponents();
     static const std::string removed = pattern;
     std::atexit([] {
       std::error_code ec;
@@ -33,6 +32,12 @@ inline const std::string& Folder() {
     return pattern;
   }();
   return folder;
+}
+
+// The environment of the targets: the reference components, messages on stderr.
+inline Environment& TheEnvironment() {
+  static PosixEnvironment environment;
+  return environment;
 }
 
 inline void WriteFile(const std::string& path, std::string_view bytes) {

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace tarvesk;
   const std::string& folder = fuzz::Folder();
   fuzz::WriteFile(folder + "/log.xml", fuzz::Bytes(data, size));
-  auto set = std::make_shared<FileSet>();
+  auto set = std::make_shared<FileSet>(fuzz::TheEnvironment());
   try {
     if (set->LoadFileSet(folder) && set->FileCount() == 1) {
       const auto log = set->LogContent(1);

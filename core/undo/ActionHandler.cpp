@@ -8,7 +8,6 @@
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "service/LogValue.h"
-#include "service/UserMessages.h"
 #include "service/modService.h"
 
 namespace tarvesk {
@@ -40,19 +39,10 @@ bool IsFound(const Variant& answer) {
   }
 }
 
-void Tell(const std::string& text, const std::string& title, MessageIcon icon) {
-  UserMessages().Show({text, title, MessageButtons::Ok, icon, 1});
-}
-
 // The data layer notes a failed write (a broken rule, a full disk, an I/O error, no
 // database) in errorstatus rather than raising it: with a note, the write did not happen,
 // and the error-status report tells why, with no success message before it.
 bool WroteCleanly(IDataLayer& dataLayer) { return TextOf(dataLayer.errorstatus()).empty(); }
-
-bool AskYes(const std::string& text, const std::string& title) {
-  return UserMessages().Show({text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) ==
-         MessageAnswer::Yes;
-}
 
 // The log names the database it belongs to; only that file is opened. A path relative to
 // whatever folder the host runs in, one that SQLite would cut at a NUL, and a missing file
@@ -73,10 +63,6 @@ void CheckDatabasePath(const std::string& path) {
   }
 }
 
-void TellNothingDone() {
-  Tell("Es wurde keine Aktion durchgeführt!", "Keine Aktion", MessageIcon::Information);
-}
-
 }  // namespace
 
 ActionHandler::~ActionHandler() { objDataLayer.reset(); }
@@ -84,6 +70,19 @@ ActionHandler::~ActionHandler() { objDataLayer.reset(); }
 void ActionHandler::SetFileSetObject(std::shared_ptr<FileSet> objfs) {
   objFileSet = std::move(objfs);
   bolFileSetAssigned = true;
+}
+
+void ActionHandler::Tell(const std::string& text, const std::string& title, MessageIcon icon) {
+  environment_.Messages().Show({text, title, MessageButtons::Ok, icon, 1});
+}
+
+void ActionHandler::TellNothingDone() {
+  Tell("Es wurde keine Aktion durchgeführt!", "Keine Aktion", MessageIcon::Information);
+}
+
+bool ActionHandler::AskYes(const std::string& text, const std::string& title) {
+  return environment_.Messages().Show(
+             {text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) == MessageAnswer::Yes;
 }
 
 const PropertyCollection& ActionHandler::ActionData() const {
@@ -94,7 +93,7 @@ const PropertyCollection& ActionHandler::ActionData() const {
 void ActionHandler::PrepareDataLayer() {
   if (!bolFileSetAssigned) return;
   objDataLayer.reset();
-  objDataLayer = CreateDataLayer();
+  objDataLayer = CreateDataLayer(environment_);
   if (!objFileSet) throw Error(kObjectNotSet);
   strDatabase = objFileSet->FileProperties(lngLogFileHandle, "DATABASE");
   strQueryString =

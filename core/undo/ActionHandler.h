@@ -24,9 +24,11 @@
 #include "automation/Variant.h"
 #include "fileset/PropertyCollection.h"
 #include "service/Components.h"
+#include "service/UserMessages.h"
 
 namespace tarvesk {
 
+class Environment;
 class FileSet;
 
 // What the last UndoAction came to, for callers that report it without reading the
@@ -35,7 +37,8 @@ enum class UndoOutcome { NotRun, Done, Declined, RecordNotFound, ErrorsReported 
 
 class ActionHandler {
  public:
-  ActionHandler() = default;
+  // The environment creates the data layer and shows the messages.
+  explicit ActionHandler(Environment& environment) : environment_(environment) {}
   ~ActionHandler();
   ActionHandler(const ActionHandler&) = delete;
   ActionHandler& operator=(const ActionHandler&) = delete;
@@ -60,6 +63,11 @@ class ActionHandler {
   void RestoreDeletedRecord();
   const PropertyCollection& ActionData() const;  // raises 91 when there is none
 
+  void Tell(const std::string& text, const std::string& title, MessageIcon icon);
+  bool AskYes(const std::string& text, const std::string& title);
+  void TellNothingDone();
+
+  Environment& environment_;
   int32_t lngLogFileHandle = 0;
   int32_t lngActionHandle = 0;
   bool bolFileSetAssigned = false;

@@ -153,7 +153,7 @@ std::vector<Step> PlanSteps(FileSet& set, int32_t index, const std::vector<int32
   for (const int32_t position : positions) {
     Step step;
     step.action = Summarize(*log, ActionEntryAt(*log, position));
-    step.fileName = NameInFolder(set, set.File(index));
+    step.fileName = set.FileName(index);
     const std::string& kind = step.action.kind;
     if (kind == "DELETE_OFFLINE") {
       Refuse(step,

@@ -7,7 +7,7 @@
 //
 // Values are escaped for the terminal; a "Name: " line without a value ends in "(leer)".
 // Holds references to the streams it was given and the list of messages shown; the caller
-// owns the streams and installs the object with SetUserMessages for as long as it lives.
+// owns the streams and hands the object to the handler it asks for (EnvironmentWithMessages).
 // Used on one thread.
 #pragma once
 

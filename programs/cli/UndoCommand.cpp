@@ -27,18 +27,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Installs the terminal as the process's message seam for one command.
-class ScopedUserMessages {
- public:
-  explicit ScopedUserMessages(IUserMessages* messages) : previous_(SetUserMessages(messages)) {}
-  ~ScopedUserMessages() { SetUserMessages(previous_); }
-  ScopedUserMessages(const ScopedUserMessages&) = delete;
-  ScopedUserMessages& operator=(const ScopedUserMessages&) = delete;
-
- private:
-  IUserMessages* previous_;
-};
-
 const char* OutcomeWord(UndoOutcome outcome) {
   switch (outcome) {
     case UndoOutcome::NotRun:
@@ -150,10 +138,10 @@ int RunPlanned(Context& context, const std::vector<std::string>& args, Direction
   const bool undo = direction == Direction::Undo;
   const char* command = undo ? "undo" : "redo";
   const Options& options = context.options;
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto log = set->LogContent(index);
-  const std::string fileName = NameInFolder(*set, set->File(index));
+  const std::string fileName = set->FileName(index);
 
   std::vector<int32_t> positions;
   size_t offline = 0;
@@ -299,12 +287,12 @@ int RunUndo(Context& context, const std::vector<std::string>& args) {
   if (context.options.all || context.options.dryRun) {
     return RunPlanned(context, args, Direction::Undo);
   }
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto log = set->LogContent(index);
   const int32_t position = ResolvePosition(*log, args[0], args[1], args[2]);
   const ActionSummary action = Summarize(*log, ActionEntryAt(*log, position));
-  const std::string fileName = NameInFolder(*set, set->File(index));
+  const std::string fileName = set->FileName(index);
   const std::string database = CheckedDatabase(*set, index, fileName);
 
   // An update whose field no longer holds the value the log says it wrote: the question
@@ -337,10 +325,11 @@ int RunUndo(Context& context, const std::vector<std::string>& args) {
   if (!conflict.empty()) preface += "  Achtung: " + Escaped(conflict) + "\n";
   messages.SetPreface(preface);
 
-  ActionHandler handler;
+  // The handler's questions and messages go to the terminal.
+  EnvironmentWithMessages environment(context.environment, messages);
+  ActionHandler handler(environment);
   std::optional<Error> error;
   try {
-    ScopedUserMessages scope(&messages);
     handler.SetLogFileHandle(index);
     handler.SetFileSetObject(set);
     handler.SetActionHandle(position);

@@ -10,7 +10,7 @@
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
-#include "service/ComponentRegistry.h"
+#include "tests/support/TestEnvironment.h"
 #include "service/modService.h"
 #include "tests/support/Spawn.h"
 #include "tests/support/TestFiles.h"
@@ -41,7 +41,8 @@ std::string ErrorTextOf(const std::function<void()>& action) {
 
 class FileSetTest : public ::testing::Test {
  protected:
-  std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
+  test::TestEnvironment env;
+  std::shared_ptr<FileSet> set = std::make_shared<FileSet>(env);
   TempFolder folder;
   std::string sep{kPathSeparator};
 
@@ -137,12 +138,12 @@ TEST_F(Loading, AnUnreadableCandidateFailsTheLoad) {
   WriteLog("a.xml", "01.12.2026");
   folder.WriteLines("b.xml", {"x", "y"});
   WriteLog("d.xml", "01.12.2026");
-  Registry().Register<IFileSystem>(kFileSystemProgId, [] {
+  env.Components().Register<IFileSystem>(kFileSystemProgId, [] {
     return std::make_unique<FixedListing>(
         std::vector<std::string>{"a.xml", "b.xml", "fehlt.xml", "b.xml", "d.xml"});
   });
   const int error = ErrorNumberOf([&] { set->LoadFileSet(folder.Str()); });
-  Registry().Register<IFileSystem>(kFileSystemProgId,
+  env.Components().Register<IFileSystem>(kFileSystemProgId,
                                    [] { return std::make_unique<FileSystem>(); });
   EXPECT_EQ(error, kFileNotFound);
   // Filtered before the failing file, unfiltered from it on; not loaded.
@@ -156,12 +157,12 @@ TEST_F(Loading, TheErrorOfAnUnreadableFileNamesIt) {
   WriteLog("a.xml", "01.12.2026");
   WriteLog("b.xml", "01.12.2026");
   const std::string missing = folder.FileStr("fehlt.xml");
-  Registry().Register<IFileSystem>(kFileSystemProgId, [] {
+  env.Components().Register<IFileSystem>(kFileSystemProgId, [] {
     return std::make_unique<FixedListing>(std::vector<std::string>{"a.xml", "fehlt.xml"});
   });
   EXPECT_EQ(ErrorTextOf([&] { set->LoadFileSet(folder.Str()); }),
             "Datei nicht gefunden: " + missing);
-  Registry().Register<IFileSystem>(kFileSystemProgId,
+  env.Components().Register<IFileSystem>(kFileSystemProgId,
                                    [] { return std::make_unique<FileSystem>(); });
   ASSERT_TRUE(set->LoadFileSet(folder.Str()));
   std::filesystem::remove(folder.Path() / "b.xml");
@@ -183,22 +184,22 @@ TEST_F(Loading, OnlyRegularFilesAreLogs) {
   std::filesystem::create_symlink("loop.xml", folder.Path() / "loop.xml");
   const std::vector<std::string> listing{"fifo.xml", "device.xml", "a.xml", "folder.xml",
                                          "loop.xml"};
-  Registry().Register<IFileSystem>(kFileSystemProgId,
+  env.Components().Register<IFileSystem>(kFileSystemProgId,
                                    [&] { return std::make_unique<FixedListing>(listing); });
   alarm(30);  // a hang fails the whole run rather than waiting forever
   const bool loaded = set->LoadFileSet(folder.Str());
   alarm(0);
-  Registry().Register<IFileSystem>(kFileSystemProgId,
+  env.Components().Register<IFileSystem>(kFileSystemProgId,
                                    [] { return std::make_unique<FileSystem>(); });
   EXPECT_TRUE(loaded);
   EXPECT_EQ(Names(), std::vector<std::string>{"a.xml"});
 }
 
 TEST_F(Loading, AMissingFileSystemComponentShowsItsMessageAndFails) {
-  test::RecordingMessages messages;
-  Registry().Unregister(kFileSystemProgId);
+  auto& messages = env.messages;
+  env.Components().Unregister(kFileSystemProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Str()); }), kObjectNotSet);
-  Registry().Register<IFileSystem>(kFileSystemProgId,
+  env.Components().Register<IFileSystem>(kFileSystemProgId,
                                    [] { return std::make_unique<FileSystem>(); });
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "Komponente nicht verfügbar!");
@@ -282,10 +283,10 @@ TEST_F(HeaderReading, AMissingParserShowsItsMessageOnceAndFails) {
   WriteLog("a.xml", "01.12.2026");
   WriteLog("b.xml", "01.12.2026");
   ASSERT_TRUE(set->LoadFileSet(folder.Str()));
-  test::RecordingMessages messages;
-  Registry().Unregister(kXmlParserProgId);
+  auto& messages = env.messages;
+  env.Components().Unregister(kXmlParserProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
-  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+  env.Components().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
   EXPECT_EQ(messages.shown.size(), 1u);
 }
 

@@ -7,7 +7,7 @@
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
-#include "service/ComponentRegistry.h"
+#include "tests/support/TestEnvironment.h"
 #include "service/modService.h"
 #include "tests/support/TestFiles.h"
 
@@ -65,7 +65,8 @@ class LogFile : public ::testing::Test {
   }
 
   test::TempFolder folder;
-  std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
+  test::TestEnvironment env;
+  std::shared_ptr<FileSet> set = std::make_shared<FileSet>(env);
 };
 
 using LogLoading = LogFile;
@@ -78,7 +79,7 @@ TEST_F(LogLoading, KeepsTheBodyBetweenHeadAndTail) {
 }
 
 TEST_F(LogLoading, AnUnboundObjectTouchesNoFile) {
-  LogData log;
+  LogData log(env);
   log.LoadLogData();
   EXPECT_FALSE(log.IsLoaded());
   EXPECT_EQ(ErrorNumberOf([&] { log.GetActionList(); }), kObjectNotSet);
@@ -99,7 +100,7 @@ TEST_F(LogLoading, TheHeadEndsAtTheFirstLineHoldingTheDataMarker) {
       Load({"a", "<TarveskDataLayerLog> <LOGDATA> Rest", "<X>1</X>", "<LOGDATA>", "c", "d", "e"});
   EXPECT_EQ(log->BodyLineCount(), 3u);  // <X>, <LOGDATA>, c
   EXPECT_EQ(log->RetrieveActionQueryString(-1), "");
-  const auto noMarker = std::make_shared<FileSet>();
+  const auto noMarker = std::make_shared<FileSet>(env);
   folder.WriteLines("log.xml", {"a", "<TarveskDataLayerLog>", "c", "d"});
   noMarker->LoadFileSet(folder.Str());
   EXPECT_EQ(noMarker->LogContent(1)->BodyLineCount(), 2u);
@@ -157,12 +158,12 @@ TEST_F(LogLoading, ResetErrorsDropsTheErrorEntry) {
 }
 
 TEST_F(LogLoading, AMissingParserFailsTheLoad) {
-  test::RecordingMessages messages;
-  Registry().Unregister(kXmlParserProgId);
+  auto& messages = env.messages;
+  env.Components().Unregister(kXmlParserProgId);
   folder.WriteLines("log.xml", test::LogLines("C:\\db", "01.12.2026", {"1"}));
   set->LoadFileSet(folder.Str());
   const int error = ErrorNumberOf([&] { set->LogContent(1); });
-  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+  env.Components().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
   EXPECT_EQ(error, kObjectNotSet);
   EXPECT_EQ(messages.shown.size(), 1u);
 }
@@ -274,6 +275,7 @@ namespace {
 // core's errors escaping.
 TEST(DamagedLogs, GiveResultsOrErrorsNeverACrash) {
   test::TempFolder folder;
+  test::TestEnvironment env;
   std::string log;
   for (const auto& line :
        test::LogLines("C:\\db", "01.12.2026",
@@ -290,7 +292,7 @@ TEST(DamagedLogs, GiveResultsOrErrorsNeverACrash) {
   }
   for (const std::string& content : contents) {
     folder.WriteBytes("log.xml", content);
-    auto set = std::make_shared<FileSet>();
+    auto set = std::make_shared<FileSet>(env);
     try {
       if (set->LoadFileSet(folder.Str()) && set->FileCount() == 1) {
         set->ReadFileSetProperties();
@@ -332,9 +334,9 @@ class PlainParser : public IXmlParser {
 
 // Everything a host can read of a log: list, details and query string of every position,
 // errors as their numbers.
-Lines Outcome(const std::string& folder) {
+Lines Outcome(Environment& env, const std::string& folder) {
   Lines outcome;
-  auto set = std::make_shared<FileSet>();
+  auto set = std::make_shared<FileSet>(env);
   const auto note = [&](const std::function<void()>& read) {
     if (const int error = ErrorNumberOf(read)) outcome.push_back("Fehler " + std::to_string(error));
   };
@@ -360,6 +362,7 @@ Lines Outcome(const std::string& folder) {
 
 TEST(FastReading, GivesWhatThePlainWayGives) {
   test::TempFolder folder;
+  test::TestEnvironment env;
   const std::string longValue(70000, 'w');
   const Lines lines =
       test::LogLines("C:\\db", "01.12.2026",
@@ -383,11 +386,12 @@ TEST(FastReading, GivesWhatThePlainWayGives) {
   }
   for (const std::string& text : texts) {
     folder.WriteBytes("log.xml", text);
-    const Lines fast = Outcome(folder.Str());
-    Registry().Register<IXmlParser>(kXmlParserProgId,
-                                    [] { return std::make_unique<PlainParser>(); });
-    const Lines plain = Outcome(folder.Str());
-    Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+    const Lines fast = Outcome(env, folder.Str());
+    env.Components().Register<IXmlParser>(kXmlParserProgId,
+                                          [] { return std::make_unique<PlainParser>(); });
+    const Lines plain = Outcome(env, folder.Str());
+    env.Components().Register<IXmlParser>(kXmlParserProgId,
+                                          [] { return std::make_unique<XMLParser>(); });
     ASSERT_EQ(fast, plain) << text.size();
     ASSERT_GT(fast.size(), 20u);
   }

@@ -7,18 +7,11 @@
 #include <stdexcept>
 
 #include "automation/Text.h"
-#include "components/ReferenceComponents.h"
 
 namespace tarvesk::test {
 namespace {
 
 std::atomic<int> counter{0};
-
-// Every test program of the portable build finds the reference components registered.
-const bool registered = [] {
-  RegisterReferenceComponents();
-  return true;
-}();
 
 }  // namespace
 

@@ -1,12 +1,10 @@
 // Test support: temporary folders and log files written as the data layer writes them
-// (Windows-1252 bytes, CR LF), plus a recording fake of the user-message seam.
+// (Windows-1252 bytes, CR LF).
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include "service/UserMessages.h"
 
 namespace tarvesk::test {
 
@@ -39,28 +37,5 @@ std::string Utf8ToAnsi(const std::string& utf8);
 std::vector<std::string> LogLines(const std::string& database, const std::string& sessionTime,
                                   const std::vector<std::string>& body,
                                   const std::string& errorInfo = "");
-
-// Records every message and answers from a script (then with defaultAnswer).
-class RecordingMessages : public IUserMessages {
- public:
-  RecordingMessages() { previous_ = SetUserMessages(this); }
-  ~RecordingMessages() override { SetUserMessages(previous_); }
-
-  MessageAnswer Show(const UserMessage& message) override {
-    shown.push_back(message);
-    if (!answers.empty()) {
-      const MessageAnswer answer = answers.front();
-      answers.erase(answers.begin());
-      return answer;
-    }
-    return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-  }
-
-  std::vector<UserMessage> shown;
-  std::vector<MessageAnswer> answers;
-
- private:
-  IUserMessages* previous_;
-};
 
 }  // namespace tarvesk::test

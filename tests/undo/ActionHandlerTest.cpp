@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "automation/Error.h"
-#include "service/ComponentRegistry.h"
+#include "tests/support/TestEnvironment.h"
 #include "service/modService.h"
 #include "undo/ActionHandler.h"
 #include "tests/undo/UndoFixtures.h"
@@ -251,17 +251,13 @@ class HandlerBinding : public UndoTest {
   void SetUp() override {
     UndoTest::SetUp();
     CountingDataLayer::made = CountingDataLayer::opened = CountingDataLayer::loaded = 0;
-    Registry().Register<IDataLayer>(kDataLayerProgId,
-                                    [] { return std::make_unique<CountingDataLayer>(); });
-  }
-  void TearDown() override {
-    RegisterReferenceComponents();
-    UndoTest::TearDown();
+    env.Components().Register<IDataLayer>(kDataLayerProgId,
+                                          [] { return std::make_unique<CountingDataLayer>(); });
   }
 };
 
 TEST_F(HandlerBinding, AFreshHandlerDoesNothingAndANullFileSetFails) {
-  ActionHandler handler;
+  ActionHandler handler(env);
   EXPECT_EQ(handler.LogFileHandle(), 0);
   EXPECT_EQ(handler.ActionHandle(), 0);
   EXPECT_TRUE(handler.UndoAction().IsEmpty());
@@ -275,7 +271,7 @@ TEST_F(HandlerBinding, EveryUndoBindsAnew) {
   Update("Kunden", 1, "Ort", "Köln");
   messages_.questionAnswer = MessageAnswer::No;
   CountingDataLayer::made = 0;
-  ActionHandler handler;
+  ActionHandler handler(env);
   handler.SetLogFileHandle(1);
   handler.SetFileSetObject(Logs(logs_));
   handler.SetActionHandle(1);
@@ -292,7 +288,7 @@ TEST_F(HandlerBinding, AFileOutsideTheSetFailsAndAMissingDataLayerIsToldThenFail
   Update("Kunden", 1, "Ort", "Köln");
   EXPECT_THROW(Undo(1, 2), Error);
   EXPECT_TRUE(messages_.shown.empty());
-  Registry().Unregister(kDataLayerProgId);
+  env.Components().Unregister(kDataLayerProgId);
   EXPECT_EQ(ErrorNumberOf([&] { Undo(1); }), kObjectNotSet);
   EXPECT_EQ(messages_.TakeTitles(), Titles{"Komponente nicht verfügbar!"});
 }
