@@ -8,13 +8,13 @@
 
 #include <memory>
 
+#include "com/kit/ComServer.h"
+#include "com/logmanager/TarveskLogManager.h"
 #include "fileset/FileSet.h"
 #include "fileset/PropertyCollection.h"
 #include "front/LogManager.h"
-#include "service/Environment.h"
 #include "logdata/LogData.h"
-#include "com/kit/ComServer.h"
-#include "com/logmanager/TarveskLogManager.h"
+#include "service/Environment.h"
 #include "undo/ActionHandler.h"
 
 namespace tarvesk::com {

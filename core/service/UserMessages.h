@@ -27,5 +27,4 @@ class IUserMessages {
   virtual MessageAnswer Show(const UserMessage& message) = 0;
 };
 
-
 }  // namespace tarvesk

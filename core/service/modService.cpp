@@ -1,6 +1,5 @@
 #include "service/modService.h"
 
-
 namespace tarvesk {
 namespace {
 

@@ -33,9 +33,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/PosixEnvironment.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
+#include "platform/posix/PosixEnvironment.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

@@ -8,13 +8,13 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "components/datalayer/ChangeLog.h"
+#include "fileset/FileSet.h"
+#include "logdata/LogData.h"
 #include "programs/cli/Actions.h"
 #include "programs/cli/Cli.h"
 #include "programs/cli/Output.h"
 #include "programs/cli/TerminalMessages.h"
-#include "components/datalayer/ChangeLog.h"
-#include "fileset/FileSet.h"
-#include "logdata/LogData.h"
 #include "service/modService.h"
 
 namespace tarvesk::cli {
@@ -214,7 +214,8 @@ int RunFiles(Context& context, const std::vector<std::string>& args) {
   const auto set = OpenFolder(context.environment, args[0]);
   // Files of the folder that the set left out for lacking the log marker.
   std::vector<std::string> skipped;
-  for (const std::string& name : CreateFileSystem(context.environment)->GetFilesInFolder(set->FolderPath(), "*.xml")) {
+  for (const std::string& name :
+       CreateFileSystem(context.environment)->GetFilesInFolder(set->FolderPath(), "*.xml")) {
     bool listed = false;
     for (int32_t i = 1; i <= set->FileCount() && !listed; ++i) {
       listed = set->FileName(i) == name;
@@ -347,9 +348,8 @@ int RunHistory(Context& context, const std::vector<std::string>& args) {
         found.push_back({time, i, std::move(action)});
       });
     } catch (const Error& error) {
-      context.err << "Logdatei " << Escaped(set->FileName(i))
-                  << " übergangen: Fehler " << error.Number() << ": " << error.Description()
-                  << '\n';
+      context.err << "Logdatei " << Escaped(set->FileName(i)) << " übergangen: Fehler "
+                  << error.Number() << ": " << error.Description() << '\n';
     }
   }
   std::stable_sort(found.begin(), found.end(),
@@ -370,8 +370,8 @@ int RunHistory(Context& context, const std::vector<std::string>& args) {
     line = line.substr(line.find(": ") + 2);
     context.out << line << "\n  Sitzung " << Escaped(session)
                 << (user.empty() ? "" : ", Benutzer " + Escaped(user)) << ", Logdatei "
-                << Escaped(set->FileName(entry.index)) << " (" << entry.index
-                << "), Position " << entry.action.position << '\n';
+                << Escaped(set->FileName(entry.index)) << " (" << entry.index << "), Position "
+                << entry.action.position << '\n';
   }
   if (context.options.json) {
     nlohmann::json result = {{"actions", list}};

@@ -8,11 +8,11 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
-#include "programs/cli/Cli.h"
-#include "programs/cli/Output.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
 #include "logdata/LogData.h"
+#include "programs/cli/Cli.h"
+#include "programs/cli/Output.h"
 #include "service/LogValue.h"
 
 namespace tarvesk::cli {

@@ -13,13 +13,13 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "components/datalayer/ChangeLog.h"
+#include "components/datalayer/DataLayer.h"
 #include "programs/cli/Actions.h"
 #include "programs/cli/Cli.h"
 #include "programs/cli/Output.h"
 #include "programs/cli/Replay.h"
 #include "programs/cli/TerminalMessages.h"
-#include "components/datalayer/ChangeLog.h"
-#include "components/datalayer/DataLayer.h"
 #include "undo/ActionHandler.h"
 
 namespace tarvesk::cli {

@@ -7,10 +7,10 @@
 #include <map>
 
 #include "automation/Error.h"
+#include "platform/PlatformEnvironment.h"
 #include "programs/cli/Cli.h"
 #include "programs/cli/Help.h"
 #include "programs/cli/Output.h"
-#include "platform/PlatformEnvironment.h"
 
 namespace tarvesk::cli {
 namespace {

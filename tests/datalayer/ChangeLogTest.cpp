@@ -6,10 +6,10 @@
 #include "automation/Text.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
-#include "tests/datalayer/SqliteFixtures.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "platform/posix/PosixEnvironment.h"
+#include "tests/datalayer/SqliteFixtures.h"
 
 namespace tarvesk {
 namespace {

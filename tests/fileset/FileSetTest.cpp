@@ -10,9 +10,9 @@
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
-#include "tests/support/TestEnvironment.h"
 #include "service/modService.h"
 #include "tests/support/Spawn.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarvesk {
@@ -144,7 +144,7 @@ TEST_F(Loading, AnUnreadableCandidateFailsTheLoad) {
   });
   const int error = ErrorNumberOf([&] { set->LoadFileSet(folder.Str()); });
   env.Components().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
+                                         [] { return std::make_unique<FileSystem>(); });
   EXPECT_EQ(error, kFileNotFound);
   // Filtered before the failing file, unfiltered from it on; not loaded.
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "fehlt.xml", "b.xml", "d.xml"}));
@@ -163,7 +163,7 @@ TEST_F(Loading, TheErrorOfAnUnreadableFileNamesIt) {
   EXPECT_EQ(ErrorTextOf([&] { set->LoadFileSet(folder.Str()); }),
             "Datei nicht gefunden: " + missing);
   env.Components().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
+                                         [] { return std::make_unique<FileSystem>(); });
   ASSERT_TRUE(set->LoadFileSet(folder.Str()));
   std::filesystem::remove(folder.Path() / "b.xml");
   EXPECT_EQ(ErrorTextOf([&] { set->ReadFileSetProperties(); }),
@@ -185,12 +185,12 @@ TEST_F(Loading, OnlyRegularFilesAreLogs) {
   const std::vector<std::string> listing{"fifo.xml", "device.xml", "a.xml", "folder.xml",
                                          "loop.xml"};
   env.Components().Register<IFileSystem>(kFileSystemProgId,
-                                   [&] { return std::make_unique<FixedListing>(listing); });
+                                         [&] { return std::make_unique<FixedListing>(listing); });
   alarm(30);  // a hang fails the whole run rather than waiting forever
   const bool loaded = set->LoadFileSet(folder.Str());
   alarm(0);
   env.Components().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
+                                         [] { return std::make_unique<FileSystem>(); });
   EXPECT_TRUE(loaded);
   EXPECT_EQ(Names(), std::vector<std::string>{"a.xml"});
 }
@@ -200,7 +200,7 @@ TEST_F(Loading, AMissingFileSystemComponentShowsItsMessageAndFails) {
   env.Components().Unregister(kFileSystemProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Str()); }), kObjectNotSet);
   env.Components().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
+                                         [] { return std::make_unique<FileSystem>(); });
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "Komponente nicht verfügbar!");
 }
@@ -210,9 +210,9 @@ using HeaderReading = FileSetTest;
 TEST_F(HeaderReading, StoresTheHeaderPropertiesThenTheFileName) {
   // A name the tag parser would decode: FILENAME must stay the real file's path.
   folder.WriteLines("Tom&amp;Jerry.xml", {"<?xml?>", "<TarveskDataLayerLog>", "<HEAD>",
-                              "  <DATABASE>C:\\Daten\\shop.db</DATABASE>  ",
-                              "\t<SESSIONTIME>01.12.2026</SESSIONTIME>", "<USER></USER>",
-                              "freier Text", "</HEAD>", "<LOGDATA>"});
+                                          "  <DATABASE>C:\\Daten\\shop.db</DATABASE>  ",
+                                          "\t<SESSIONTIME>01.12.2026</SESSIONTIME>",
+                                          "<USER></USER>", "freier Text", "</HEAD>", "<LOGDATA>"});
   ASSERT_TRUE(set->LoadFileSet(folder.Str()));
   set->ReadFileSetProperties();
   const auto properties = set->HeaderProperties(1);
@@ -286,7 +286,8 @@ TEST_F(HeaderReading, AMissingParserShowsItsMessageOnceAndFails) {
   auto& messages = env.messages;
   env.Components().Unregister(kXmlParserProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
-  env.Components().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+  env.Components().Register<IXmlParser>(kXmlParserProgId,
+                                        [] { return std::make_unique<XMLParser>(); });
   EXPECT_EQ(messages.shown.size(), 1u);
 }
 

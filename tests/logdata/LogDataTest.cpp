@@ -7,8 +7,8 @@
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
-#include "tests/support/TestEnvironment.h"
 #include "service/modService.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarvesk {
@@ -163,7 +163,8 @@ TEST_F(LogLoading, AMissingParserFailsTheLoad) {
   folder.WriteLines("log.xml", test::LogLines("C:\\db", "01.12.2026", {"1"}));
   set->LoadFileSet(folder.Str());
   const int error = ErrorNumberOf([&] { set->LogContent(1); });
-  env.Components().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+  env.Components().Register<IXmlParser>(kXmlParserProgId,
+                                        [] { return std::make_unique<XMLParser>(); });
   EXPECT_EQ(error, kObjectNotSet);
   EXPECT_EQ(messages.shown.size(), 1u);
 }

@@ -3,8 +3,8 @@
 #include <functional>
 #include <stdexcept>
 
-#include "tests/support/TestEnvironment.h"
 #include "service/modService.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace tarvesk {
 namespace {
@@ -23,7 +23,7 @@ TEST(FieldSplitter, TakesFieldsBetweenDelimiters) {
   // An occurrence that ends in the appended delimiter closes a field too.
   EXPECT_EQ(GetDelimitedField("a:", "::", 1), "a");
   EXPECT_EQ(GetDelimitedField("a:", "::", 2), "");
-  EXPECT_EQ(GetDelimitedField("f", "ff", 1), "");  // "f" + "ff": the first "ff" starts at 0
+  EXPECT_EQ(GetDelimitedField("f", "ff", 1), "");      // "f" + "ff": the first "ff" starts at 0
   EXPECT_EQ(GetDelimitedField("ab", "abc", 1), "ab");  // a delimiter longer than the text
   EXPECT_EQ(GetDelimitedField("aXb", "x", 1), "aXb");
   EXPECT_EQ(GetDelimitedField("a:b:", ":", 3), "");

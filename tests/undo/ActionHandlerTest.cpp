@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "automation/Error.h"
-#include "tests/support/TestEnvironment.h"
 #include "service/modService.h"
-#include "undo/ActionHandler.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/undo/UndoFixtures.h"
+#include "undo/ActionHandler.h"
 
 namespace tarvesk {
 namespace {

@@ -14,9 +14,9 @@
 #include "automation/Error.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
-#include "tests/datalayer/SqliteFixtures.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
+#include "tests/datalayer/SqliteFixtures.h"
 #include "tests/support/TestEnvironment.h"
 #include "undo/ActionHandler.h"
 
