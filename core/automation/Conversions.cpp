@@ -1,19 +1,11 @@
 #include "automation/Conversions.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// after windows.h
-#include <oleauto.h>
-#endif
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "automation/Error.h"
+#include "automation/System.h"
 
 namespace tarvesk {
 namespace {
@@ -243,47 +235,8 @@ std::string FormatDate(DateValue date) {
   return text;
 }
 
-#ifdef _WIN32
-namespace {
-// A BSTR made by an OLE conversion as UTF-8, freed here.
-std::string TakeBstr(BSTR text) {
-  const int length = static_cast<int>(SysStringLen(text));
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, length, out.data(), n, nullptr, nullptr);
-  SysFreeString(text);
-  return out;
-}
-
-// Numbers, dates and truth values as the user's locale writes them (the OLE conversion a
-// VB program's CStr uses); nullopt where it fails.
-std::optional<std::string> LocaleText(const Variant& value) {
-  BSTR text = nullptr;
-  HRESULT hr = E_FAIL;
-  switch (value.GetType()) {
-    case Variant::Type::Boolean:
-      hr = VarBstrFromBool(value.AsBool() ? VARIANT_TRUE : VARIANT_FALSE, LOCALE_USER_DEFAULT,
-                           VAR_LOCALBOOL, &text);
-      break;
-    case Variant::Type::Double:
-      hr = VarBstrFromR8(value.AsDouble(), LOCALE_USER_DEFAULT, 0, &text);
-      break;
-    case Variant::Type::Date:
-      hr = VarBstrFromDate(value.AsDate().serial, LOCALE_USER_DEFAULT, 0, &text);
-      break;
-    default:
-      return std::nullopt;
-  }
-  if (FAILED(hr)) return std::nullopt;
-  return TakeBstr(text);
-}
-}  // namespace
-#endif
-
 std::string CStr(const Variant& value) {
-#ifdef _WIN32
-  if (auto text = LocaleText(value)) return *text;
-#endif
+  if (auto text = sys::LocaleText(value)) return *text;  // the locale's own, where there is one
   switch (value.GetType()) {
     case Variant::Type::Empty:
       return "";
@@ -306,18 +259,9 @@ std::string CStr(const Variant& value) {
 }
 
 std::optional<DateValue> ParseDate(std::string_view text) {
-#ifdef _WIN32
-  // The OLE conversion of the user's locale, as CDate does it; the portable rules for what
-  // it refuses.
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  DATE date = 0;
-  if (!wide.empty() && SUCCEEDED(VarDateFromStr(wide.data(), LOCALE_USER_DEFAULT, 0, &date))) {
-    return DateValue{date};
-  }
-#endif
+  // The conversion of the user's locale, as CDate does it; the portable rules for what it
+  // refuses.
+  if (auto date = sys::LocaleDate(text)) return *date;
   return ParsePortableDate(text);
 }
 

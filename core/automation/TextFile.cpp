@@ -1,8 +1,5 @@
 #include "automation/TextFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -15,15 +12,8 @@
 #include <filesystem>
 
 #include "automation/Error.h"
+#include "automation/System.h"
 #include "automation/Text.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/file.h>
-#include <unistd.h>
-#endif
 
 namespace tarvesk {
 namespace {
@@ -71,59 +61,19 @@ std::filesystem::path ToPath(const std::string& utf8) {
   }
 }
 
-#ifndef _WIN32
-// Errors of an open that find something other than a file: a FIFO or socket (ENXIO), a
-// device without a driver, a loop of symbolic links.
-bool IsNoFileError(int err) {
-  return err == ELOOP || err == ENXIO || err == ENODEV || err == EISDIR;
-}
-#endif
-
 // Opens a file for reading. The open never waits (a FIFO with no writer would block it), and
 // the handle must be a regular file: anything else - FIFO, device, folder, socket - is no
 // log, whatever its name. nullptr for such a thing when `irregular` is Skip; else the
 // errors are raised, each naming the file.
 std::FILE* OpenForInput(const std::string& path, Irregular irregular) {
   if (path.empty()) throw Error(kBadFileName);
-#ifdef _WIN32
-  std::FILE* file = _wfopen(ToPath(path).c_str(), L"rb");
-  if (!file) RaiseFileError(errno, path);
-  // CON.xml and the like name a device, not a file.
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-  BY_HANDLE_FILE_INFORMATION info;
-  const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
-                       GetFileInformationByHandle(handle, &info) &&
-                       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (!regular) {
-    std::fclose(file);
+  const sys::OpenedFile opened = sys::OpenForReading(path);
+  if (opened.noFile) {
     if (irregular == Irregular::Skip) return nullptr;
     RaiseNamed(kPathFileAccessError, path);
   }
-  return file;
-#else
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    if (irregular == Irregular::Skip && IsNoFileError(err)) return nullptr;
-    RaiseFileError(err, path);
-  }
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    if (irregular == Irregular::Skip) return nullptr;
-    RaiseNamed(kPathFileAccessError, path);
-  }
-  // Reads of a regular file never wait anyway; the flag goes for plain blocking reads.
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  std::FILE* file = fdopen(fd, "rb");
-  if (!file) {
-    const int err = errno;
-    close(fd);
-    RaiseFileError(err, path);
-  }
-  return file;
-#endif
+  if (!opened.file) RaiseFileError(opened.err, path);
+  return opened.file;
 }
 
 struct FileCloser {
@@ -345,16 +295,7 @@ LineList& LineList::operator=(LineList&&) noexcept = default;
 
 LineList LineList::ReadFile(const std::string& path) {
   std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path, Irregular::Raise));
-  uint64_t expected = 0;
-#ifdef _WIN32
-  struct _stat64 info;  // sizes beyond 2 GiB
-  if (_fstat64(_fileno(file.get()), &info) == 0 && info.st_size > 0) {
-#else
-  struct stat info;
-  if (fstat(fileno(file.get()), &info) == 0 && info.st_size > 0) {
-#endif
-    expected = static_cast<uint64_t>(info.st_size);
-  }
+  const uint64_t expected = sys::SizeOf(file.get()).value_or(0);
   try {
     Builder builder(expected);
     const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
@@ -397,96 +338,11 @@ void LineList::RemoveLast() {
   openEnd_ = false;
 }
 
-std::optional<FileState> InspectFile(const std::string& path, size_t endBytes) {
-  if (path.empty()) return std::nullopt;
-  FileState state;
-#ifdef _WIN32
-  // Asking for the right to delete meets the writer's sharing mode.
-  HANDLE handle = CreateFileW(ToPath(path).c_str(), GENERIC_READ | DELETE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    if (GetLastError() != ERROR_SHARING_VIOLATION) return std::nullopt;
-    state.locked = true;
-    return state;
-  }
-  struct HandleCloser {
-    HANDLE h;
-    ~HandleCloser() { CloseHandle(h); }
-  } closer{handle};
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return std::nullopt;
-  }
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const auto ticks = [](const FILETIME& t) {
-    return static_cast<double>(static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
-  };
-  state.secondsSinceChange = (ticks(now) - ticks(info.ftLastWriteTime)) / 1e7;
-  const uint64_t size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-  const uint64_t from = size > endBytes ? size - endBytes : 0;
-  LARGE_INTEGER offset;
-  offset.QuadPart = static_cast<LONGLONG>(from);
-  state.end.resize(static_cast<size_t>(size - from));
-  DWORD got = 0;
-  if (!SetFilePointerEx(handle, offset, nullptr, FILE_BEGIN) ||
-      !ReadFile(handle, state.end.data(), static_cast<DWORD>(state.end.size()), &got, nullptr)) {
-    got = 0;
-  }
-  state.end.resize(got);
-#else
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { close(fd); }
-  } closer{fd};
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  // A shared lock is refused while the writer holds its exclusive one; taken, it goes
-  // with the descriptor.
-  if (flock(fd, LOCK_SH | LOCK_NB) != 0) {
-    state.locked = errno == EWOULDBLOCK;
-  }
-  const auto changed = std::chrono::system_clock::time_point(
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(
-          std::chrono::seconds(info.st_mtim.tv_sec) +
-          std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
-  state.secondsSinceChange =
-      std::chrono::duration<double>(std::chrono::system_clock::now() - changed).count();
-  const auto size = static_cast<uint64_t>(info.st_size);
-  const uint64_t from = size > endBytes ? size - endBytes : 0;
-  state.end.resize(static_cast<size_t>(size - from));
-  const ssize_t got = pread(fd, state.end.data(), state.end.size(), static_cast<off_t>(from));
-  state.end.resize(got > 0 ? static_cast<size_t>(got) : 0);
-#endif
-  return state;
-}
-
 void DeleteFileOrFail(const std::string& path) {
   if (path.empty()) throw Error(kBadFileName);
   std::error_code ec;
   if (std::filesystem::is_directory(ToPath(path), ec)) RaiseNamed(kPathFileAccessError, path);
-#ifdef _WIN32
-  if (!DeleteFileW(ToPath(path).c_str())) {
-    const DWORD err = GetLastError();
-    if (err == ERROR_FILE_NOT_FOUND) RaiseNamed(kFileNotFound, path);
-    if (err == ERROR_PATH_NOT_FOUND) RaiseNamed(kPathNotFound, path);
-    if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION) {
-      RaiseNamed(kPermissionDenied, path);
-    }
-    RaiseNamed(kPathFileAccessError, path);
-  }
-#else
-  // A read-only file stays, as on Windows, although the folder would allow the unlink.
-  struct stat info;
-  if (stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    RaiseNamed(kPermissionDenied, path);
-  }
-  if (std::remove(path.c_str()) != 0) RaiseFileError(errno, path);
-#endif
+  if (const int err = sys::RemoveFile(path)) RaiseFileError(err, path);
 }
 
 }  // namespace tarvesk

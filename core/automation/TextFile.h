@@ -11,11 +11,14 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "automation/System.h"  // InspectFile
 
 namespace tarvesk {
 
@@ -108,26 +111,11 @@ class LineList {
   bool openEnd_ = false;  // the last line ends at the end of the text, without a break
 };
 
-// What pruning asks of a file before it deletes it. The data layer holds a lock on the log
-// it writes (an advisory flock elsewhere; on Windows a sharing mode that denies writing and
-// deletion to others), so `locked` tells a live log from a finished one.
-struct FileState {
-  bool locked = false;
-  double secondsSinceChange = 0;  // negative for a change time in the future
-  std::string end;                // the last bytes, as they stand in the file
-};
-// Looks at the file without waiting on it; nullopt when it is no regular file or cannot be
-// opened.
-std::optional<FileState> InspectFile(const std::string& path, size_t endBytes);
-
 // Deletes a file; raises 53, 70, 75 or 76, naming it, when that fails.
 void DeleteFileOrFail(const std::string& path);
 
 // The folder separator of the platform: "\" on Windows, "/" elsewhere.
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+inline constexpr char kPathSeparator =
+    static_cast<char>(std::filesystem::path::preferred_separator);
 
 }  // namespace tarvesk

@@ -118,8 +118,8 @@ TEST_F(Browsing, OffersUndoForActionsOfLogsThatAreNotOffline) {
     ChooseFile(row.file);
     ChooseAction(row.action);
     EXPECT_EQ(Frames(), row.frames) << row.file << "/" << row.action;
-    if (!row.details.empty()) EXPECT_EQ(Entries(lstDetails), row.details);
     EXPECT_FALSE(Entries(lstDetails).empty());
+    EXPECT_TRUE(row.details.empty() || Entries(lstDetails) == row.details) << row.file;
     EXPECT_FALSE(Seen(cmdRedo) || Seen(chkDoAll));
   }
   ChooseFile(5);
