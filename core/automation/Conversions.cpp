@@ -235,6 +235,21 @@ std::string FormatDate(DateValue date) {
   return text;
 }
 
+bool IsTrueAnswer(const Variant& answer) {
+  switch (answer.GetType()) {
+    case Variant::Type::Boolean:
+      return answer.AsBool();
+    case Variant::Type::Long:
+      return answer.AsLong() != 0;
+    case Variant::Type::LongLong:
+      return answer.AsLongLong() != 0;
+    case Variant::Type::Double:
+      return answer.AsDouble() != 0;
+    default:
+      return false;
+  }
+}
+
 std::string CStr(const Variant& value) {
   if (auto text = sys::LocaleText(value)) return *text;  // the locale's own, where there is one
   switch (value.GetType()) {

@@ -23,22 +23,6 @@ constexpr const char* kNotFoundText =
 // Message text of a value: a null value shows as nothing, as it would in a text box.
 std::string TextOf(const Variant& value) { return value.IsNull() ? std::string() : CStr(value); }
 
-// FindRecord answers True when found; False and Null mean not found.
-bool IsFound(const Variant& answer) {
-  switch (answer.GetType()) {
-    case Variant::Type::Boolean:
-      return answer.AsBool();
-    case Variant::Type::Long:
-      return answer.AsLong() != 0;
-    case Variant::Type::LongLong:
-      return answer.AsLongLong() != 0;
-    case Variant::Type::Double:
-      return answer.AsDouble() != 0;
-    default:
-      return false;
-  }
-}
-
 // The data layer notes a failed write (a broken rule, a full disk, an I/O error, no
 // database) in errorstatus rather than raising it: with a note, the write did not happen,
 // and the error-status report tells why, with no success message before it.
@@ -76,8 +60,23 @@ void ActionHandler::Tell(const std::string& text, const std::string& title, Mess
   environment_.Messages().Show({text, title, MessageButtons::Ok, icon, 1});
 }
 
-void ActionHandler::TellNothingDone() {
+void ActionHandler::TellDeclined() {
+  outcome_ = UndoOutcome::Declined;
   Tell("Es wurde keine Aktion durchgeführt!", "Keine Aktion", MessageIcon::Information);
+}
+
+bool ActionHandler::FindRecordOrTell(IDataLayer& dataLayer, int32_t id) {
+  if (IsTrueAnswer(dataLayer.FindRecord("ID", id))) return true;
+  outcome_ = UndoOutcome::RecordNotFound;
+  Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
+  return false;
+}
+
+void ActionHandler::ReportWrite(IDataLayer& dataLayer, const std::string& text,
+                                const std::string& title) {
+  if (!WroteCleanly(dataLayer)) return;
+  outcome_ = UndoOutcome::Done;
+  Tell(text, title, MessageIcon::Information);
 }
 
 bool ActionHandler::AskYes(const std::string& text, const std::string& title) {
@@ -138,12 +137,7 @@ Variant ActionHandler::UndoAction() {
 
 void ActionHandler::UndoUpdate(int32_t lngRecordID) {
   IDataLayer& dataLayer = Use(objDataLayer);
-  int32_t id = lngRecordID;
-  if (!IsFound(dataLayer.FindRecord("ID", id))) {
-    outcome_ = UndoOutcome::RecordNotFound;
-    Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
-    return;
-  }
+  if (!FindRecordOrTell(dataLayer, lngRecordID)) return;
   const std::string fieldName = ActionData().PropertyContent("FieldName");
   const std::string oldValue = ActionData().PropertyContent("OldValue");
   // Raises, before anything is asked, unless the field is shown as it stands and the value
@@ -158,24 +152,15 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
   if (AskYes(question, "Aktion durchführen")) {
     dataLayer.SetFieldValue(fieldName, oldValue);
     dataLayer.Save();
-    if (WroteCleanly(dataLayer)) {
-      outcome_ = UndoOutcome::Done;
-      Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
-    }
+    ReportWrite(dataLayer, "Die Aktion wurde durchgeführt!", "Aktion");
   } else {
-    outcome_ = UndoOutcome::Declined;
-    TellNothingDone();
+    TellDeclined();
   }
 }
 
 void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
   IDataLayer& dataLayer = Use(objDataLayer);
-  int32_t id = lngRecordID;
-  if (!IsFound(dataLayer.FindRecord("ID", id))) {
-    outcome_ = UndoOutcome::RecordNotFound;
-    Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
-    return;
-  }
+  if (!FindRecordOrTell(dataLayer, lngRecordID)) return;
   const int32_t fieldCount =
       dataLayer.GetOfflineRecordset()->Records(dataLayer.ActualPosition())->FieldCount();
   std::string fields;
@@ -189,13 +174,9 @@ void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
       kBreak + kBreak + fields + kBreak + "Möchten Sie diesen Datensatz wirklich löschen?";
   if (AskYes(question, "Datensatz löschen")) {
     dataLayer.RemoveRecord(true);
-    if (WroteCleanly(dataLayer)) {
-      outcome_ = UndoOutcome::Done;
-      Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
-    }
+    ReportWrite(dataLayer, "Der Datensatz wurde gelöscht!", "Aktion durchgeführt!");
   } else {
-    outcome_ = UndoOutcome::Declined;
-    TellNothingDone();
+    TellDeclined();
   }
 }
 

@@ -65,7 +65,11 @@ class ActionHandler {
 
   void Tell(const std::string& text, const std::string& title, MessageIcon icon);
   bool AskYes(const std::string& text, const std::string& title);
-  void TellNothingDone();
+  // Declined: the user said No. RecordNotFound: the action's record is gone. Done: the
+  // data layer noted no error in the write (its errors are reported at the end).
+  void TellDeclined();
+  bool FindRecordOrTell(IDataLayer& dataLayer, int32_t id);
+  void ReportWrite(IDataLayer& dataLayer, const std::string& text, const std::string& title);
 
   Environment& environment_;
   int32_t lngLogFileHandle = 0;

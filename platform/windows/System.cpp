@@ -9,6 +9,7 @@
 // after windows.h
 #include <io.h>
 #include <oleauto.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cerrno>

@@ -50,7 +50,9 @@ class TerminalMessages : public IUserMessages {
   std::vector<Shown> history_;
 };
 
-// The German word of an icon as the terminal shows it ("Frage", "Fehler", ...).
+// The German words of an icon and an answer as the terminal shows them ("Frage", "Fehler",
+// ...; "Ja", "Nein", "OK"), in the order of the enumerations.
 const char* IconWord(MessageIcon icon);
+const char* AnswerWord(MessageAnswer answer);
 
 }  // namespace tarvesk::cli

@@ -27,32 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The outcome as the JSON output names it, in the order of UndoOutcome.
 const char* OutcomeWord(UndoOutcome outcome) {
-  switch (outcome) {
-    case UndoOutcome::NotRun:
-      return "notRun";
-    case UndoOutcome::Done:
-      return "done";
-    case UndoOutcome::Declined:
-      return "declined";
-    case UndoOutcome::RecordNotFound:
-      return "recordNotFound";
-    case UndoOutcome::ErrorsReported:
-      return "errorsReported";
-  }
-  return "";
-}
-
-const char* AnswerWord(MessageAnswer answer) {
-  switch (answer) {
-    case MessageAnswer::Yes:
-      return "Ja";
-    case MessageAnswer::No:
-      return "Nein";
-    case MessageAnswer::Ok:
-      return "OK";
-  }
-  return "";
+  static constexpr const char* kWords[] = {"notRun", "done", "declined", "recordNotFound",
+                                           "errorsReported"};
+  return kWords[static_cast<size_t>(outcome)];
 }
 
 std::set<fs::path> LogFiles(const std::string& folder) {
