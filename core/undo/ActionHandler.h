@@ -2,7 +2,7 @@
 // sets the log's file index (LogFileHandle), the action's position in that log's body
 // (ActionHandle) and the FileSet (FileSetObject), then calls UndoAction, which binds a
 // new data layer to the log's database and the action's records, asks the user through
-// the user-message seam and performs the inverse change: an update is written back, a new
+// the environment's messages and performs the inverse change: an update is written back, a new
 // record deleted, a deleted record created again. The data layer's error text is shown
 // at the end of every undo.
 //
