@@ -8,11 +8,10 @@
 
 namespace tarvesk {
 
-void RegisterReferenceComponents() {
-  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
-  Registry().Register<IFileSystem>(kFileSystemProgId,
-                                   [] { return std::make_unique<FileSystem>(); });
-  Registry().Register<IDataLayer>(kDataLayerProgId, [] { return std::make_unique<DataLayer>(); });
+void RegisterReferenceComponents(ComponentRegistry& registry) {
+  registry.Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+  registry.Register<IFileSystem>(kFileSystemProgId, [] { return std::make_unique<FileSystem>(); });
+  registry.Register<IDataLayer>(kDataLayerProgId, [] { return std::make_unique<DataLayer>(); });
 }
 
 }  // namespace tarvesk

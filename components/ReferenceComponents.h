@@ -1,9 +1,11 @@
-// Registers the reference outside components in the built-in registry under their
-// programmatic identifiers. Programs of the portable build call it once at start.
+// Registers the reference outside components in a registry under their programmatic
+// identifiers: the POSIX environment's registry, and the registries of tests.
 #pragma once
 
 namespace tarvesk {
 
-void RegisterReferenceComponents();
+class ComponentRegistry;
+
+void RegisterReferenceComponents(ComponentRegistry& registry);
 
 }  // namespace tarvesk

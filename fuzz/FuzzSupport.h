@@ -1,5 +1,5 @@
 // Support for the libFuzzer targets: a folder of the target's own for the files a target
-// writes, and the registration of the reference components, both once per process; the input
+// writes, and the environment of the reference components, both once per process; the input
 // as the one log file of a loaded set.
 #pragma once
 
@@ -13,8 +13,8 @@
 #include <string_view>
 
 #include "automation/Error.h"
-#include "components/ReferenceComponents.h"
 #include "fileset/FileSet.h"
+#include "platform/posix/PosixEnvironment.h"
 
 namespace tarvesk::fuzz {
 
@@ -27,7 +27,6 @@ inline const std::string& Folder() {
                                            : std::filesystem::temp_directory_path();
     std::string pattern = (base / "tarvesk-fuzz-XXXXXX").string();
     if (!mkdtemp(pattern.data())) std::abort();
-    RegisterReferenceComponents();
     static const std::string removed = pattern;
     std::atexit([] {
       std::error_code ec;
@@ -36,6 +35,12 @@ inline const std::string& Folder() {
     return pattern;
   }();
   return folder;
+}
+
+// The environment of the targets: the reference components, messages on stderr.
+inline Environment& TheEnvironment() {
+  static PosixEnvironment environment;
+  return environment;
 }
 
 inline void WriteFile(const std::string& path, std::string_view bytes) {
@@ -52,7 +57,7 @@ inline std::string_view Bytes(const uint8_t* data, size_t size) {
 template <class Read>
 void WithLogFile(const uint8_t* data, size_t size, Read read) {
   WriteFile(Folder() + "/log.xml", Bytes(data, size));
-  auto set = std::make_shared<FileSet>();
+  auto set = std::make_shared<FileSet>(TheEnvironment());
   try {
     if (set->LoadFileSet(Folder()) && set->FileCount() == 1) read(*set);
   } catch (const Error&) {

@@ -1,44 +1,7 @@
-// The wrappers of the entry class LogManager and of ActionHandler, and the view that draws
-// the viewer window from this DLL.
-#include "platform/windows/ViewerWindowView.h"
+// The wrappers of the entry class LogManager and of ActionHandler.
 #include "com/logmanager/Objects.h"
 
 namespace tarvesk::com {
-namespace {
-
-// The Win32 view, holding a reference on this module while its window is on the screen:
-// the window's procedure lives in this DLL, so the host must not unload it (DllCanUnloadNow)
-// while the window is open, even after it has released every object.
-class ModuleLockedView : public IViewerWindowView {
- public:
-  explicit ModuleLockedView(frmLogManager& presenter) : view_(presenter) {}
-  ~ModuleLockedView() override { Unlock(); }
-
-  void Show() override {
-    view_.Show();
-    if (!locked_) ModuleAddRef();
-    locked_ = true;
-  }
-  void Close() override {
-    view_.Close();
-    Unlock();
-  }
-  void ControlChanged(ControlId control, ControlChange change) override {
-    view_.ControlChanged(control, change);
-  }
-
- private:
-  void Unlock() {
-    if (locked_) ModuleRelease();
-    locked_ = false;
-  }
-
-  ViewerWindowView view_;
-  bool locked_ = false;
-};
-
-}  // namespace
-
 // ActionHandler
 
 STDMETHODIMP ActionHandlerObject::get_LogFileHandle(long* Result) {
@@ -69,16 +32,6 @@ STDMETHODIMP ActionHandlerObject::UndoAction(VARIANT* Result) {
 }
 
 // LogManager
-
-LogManagerObject::LogManagerObject() : CoreObject(std::make_shared<LogManager>()) {
-  static const bool viewSet = [] {
-    SetViewFactory([](frmLogManager& presenter) -> std::unique_ptr<IViewerWindowView> {
-      return std::make_unique<ModuleLockedView>(presenter);
-    });
-    return true;
-  }();
-  (void)viewSet;
-}
 
 STDMETHODIMP LogManagerObject::Display(VARIANT* Result) {
   return Call([&] {

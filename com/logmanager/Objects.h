@@ -2,20 +2,26 @@
 // holding its core object (fileset/, logdata/, undo/, front/) and translating between the
 // interface's types and the core's. A core object has at most one live wrapper at a time
 // (WrapperOf), so a host sees one identity per object. Created by the class factory or
-// handed out by another wrapper; used on the creator's thread. Windows only.
+// handed out by another wrapper; used on the creator's thread. Windows only. The core
+// objects a class factory creates are given the DLL's environment (TheEnvironment).
 #pragma once
 
 #include <memory>
 
+#include "com/kit/ComServer.h"
+#include "com/logmanager/TarveskLogManager.h"
 #include "fileset/FileSet.h"
 #include "fileset/PropertyCollection.h"
 #include "front/LogManager.h"
 #include "logdata/LogData.h"
-#include "com/kit/ComServer.h"
-#include "com/logmanager/TarveskLogManager.h"
+#include "service/Environment.h"
 #include "undo/ActionHandler.h"
 
 namespace tarvesk::com {
+
+// The environment of every core object this DLL creates: COM components, message boxes
+// and the Win32 view. Made at the first use; lives until the DLL is unloaded.
+Environment& TheEnvironment();
 
 class PropertyCollectionObject : public CoreObject<_PropertyCollection, PropertyCollection> {
  public:
@@ -32,7 +38,7 @@ class PropertyCollectionObject : public CoreObject<_PropertyCollection, Property
 
 class FileSetObject : public CoreObject<_FileSet, FileSet> {
  public:
-  FileSetObject() : CoreObject(std::make_shared<FileSet>()) {}
+  FileSetObject() : CoreObject(std::make_shared<FileSet>(TheEnvironment())) {}
   explicit FileSetObject(std::shared_ptr<FileSet> core) : CoreObject(std::move(core)) {}
 
   STDMETHODIMP DeleteOldFiles(DATE* datKeepNewerThan, VARIANT_BOOL* Result) override;
@@ -47,7 +53,7 @@ class FileSetObject : public CoreObject<_FileSet, FileSet> {
 
 class LogDataObject : public CoreObject<_LogData, LogData> {
  public:
-  LogDataObject() : CoreObject(std::make_shared<LogData>()) {}
+  LogDataObject() : CoreObject(std::make_shared<LogData>(TheEnvironment())) {}
   explicit LogDataObject(std::shared_ptr<LogData> core) : CoreObject(std::move(core)) {}
 
   STDMETHODIMP get_Parent(_FileSet** Result) override;
@@ -64,7 +70,7 @@ class LogDataObject : public CoreObject<_LogData, LogData> {
 
 class ActionHandlerObject : public CoreObject<_ActionHandler, ActionHandler> {
  public:
-  ActionHandlerObject() : CoreObject(std::make_shared<ActionHandler>()) {}
+  ActionHandlerObject() : CoreObject(std::make_shared<ActionHandler>(TheEnvironment())) {}
 
   STDMETHODIMP get_LogFileHandle(long* Result) override;
   STDMETHODIMP put_LogFileHandle(long LogFileHandle) override;
@@ -76,8 +82,7 @@ class ActionHandlerObject : public CoreObject<_ActionHandler, ActionHandler> {
 
 class LogManagerObject : public CoreObject<_LogManager, LogManager> {
  public:
-  // The first LogManager of the process gives the viewer window its Win32 view.
-  LogManagerObject();
+  LogManagerObject() : CoreObject(std::make_shared<LogManager>(TheEnvironment())) {}
 
   STDMETHODIMP Display(VARIANT* Result) override;
   STDMETHODIMP EjectFileset(VARIANT* Result) override;

@@ -4,7 +4,7 @@
 // to the one table the rows come from, and writes a change log of what it wrote.
 //
 // Owns its database connection, its offline record set (shared with the record-set
-// objects it hands out) and its change-log writer. Created through the component registry
+// objects it hands out) and its change-log writer. Created through a component registry
 // (RegisterReferenceComponents) or directly by a host; used on its creator's thread.
 //
 // What callers rely on:

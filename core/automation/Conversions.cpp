@@ -1,20 +1,11 @@
 #include "automation/Conversions.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// after windows.h
-#include <oleauto.h>
-#endif
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
 #include "automation/Error.h"
-#include "automation/Text.h"
+#include "automation/System.h"
 
 namespace tarvesk {
 namespace {
@@ -244,45 +235,23 @@ std::string FormatDate(DateValue date) {
   return text;
 }
 
-#ifdef _WIN32
-namespace {
-// A BSTR made by an OLE conversion as UTF-8, freed here.
-std::string TakeBstr(BSTR text) {
-  std::string out =
-      Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), SysStringLen(text)));
-  SysFreeString(text);
-  return out;
-}
-
-// Numbers, dates and truth values as the user's locale writes them (the OLE conversion a
-// VB program's CStr uses); nullopt where it fails.
-std::optional<std::string> LocaleText(const Variant& value) {
-  BSTR text = nullptr;
-  HRESULT hr = E_FAIL;
-  switch (value.GetType()) {
+bool IsTrueAnswer(const Variant& answer) {
+  switch (answer.GetType()) {
     case Variant::Type::Boolean:
-      hr = VarBstrFromBool(value.AsBool() ? VARIANT_TRUE : VARIANT_FALSE, LOCALE_USER_DEFAULT,
-                           VAR_LOCALBOOL, &text);
-      break;
+      return answer.AsBool();
+    case Variant::Type::Long:
+      return answer.AsLong() != 0;
+    case Variant::Type::LongLong:
+      return answer.AsLongLong() != 0;
     case Variant::Type::Double:
-      hr = VarBstrFromR8(value.AsDouble(), LOCALE_USER_DEFAULT, 0, &text);
-      break;
-    case Variant::Type::Date:
-      hr = VarBstrFromDate(value.AsDate().serial, LOCALE_USER_DEFAULT, 0, &text);
-      break;
+      return answer.AsDouble() != 0;
     default:
-      return std::nullopt;
+      return false;
   }
-  if (FAILED(hr)) return std::nullopt;
-  return TakeBstr(text);
 }
-}  // namespace
-#endif
 
 std::string CStr(const Variant& value) {
-#ifdef _WIN32
-  if (auto text = LocaleText(value)) return *text;
-#endif
+  if (auto text = sys::LocaleText(value)) return *text;  // the locale's own, where there is one
   switch (value.GetType()) {
     case Variant::Type::Empty:
       return "";
@@ -305,16 +274,9 @@ std::string CStr(const Variant& value) {
 }
 
 std::optional<DateValue> ParseDate(std::string_view text) {
-#ifdef _WIN32
-  // The OLE conversion of the user's locale, as CDate does it; the portable rules for what
-  // it refuses.
-  std::u16string wide = Utf8ToUtf16(text);
-  DATE date = 0;
-  if (!wide.empty() && SUCCEEDED(VarDateFromStr(reinterpret_cast<LPOLESTR>(wide.data()),
-                                                LOCALE_USER_DEFAULT, 0, &date))) {
-    return DateValue{date};
-  }
-#endif
+  // The conversion of the user's locale, as CDate does it; the portable rules for what it
+  // refuses.
+  if (auto date = sys::LocaleDate(text)) return *date;
   return ParsePortableDate(text);
 }
 

@@ -22,6 +22,9 @@ int32_t CLng(double value);
 inline int32_t LeadingNumber(std::string_view text) { return CLng(Val(text)); }
 
 std::string CStr(const Variant& value);  // Null raises error 94.
+// A component's answer as a condition: True or a non-zero number; False, Null, Empty and
+// text are not (how the undo and the command line read FindRecord, Save and the like).
+bool IsTrueAnswer(const Variant& answer);
 std::string FormatDouble(double value);  // "3,5", "1E+20"
 std::string FormatDate(DateValue date);  // "06.12.2026 11:36:43", date or time alone if zero
 

@@ -1,13 +1,6 @@
 #include "automation/Text.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
-#include <array>
-#endif
+#include "automation/System.h"
 
 namespace tarvesk {
 namespace {
@@ -22,26 +15,8 @@ char32_t AnsiCodePoint(unsigned char b) {
   return b >= 0x80 && b < 0xA0 ? kHighControls[b - 0x80] : b;
 }
 
-#ifdef _WIN32
-// Windows decodes with the system's ANSI code page, byte by byte (the logs are single-byte
-// text); a byte the code page does not map keeps its Windows-1252 meaning.
-char32_t DecodedByte(unsigned char b) {
-  static const std::array<char32_t, 256> table = [] {
-    std::array<char32_t, 256> codePoints{};
-    for (int i = 0; i < 256; ++i) {
-      const char byte = static_cast<char>(i);
-      wchar_t wide = 0;
-      codePoints[i] = MultiByteToWideChar(CP_ACP, 0, &byte, 1, &wide, 1) == 1
-                          ? static_cast<char32_t>(wide)
-                          : AnsiCodePoint(static_cast<unsigned char>(i));
-    }
-    return codePoints;
-  }();
-  return table[b];
-}
-#else
-char32_t DecodedByte(unsigned char b) { return AnsiCodePoint(b); }
-#endif
+// A byte the system's code page does not map keeps its Windows-1252 meaning.
+char32_t DecodedByte(unsigned char b) { return sys::SystemCodePoint(b).value_or(AnsiCodePoint(b)); }
 
 }  // namespace
 

@@ -1,11 +1,6 @@
-// The files behind TextFile.h: opening a log for reading, the line reader, the whole-file
-// line list (with its SSE2 scan for line breaks), file inspection and deletion. It runs past
-// 400 lines because each operation keeps its POSIX and its Windows branch side by side, so
-// that the two stay alike; split by operation they would drift apart.
+// The files behind TextFile.h: opening a log for reading, the line reader, the start of a
+// file read in one open, and the whole-file line list (with its SSE2 scan for line breaks).
 #include "automation/TextFile.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -19,15 +14,8 @@
 #include <filesystem>
 
 #include "automation/Error.h"
+#include "automation/System.h"
 #include "automation/Text.h"
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <sys/file.h>
-#include <unistd.h>
-#endif
 
 namespace tarvesk {
 namespace {
@@ -75,69 +63,19 @@ std::filesystem::path ToPath(const std::string& utf8) {
   }
 }
 
-#ifndef _WIN32
-// Errors of an open that find something other than a file: a FIFO or socket (ENXIO), a
-// device without a driver, a loop of symbolic links.
-bool IsNoFileError(int err) {
-  return err == ELOOP || err == ENXIO || err == ENODEV || err == EISDIR;
-}
-#endif
-
-#ifndef _WIN32
-// The POSIX part of OpenForInput: a descriptor of a regular file, opened without waiting;
-// -1 for something else when `irregular` is Skip.
-int OpenDescriptor(const std::string& path, Irregular irregular) {
-  if (path.empty()) throw Error(kBadFileName);
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) {
-    const int err = errno;
-    if (irregular == Irregular::Skip && IsNoFileError(err)) return -1;
-    RaiseFileError(err, path);
-  }
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    if (irregular == Irregular::Skip) return -1;
-    RaiseNamed(kPathFileAccessError, path);
-  }
-  return fd;
-}
-#endif
-
 // Opens a file for reading. The open never waits (a FIFO with no writer would block it), and
 // the handle must be a regular file: anything else - FIFO, device, folder, socket - is no
 // log, whatever its name. nullptr for such a thing when `irregular` is Skip; else the
 // errors are raised, each naming the file.
-FileOwner OpenForInput(const std::string& path, Irregular irregular) {
+std::FILE* OpenForInput(const std::string& path, Irregular irregular) {
   if (path.empty()) throw Error(kBadFileName);
-#ifdef _WIN32
-  FileOwner file(_wfopen(ToPath(path).c_str(), L"rb"));
-  if (!file) RaiseFileError(errno, path);
-  // CON.xml and the like name a device, not a file.
-  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file.get())));
-  BY_HANDLE_FILE_INFORMATION info;
-  const bool regular = GetFileType(handle) == FILE_TYPE_DISK &&
-                       GetFileInformationByHandle(handle, &info) &&
-                       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-  if (!regular) {
+  const sys::OpenedFile opened = sys::OpenForReading(path);
+  if (opened.noFile) {
     if (irregular == Irregular::Skip) return nullptr;
     RaiseNamed(kPathFileAccessError, path);
   }
-  return file;
-#else
-  const int fd = OpenDescriptor(path, irregular);
-  if (fd < 0) return nullptr;
-  // Reads of a regular file never wait anyway; the flag goes for plain blocking reads.
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-  FileOwner file(fdopen(fd, "rb"));
-  if (!file) {
-    const int err = errno;
-    close(fd);
-    RaiseFileError(err, path);
-  }
-  return file;
-#endif
+  if (!opened.file) RaiseFileError(opened.err, path);
+  return opened.file;
 }
 
 }  // namespace
@@ -198,35 +136,14 @@ std::optional<size_t> ReadFileStart(const std::string& path, char* buffer, size_
                                     const std::function<bool(std::string_view)>& enough) {
   size_t got = 0;
   whole = false;
-#ifdef _WIN32
-  std::unique_ptr<std::FILE, FileCloser> file(OpenForInput(path, irregular));
+  FileOwner file(OpenForInput(path, irregular));
   if (!file) return std::nullopt;
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);  // no buffer to fill for a read or two
   const auto readSome = [&](size_t n) {
     const size_t read = std::fread(buffer + got, 1, n, file.get());
-    if (read < n && std::ferror(file.get())) RaiseNamed(57, path);
+    if (read < n && std::ferror(file.get())) RaiseNamed(kDeviceIOError, path);
     return read;
   };
-#else
-  // The descriptor alone: no stream to set up for a read or two.
-  const int fd = OpenDescriptor(path, irregular);
-  if (fd < 0) return std::nullopt;
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { close(fd); }
-  } closer{fd};
-  const auto readSome = [&](size_t n) {
-    size_t read = 0;
-    while (read < n) {
-      const ssize_t r = ::read(fd, buffer + got + read, n - read);
-      if (r < 0 && errno == EINTR) continue;
-      if (r < 0) RaiseNamed(57, path);
-      if (r == 0) break;
-      read += static_cast<size_t>(r);
-    }
-    return read;
-  };
-#endif
   // A little first: most of what is looked for sits in the first kilobyte.
   for (size_t step = std::min(kFirstRead, limit); got < limit && !whole; step = limit - got) {
     const size_t read = readSome(step);
@@ -397,16 +314,7 @@ LineList& LineList::operator=(LineList&&) noexcept = default;
 
 LineList LineList::ReadFile(const std::string& path) {
   FileOwner file(OpenForInput(path, Irregular::Raise));
-  uint64_t expected = 0;
-#ifdef _WIN32
-  struct _stat64 info;  // sizes beyond 2 GiB
-  if (_fstat64(_fileno(file.get()), &info) == 0 && info.st_size > 0) {
-#else
-  struct stat info;
-  if (fstat(fileno(file.get()), &info) == 0 && info.st_size > 0) {
-#endif
-    expected = static_cast<uint64_t>(info.st_size);
-  }
+  const uint64_t expected = sys::SizeOf(file.get()).value_or(0);
   try {
     Builder builder(expected);
     const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
@@ -449,126 +357,11 @@ void LineList::RemoveLast() {
   openEnd_ = false;
 }
 
-std::optional<FileState> InspectFile(const std::string& path, size_t endBytes) {
-  if (path.empty()) return std::nullopt;
-  FileState state;
-#ifdef _WIN32
-  // Asking for the right to delete meets the writer's sharing mode.
-  HANDLE handle = CreateFileW(ToPath(path).c_str(), GENERIC_READ | DELETE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    if (GetLastError() != ERROR_SHARING_VIOLATION) return std::nullopt;
-    state.locked = true;
-    return state;
-  }
-  struct HandleCloser {
-    HANDLE h;
-    ~HandleCloser() { CloseHandle(h); }
-  } closer{handle};
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
-      (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return std::nullopt;
-  }
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const auto ticks = [](const FILETIME& t) {
-    return static_cast<double>(static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
-  };
-  state.secondsSinceChange = (ticks(now) - ticks(info.ftLastWriteTime)) / 1e7;
-  const uint64_t size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-  const uint64_t from = size > endBytes ? size - endBytes : 0;
-  LARGE_INTEGER offset;
-  offset.QuadPart = static_cast<LONGLONG>(from);
-  state.end.resize(static_cast<size_t>(size - from));
-  DWORD got = 0;
-  if (!SetFilePointerEx(handle, offset, nullptr, FILE_BEGIN) ||
-      !ReadFile(handle, state.end.data(), static_cast<DWORD>(state.end.size()), &got, nullptr)) {
-    got = 0;
-  }
-  state.end.resize(got);
-#else
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct FdCloser {
-    int fd;
-    ~FdCloser() { close(fd); }
-  } closer{fd};
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
-  // A shared lock is refused while the writer holds its exclusive one; taken, it goes
-  // with the descriptor.
-  if (flock(fd, LOCK_SH | LOCK_NB) != 0) {
-    state.locked = errno == EWOULDBLOCK;
-  }
-  const auto changed = std::chrono::system_clock::time_point(
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(
-          std::chrono::seconds(info.st_mtim.tv_sec) +
-          std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
-  state.secondsSinceChange =
-      std::chrono::duration<double>(std::chrono::system_clock::now() - changed).count();
-  const auto size = static_cast<uint64_t>(info.st_size);
-  const uint64_t from = size > endBytes ? size - endBytes : 0;
-  state.end.resize(static_cast<size_t>(size - from));
-  const ssize_t got = pread(fd, state.end.data(), state.end.size(), static_cast<off_t>(from));
-  state.end.resize(got > 0 ? static_cast<size_t>(got) : 0);
-#endif
-  return state;
-}
-
-std::optional<FolderStamp> StampOfFolder(const std::string& path) {
-  std::string folder = path;
-  while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
-  if (folder.empty()) return std::nullopt;
-#ifdef _WIN32
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(ToPath(folder).c_str(), GetFileExInfoStandard, &data) ||
-      !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return std::nullopt;
-  }
-  const auto ticks = [](const FILETIME& t) {
-    return static_cast<int64_t>(static_cast<uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
-  };
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  return FolderStamp{ticks(data.ftLastWriteTime), ticks(data.ftCreationTime),
-                     static_cast<double>(ticks(now) - ticks(data.ftLastWriteTime)) / 1e7};
-#else
-  struct stat info;
-  if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return std::nullopt;
-  const auto nanoseconds = [](const timespec& t) {
-    return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
-  };
-  timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  return FolderStamp{nanoseconds(info.st_mtim), nanoseconds(info.st_ctim),
-                     static_cast<double>(nanoseconds(now) - nanoseconds(info.st_mtim)) / 1e9};
-#endif
-}
-
 void DeleteFileOrFail(const std::string& path) {
   if (path.empty()) throw Error(kBadFileName);
   std::error_code ec;
   if (std::filesystem::is_directory(ToPath(path), ec)) RaiseNamed(kPathFileAccessError, path);
-#ifdef _WIN32
-  if (!DeleteFileW(ToPath(path).c_str())) {
-    const DWORD err = GetLastError();
-    if (err == ERROR_FILE_NOT_FOUND) RaiseNamed(kFileNotFound, path);
-    if (err == ERROR_PATH_NOT_FOUND) RaiseNamed(kPathNotFound, path);
-    if (err == ERROR_ACCESS_DENIED || err == ERROR_SHARING_VIOLATION) {
-      RaiseNamed(kPermissionDenied, path);
-    }
-    RaiseNamed(kPathFileAccessError, path);
-  }
-#else
-  // A read-only file stays, as on Windows, although the folder would allow the unlink.
-  struct stat info;
-  if (stat(path.c_str(), &info) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
-    RaiseNamed(kPermissionDenied, path);
-  }
-  if (std::remove(path.c_str()) != 0) RaiseFileError(errno, path);
-#endif
+  if (const int err = sys::RemoveFile(path)) RaiseFileError(err, path);
 }
 
 }  // namespace tarvesk

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "automation/FileOwner.h"
+#include "automation/System.h"  // InspectFile, StampOfFolder
 
 namespace tarvesk {
 
@@ -120,38 +122,11 @@ class LineList {
   bool openEnd_ = false;  // the last line ends at the end of the text, without a break
 };
 
-// What pruning asks of a file before it deletes it. The data layer holds a lock on the log
-// it writes (an advisory flock elsewhere; on Windows a sharing mode that denies writing and
-// deletion to others), so `locked` tells a live log from a finished one.
-struct FileState {
-  bool locked = false;
-  double secondsSinceChange = 0;  // negative for a change time in the future
-  std::string end;                // the last bytes, as they stand in the file
-};
-// Looks at the file without waiting on it; nullopt when it is no regular file or cannot be
-// opened.
-std::optional<FileState> InspectFile(const std::string& path, size_t endBytes);
-
-// When a folder last changed: a file created, removed or renamed in it changes the stamp,
-// unless the folder had changed just before within the clock's granularity (file times
-// may tick in steps of milliseconds), so a stamp tells something only once it is older.
-struct FolderStamp {
-  int64_t changed = 0, other = 0;
-  double secondsSinceChange = 0;  // when stamped
-  bool operator==(const FolderStamp& o) const { return changed == o.changed && other == o.other; }
-  bool Settled() const { return secondsSinceChange > 0.1; }
-};
-// nullopt when path names no folder.
-std::optional<FolderStamp> StampOfFolder(const std::string& path);
-
 // Deletes a file; raises 53, 70, 75 or 76, naming it, when that fails.
 void DeleteFileOrFail(const std::string& path);
 
 // The folder separator of the platform: "\" on Windows, "/" elsewhere.
-#ifdef _WIN32
-inline constexpr char kPathSeparator = '\\';
-#else
-inline constexpr char kPathSeparator = '/';
-#endif
+inline constexpr char kPathSeparator =
+    static_cast<char>(std::filesystem::path::preferred_separator);
 
 }  // namespace tarvesk

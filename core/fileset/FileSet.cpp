@@ -131,6 +131,11 @@ std::string FileSet::File(int32_t Index) const {
   return strFilePath + colFiles[static_cast<size_t>(Index) - 1];
 }
 
+std::string FileSet::FileName(int32_t Index) const {
+  if (Index < 1 || Index > FileCount()) return "";
+  return colFiles[static_cast<size_t>(Index) - 1];
+}
+
 bool FileSet::LoadFileSet(const std::string& FilePath) {
   if (bolFileSetLoaded) EjectFileset();
   strFilePath = FilePath;
@@ -139,7 +144,7 @@ bool FileSet::LoadFileSet(const std::string& FilePath) {
   // Taken before the listing: whatever changes the folder from now on makes the headers
   // read with the markers stale.
   const std::optional<FolderStamp> stamp = StampOfFolder(strFilePath);
-  const auto fileSystem = CreateFileSystem();
+  const auto fileSystem = CreateFileSystem(environment_);
   colFiles = Use(fileSystem).GetFilesInFolder(FilePath, "*.xml");
   if (colFiles.empty()) return false;
 
@@ -212,7 +217,7 @@ void FileSet::ReadFileSetProperties() {
     }
     // The file's real path, not passed through the tag parser: its decoding would turn a
     // name like "Tom&amp;Jerry.xml" into one of a file that does not exist.
-    if (!parser) parser = CreateXMLParser();
+    if (!parser) parser = CreateXMLParser(environment_);
     Use(*parser);
     properties->AddProperty("FILENAME", strFilePath + colFiles[i]);
     colFileProperties->push_back(std::move(properties));
@@ -222,7 +227,7 @@ void FileSet::ReadFileSetProperties() {
 
 void FileSet::AddHeaderProperty(const std::string& strLine, PropertyCollection& objProperties,
                                 std::optional<std::unique_ptr<IXmlParser>>& parser) {
-  if (!parser) parser = CreateXMLParser();
+  if (!parser) parser = CreateXMLParser(environment_);
   const std::string trimmed(TrimBlanks(strLine));
   std::string name, value;
   Use(*parser).ParseSingleTag(trimmed, name, value);
@@ -246,7 +251,7 @@ std::shared_ptr<LogData> FileSet::LogContent(int32_t FileIndex) {
   for (const auto& logData : *colLogData) {
     if (logData->FileIndex() == FileIndex) return logData;
   }
-  auto logData = std::make_shared<LogData>();
+  auto logData = std::make_shared<LogData>(environment_);
   logData->SetFileIndex(FileIndex);
   logData->SetParent(shared_from_this());
   logData->LoadLogData();  // an error leaves nothing cached

@@ -4,7 +4,8 @@
 // Owns its file list, its PropertyCollections and its LogData cache. Each cached LogData
 // knows the FileSet as its Parent without owning it, so a set dropped without EjectFileset
 // goes with its cache. Create it with std::make_shared (LogContent hands
-// shared_from_this() to the LogData it creates). Used on its creator's thread only.
+// shared_from_this() to the LogData it creates), giving it the environment through which
+// it and its LogData create their components. Used on its creator's thread only.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@
 
 namespace tarvesk {
 
+class Environment;
 class IXmlParser;
 class LogData;
 
@@ -41,6 +43,8 @@ std::optional<LiveLogReason> LiveLog(const std::string& path);
 
 class FileSet : public std::enable_shared_from_this<FileSet> {
  public:
+  explicit FileSet(Environment& environment) : environment_(environment) {}
+
   // Deletes the files whose SESSIONTIME is earlier than datKeepNewerThan and removes them
   // from the set. False when no set is loaded. A file whose SESSIONTIME is missing or not
   // a date is kept; a file that cannot be deleted leaves the set but stays on disk, and so
@@ -50,6 +54,9 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
   const std::vector<SkippedLog>& SkippedLogs() const { return skippedLogs_; }
   // The full path of file Index; "" for an index outside the set. Never raises.
   std::string File(int32_t Index) const;
+  // The name a person is shown for file Index, and knows it by: its name in the folder,
+  // whatever FILENAME its header may carry; "" for an index outside the set. Never raises.
+  std::string FileName(int32_t Index) const;
   int32_t FileCount() const { return static_cast<int32_t>(colFiles.size()); }
   // Header property PropertyType of file FileIndex; "" when the file has none. Raises 91
   // before ReadFileSetProperties, 9 for an index outside the set.
@@ -68,6 +75,7 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
 
   // The folder of the set, ending in the platform's separator; "" when none.
   const std::string& FolderPath() const { return strFilePath; }
+  Environment& GetEnvironment() const { return environment_; }
   // All header properties of a file, in their order; the errors of FileProperties.
   std::shared_ptr<const PropertyCollection> HeaderProperties(int32_t FileIndex) const;
 
@@ -76,6 +84,7 @@ class FileSet : public std::enable_shared_from_this<FileSet> {
                          std::optional<std::unique_ptr<IXmlParser>>& parser);
   void RemoveFile(size_t position);
 
+  Environment& environment_;
   std::vector<std::string> colFiles;
   std::optional<std::vector<std::shared_ptr<PropertyCollection>>> colFileProperties;
   bool bolFileSetLoaded = false;

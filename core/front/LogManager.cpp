@@ -16,9 +16,9 @@ LogManager::~LogManager() {
 }
 
 void LogManager::Display() {
-  objManagedFileSet = std::make_shared<FileSet>();
+  objManagedFileSet = std::make_shared<FileSet>(environment_);
   bolFileSetExists = true;
-  frmLogManager& window = frmLogManager::ForCurrentThread();
+  frmLogManager& window = frmLogManager::ForCurrentThread(environment_);
   window.SetLogManagerObject(shared_from_this());
   // The lists of a shown window belong to the file set just replaced.
   window.ResetToStartState();
@@ -34,7 +34,7 @@ void LogManager::EjectFileset() {
 
 std::shared_ptr<FileSet> LogManager::FileSetManager() {
   if (!bolFileSetExists) {
-    objManagedFileSet = std::make_shared<FileSet>();
+    objManagedFileSet = std::make_shared<FileSet>(environment_);
     bolFileSetExists = true;
   }
   return objManagedFileSet;

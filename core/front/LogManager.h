@@ -16,11 +16,13 @@
 
 namespace tarvesk {
 
+class Environment;
 class FileSet;
 
 class LogManager : public std::enable_shared_from_this<LogManager> {
  public:
-  LogManager() = default;
+  // The environment of its file sets and of the window it displays.
+  explicit LogManager(Environment& environment) : environment_(environment) {}
   ~LogManager();
   LogManager(const LogManager&) = delete;
   LogManager& operator=(const LogManager&) = delete;
@@ -34,6 +36,7 @@ class LogManager : public std::enable_shared_from_this<LogManager> {
   std::shared_ptr<FileSet> FileSetManager();
 
  private:
+  Environment& environment_;
   std::shared_ptr<FileSet> objManagedFileSet;
   bool bolFileSetExists = false;
 };

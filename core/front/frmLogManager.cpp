@@ -10,135 +10,15 @@
 #include "fileset/PropertyCollection.h"
 #include "front/LogManager.h"
 #include "logdata/LogData.h"
-#include "service/UserMessages.h"
+#include "service/Environment.h"
 #include "service/modService.h"
 #include "undo/ActionHandler.h"
 
 namespace tarvesk {
 namespace {
 
-constexpr uint32_t kLightGrey = 0xC0C0C0;
-
 using enum ControlId;
 using enum ControlKind;
-
-const std::array<ControlLayout, kControlCount> kLayout = {{
-    {Label1, "Label1", Label, {}, "Pfad zum Log", 180, 195, 2535, 270, 0, true, false, {}},
-    {txtPath, "txtPath", TextBox, {}, "", 1620, 150, 5490, 330, 1, true, true, kLightGrey},
-    {cmdFileManager,
-     "cmdFileManager",
-     CommandButton,
-     {},
-     "Fileset laden",
-     7155,
-     135,
-     1995,
-     315,
-     2,
-     true,
-     false,
-     {}},
-    {fmeFileSet, "fmeFileSet", Frame, {}, "FileSet", 120, 555, 11670, 2310, 3, true, false, {}},
-    {lstFileSet, "lstFileSet", ListBox, fmeFileSet, "", 150, 390, 11355, 1815, 4, true, false, {}},
-    {fmeActions,
-     "fmeActions",
-     Frame,
-     {},
-     "Im Logfile enthaltene Aktionen:",
-     120,
-     2880,
-     11670,
-     1875,
-     5,
-     false,
-     false,
-     {}},
-    {lstAction, "lstAction", ListBox, fmeActions, "", 135, 315, 11415, 1425, 6, true, false, {}},
-    {fmeDetails,
-     "fmeDetails",
-     Frame,
-     {},
-     "Aktionsdetails:",
-     105,
-     4815,
-     11670,
-     1980,
-     7,
-     false,
-     false,
-     {}},
-    {lstDetails, "lstDetails", ListBox, fmeDetails, "", 135, 270, 11355, 1620, 8, true, false, {}},
-    {fmeNextActions,
-     "fmeNextActions",
-     Frame,
-     {},
-     "Weitere Aktionen",
-     105,
-     6840,
-     11670,
-     645,
-     9,
-     false,
-     false,
-     {}},
-    {cmdUndo,
-     "cmdUndo",
-     CommandButton,
-     fmeNextActions,
-     "Aktion Rückgängig machen",
-     180,
-     255,
-     3825,
-     315,
-     10,
-     true,
-     false,
-     {}},
-    {cmdRedo,
-     "cmdRedo",
-     CommandButton,
-     fmeNextActions,
-     "Aktion nochmals durchführen",
-     4035,
-     255,
-     3825,
-     315,
-     11,
-     false,
-     false,
-     {}},
-    {cmdClose,
-     "cmdClose",
-     CommandButton,
-     {},
-     "Schliessen",
-     7440,
-     7560,
-     4335,
-     540,
-     12,
-     true,
-     false,
-     {}},
-    {chkDoAll,
-     "chkDoAll",
-     CheckBox,
-     fmeNextActions,
-     "Für alle Aktionen in diesem Logfile anwenden",
-     7935,
-     270,
-     3690,
-     315,
-     13,
-     false,
-     false,
-     {}},
-}};
-
-ViewFactory& CurrentViewFactory() {
-  static ViewFactory factory;
-  return factory;
-}
 
 // The thread's window. The pointer is trivially destructible, so it can still be read
 // while the thread's objects end; the holder owns the window.
@@ -156,32 +36,19 @@ struct WindowHolder {
 };
 thread_local WindowHolder tlsHolder;
 
-// The file name that follows the set's folder in a FILENAME property. A FILENAME that
-// does not start with that folder (a header may carry its own) gives its last part.
-std::string NameInFolder(const std::string& fileName, const std::string& folder) {
-  if (!folder.empty() && fileName.starts_with(folder)) return fileName.substr(folder.size());
-  const size_t slash = fileName.find_last_of("\\/");
-  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-}
-
 }  // namespace
 
-const std::array<ControlLayout, kControlCount>& WindowLayout() { return kLayout; }
-const ControlLayout& LayoutOf(ControlId id) { return kLayout[static_cast<size_t>(id)]; }
-
-void SetViewFactory(ViewFactory factory) { CurrentViewFactory() = std::move(factory); }
-
-frmLogManager::frmLogManager(std::unique_ptr<IViewerWindowView> view) : view_(std::move(view)) {
+frmLogManager::frmLogManager(Environment& environment) : environment_(environment) {
   SetStartState(false);
 }
 
 frmLogManager::~frmLogManager() = default;
 
-frmLogManager& frmLogManager::ForCurrentThread() {
+frmLogManager& frmLogManager::ForCurrentThread(Environment& environment) {
   if (tlsWindow) return *tlsWindow;
   // The window is made before its view, which is given the window to call back.
-  auto window = std::make_unique<frmLogManager>(nullptr);
-  if (const ViewFactory& factory = CurrentViewFactory()) window->view_ = factory(*window);
+  auto window = std::make_unique<frmLogManager>(environment);
+  window->view_ = environment.CreateView(*window);
   tlsHolder.window = std::move(window);
   tlsWindow = tlsHolder.window.get();
   return *tlsWindow;
@@ -216,7 +83,7 @@ void frmLogManager::ResetToStartState() {
 }
 
 void frmLogManager::SetStartState(bool notify) {
-  for (const ControlLayout& layout : kLayout) {
+  for (const ControlLayout& layout : WindowLayout()) {
     ControlState& state = state_[Index(layout.id)];
     state = ControlState{};
     state.visible = layout.visibleAtStart;
@@ -280,7 +147,7 @@ void frmLogManager::RunHandler(void (frmLogManager::*body)()) {
 
 void frmLogManager::ReportError(const Error& error) {
   try {
-    UserMessages().Show(
+    environment_.Messages().Show(
         {DescribeError(error), kErrorTitle, MessageButtons::Ok, MessageIcon::Critical});
   } catch (...) {
     // Nothing is left to tell the user with; the window stays usable.
@@ -290,7 +157,7 @@ void frmLogManager::ReportError(const Error& error) {
 void frmLogManager::LoadFileSetCommand() {
   FileSetManager()->EjectFileset();
   {
-    const auto picker = CreateFileManager();
+    const auto picker = CreateFileManager(environment_);
     if (!picker) {
       ClearListsOfTheSet();  // the factory has told the user; the set is gone all the same
       return;
@@ -312,9 +179,7 @@ void frmLogManager::LoadFileSetCommand() {
   for (int32_t i = 1; i <= n; ++i) {
     const std::string sessionTime = FileSetManager()->FileProperties(i, "SESSIONTIME");
     const std::string database = FileSetManager()->FileProperties(i, "DATABASE");
-    const std::string fileName = FileSetManager()->FileProperties(i, "FILENAME");
-    AddItem(lstFileSet, sessionTime + ": " + database + " (" +
-                            NameInFolder(fileName, FileSetManager()->FolderPath()) + ")");
+    AddItem(lstFileSet, sessionTime + ": " + database + " (" + FileSetManager()->FileName(i) + ")");
   }
 }
 
@@ -367,7 +232,7 @@ void frmLogManager::ListDetailsOfAction() {
 }
 
 void frmLogManager::UndoSelectedAction() {
-  ActionHandler handler;  // one per click, released at its end
+  ActionHandler handler(environment_);  // one per click, released at its end
   handler.SetLogFileHandle(SelectedFileIndex());
   handler.SetFileSetObject(FileSetManager());
   const std::string entry = SelectedEntry(lstAction);

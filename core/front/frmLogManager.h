@@ -3,7 +3,8 @@
 // the click handlers, and holds LogManagerObject, the LogManager that last displayed it.
 // It never stores the FileSet: every handler asks FileSetManager of LogManagerObject.
 //
-// A view (IViewerWindowView) draws the state and forwards the user's input: it reports a
+// The design of its controls is the table of WindowLayout.h. A view (IViewerWindowView),
+// made by the environment, draws the state and forwards the user's input: it reports a
 // list selection with SelectListEntry and a click with Click. Handlers never let an error
 // escape: it is shown in a "Fehler" message box and the window stays usable.
 //
@@ -13,63 +14,21 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "front/WindowLayout.h"
+
 namespace tarvesk {
 
+class Environment;
 class Error;
 class FileSet;
 class LogManager;
 
-// The controls in tab order; the numeric value is the tab index.
-enum class ControlId : int {
-  Label1,
-  txtPath,
-  cmdFileManager,
-  fmeFileSet,
-  lstFileSet,
-  fmeActions,
-  lstAction,
-  fmeDetails,
-  lstDetails,
-  fmeNextActions,
-  cmdUndo,
-  cmdRedo,
-  cmdClose,
-  chkDoAll,
-};
-inline constexpr int kControlCount = 14;
-
-enum class ControlKind { Label, TextBox, CommandButton, Frame, ListBox, CheckBox };
-
-// The fixed design of one control. Positions are twips (1,440 per inch); a control inside
-// a frame is placed relative to the frame.
-struct ControlLayout {
-  ControlId id;
-  const char* name;
-  ControlKind kind;
-  std::optional<ControlId> parent;  // the frame holding it; none for the window itself
-  const char* caption;              // "" for controls without one
-  int32_t left, top, width, height;
-  int tabIndex;
-  bool visibleAtStart;                // the control's own visibility
-  bool readOnly;                      // text box
-  std::optional<uint32_t> backColor;  // 0xRRGGBB; none for the system colour
-};
-
-inline constexpr const char* kWindowCaption = "Log Manager";
-inline constexpr int32_t kClientWidthTwips = 11955;
-inline constexpr int32_t kClientHeightTwips = 8430;
 inline constexpr const char* kPickerCaption = "Pfad für das oder die Logfiles auswählen";
 inline constexpr const char* kErrorTitle = "Fehler";
-
-// The design of all controls, in tab order (index = ControlId).
-const std::array<ControlLayout, kControlCount>& WindowLayout();
-const ControlLayout& LayoutOf(ControlId id);
 
 // What changed on a control; the view reads the new state from the presenter.
 enum class ControlChange {
@@ -92,22 +51,17 @@ class IViewerWindowView {
   virtual void ControlChanged(ControlId control, ControlChange change) = 0;
 };
 
-class frmLogManager;
-// Makes the view of a new window. The platform sets it once before any Display; without
-// one the window has no view and is drawn nowhere.
-using ViewFactory = std::function<std::unique_ptr<IViewerWindowView>(frmLogManager&)>;
-void SetViewFactory(ViewFactory factory);
-
 class frmLogManager {
  public:
-  explicit frmLogManager(std::unique_ptr<IViewerWindowView> view);
+  // A window without a view; ForCurrentThread gives the thread's window its view.
+  explicit frmLogManager(Environment& environment);
   ~frmLogManager();
   frmLogManager(const frmLogManager&) = delete;
   frmLogManager& operator=(const frmLogManager&) = delete;
 
-  // The window of the calling thread, created (not shown) through the view factory on
-  // first request.
-  static frmLogManager& ForCurrentThread();
+  // The window of the calling thread, created (not shown) on first request with the view
+  // the environment makes for it; it keeps that environment for its handlers.
+  static frmLogManager& ForCurrentThread(Environment& environment);
   // The window of the calling thread; nullptr while it has none.
   static frmLogManager* CurrentThreadWindow();
   // Ends the calling thread's window (and the reference it holds). For the end of a
@@ -182,6 +136,7 @@ class frmLogManager {
   void AddItem(ControlId id, std::string entry);
   void SetStartState(bool notify);
 
+  Environment& environment_;
   std::unique_ptr<IViewerWindowView> view_;
   std::shared_ptr<LogManager> logManagerObject_;
   std::array<ControlState, kControlCount> state_;

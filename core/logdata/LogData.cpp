@@ -140,7 +140,7 @@ void LogData::LoadLogData() {
     }
   }
 
-  const auto parser = CreateXMLParser();
+  const auto parser = CreateXMLParser(environment_);
   const size_t count = lines.Count();
   const size_t stop = count > kErrorInfoSearchLines ? count - kErrorInfoSearchLines : 0;
   size_t tail = 2;
@@ -183,7 +183,7 @@ bool LogData::ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) con
 
 void LogData::ForEachAction(const std::function<void(std::string_view entry)>& emit) const {
   if (!colLogLines) throw Error(kObjectNotSet);
-  const auto parser = CreateXMLParser();
+  const auto parser = CreateXMLParser(environment_);
   const LineList& lines = *colLogLines;
   const size_t count = lines.Count();
   std::string entry;
@@ -214,7 +214,7 @@ std::vector<std::string> LogData::GetActionList() const {
 }
 
 std::shared_ptr<PropertyCollection> LogData::GetActionData(int32_t PositionInList) const {
-  const auto parser = CreateXMLParser();
+  const auto parser = CreateXMLParser(environment_);
   const std::string_view opening = Line(PositionInList);
   if (!Contains(opening, "ACTION")) return nullptr;
 
@@ -254,7 +254,7 @@ std::shared_ptr<PropertyCollection> LogData::GetActionData(int32_t PositionInLis
 }
 
 std::string LogData::RetrieveActionQueryString(int32_t lngActionPos) const {
-  const auto parser = CreateXMLParser();
+  const auto parser = CreateXMLParser(environment_);
   const std::string_view line = Line(static_cast<int64_t>(lngActionPos) + 2);
   return Use(parser).GetTagValue(line, "QueryString");
 }

@@ -23,12 +23,17 @@
 
 namespace tarvesk {
 
+class Environment;
 class FileSet;
 
 inline constexpr const char* kErrorEntry = "Errors were recorded in this Logfile";
 
 class LogData {
  public:
+  // The environment creates the tag parser of every call.
+  explicit LogData(Environment& environment) : environment_(environment) {}
+
+  Environment& GetEnvironment() const { return environment_; }
   std::shared_ptr<FileSet> Parent() const { return parent_.lock(); }
   void SetParent(std::shared_ptr<FileSet> parent) { parent_ = std::move(parent); }
   int32_t FileIndex() const { return fileIndex_; }
@@ -63,6 +68,7 @@ class LogData {
   // Appends the entry of the action whose opening line is body line n, when it is one.
   bool ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) const;
 
+  Environment& environment_;
   std::weak_ptr<FileSet> parent_;
   int32_t fileIndex_ = 0;
   bool bolLogLoaded = false;

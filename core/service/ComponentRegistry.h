@@ -1,6 +1,6 @@
-// The built-in registry of components by programmatic identifier: what stands in for COM
-// registration where there is none. The reference components register themselves through
-// RegisterReferenceComponents (components/); tests may unregister or replace entries.
+// A registry of components by programmatic identifier: what stands in for COM registration
+// where there is none. The POSIX environment holds one with the reference components
+// (RegisterReferenceComponents, components/); tests may unregister or replace entries.
 #pragma once
 
 #include <any>
@@ -40,7 +40,5 @@ class ComponentRegistry {
  private:
   std::map<std::string, std::any> makers_;
 };
-
-ComponentRegistry& Registry();
 
 }  // namespace tarvesk

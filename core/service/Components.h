@@ -1,7 +1,7 @@
 // The C++ interfaces of the outside components the log manager works with. Each is
-// created by programmatic identifier through the factories of modService; on Windows an
-// adapter calls the registered COM component by member name, on other platforms the
-// built-in registry (ComponentRegistry.h) creates the reference components.
+// created by programmatic identifier through the factories of modService and the
+// environment: on Windows an adapter calls the registered COM component by member name, on
+// other platforms a registry (ComponentRegistry.h) creates the reference components.
 //
 // Arguments and results that are text are UTF-8. An adapter converts a component's
 // Variant answers to text as the callers expect: a Null answer raises error 94.

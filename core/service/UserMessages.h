@@ -1,7 +1,8 @@
 // The user-message seam: modal message boxes with a fixed text, buttons, icon and title.
-// Windows shows MessageBoxW, the CLI asks at the terminal, tests use a scripted fake.
-// The process has one current implementation; the default writes the message to stderr
-// and answers OK, or No to a question, so that nothing is changed unasked.
+// Windows shows MessageBoxW, the CLI asks at the terminal, tests use a scripted fake; the
+// environment (service/Environment.h) hands the core its implementation. Where no person
+// can answer, the message goes to stderr and a question is answered No, so that nothing is
+// changed unasked.
 #pragma once
 
 #include <string>
@@ -25,11 +26,5 @@ class IUserMessages {
   virtual ~IUserMessages() = default;
   virtual MessageAnswer Show(const UserMessage& message) = 0;
 };
-
-// The current implementation; never null.
-IUserMessages& UserMessages();
-// Replaces it (nullptr restores the default); returns the one replaced. The caller keeps
-// ownership and resets it before the object ends.
-IUserMessages* SetUserMessages(IUserMessages* messages);
 
 }  // namespace tarvesk

@@ -1,8 +1,5 @@
 #include "service/modService.h"
 
-#include "service/ComponentCreation.h"
-#include "service/UserMessages.h"
-
 namespace tarvesk {
 namespace {
 
@@ -17,10 +14,10 @@ constexpr const char* kDataLayerMissing =
     "nicht korrekt installiert!";
 
 template <class Interface>
-std::unique_ptr<Interface> CreateOrTell(const char* progId, const char* missingText) {
-  auto object = CreateComponent<Interface>(progId);
+std::unique_ptr<Interface> OrTell(Environment& environment, std::unique_ptr<Interface> object,
+                                  const char* missingText) {
   if (!object) {
-    UserMessages().Show(
+    environment.Messages().Show(
         {missingText, "Komponente nicht verfügbar!", MessageButtons::Ok, MessageIcon::Critical});
   }
   return object;
@@ -28,17 +25,18 @@ std::unique_ptr<Interface> CreateOrTell(const char* progId, const char* missingT
 
 }  // namespace
 
-std::unique_ptr<IFolderPicker> CreateFileManager() {
-  return CreateOrTell<IFolderPicker>(kFileManagerProgId, kFileManagerMissing);
+std::unique_ptr<IFolderPicker> CreateFileManager(Environment& environment) {
+  return OrTell(environment, environment.CreateFolderPicker(kFileManagerProgId),
+                kFileManagerMissing);
 }
-std::unique_ptr<IFileSystem> CreateFileSystem() {
-  return CreateOrTell<IFileSystem>(kFileSystemProgId, kFileManagerMissing);
+std::unique_ptr<IFileSystem> CreateFileSystem(Environment& environment) {
+  return OrTell(environment, environment.CreateFileSystem(kFileSystemProgId), kFileManagerMissing);
 }
-std::unique_ptr<IXmlParser> CreateXMLParser() {
-  return CreateOrTell<IXmlParser>(kXmlParserProgId, kXmlHandlerMissing);
+std::unique_ptr<IXmlParser> CreateXMLParser(Environment& environment) {
+  return OrTell(environment, environment.CreateXmlParser(kXmlParserProgId), kXmlHandlerMissing);
 }
-std::unique_ptr<IDataLayer> CreateDataLayer() {
-  return CreateOrTell<IDataLayer>(kDataLayerProgId, kDataLayerMissing);
+std::unique_ptr<IDataLayer> CreateDataLayer(Environment& environment) {
+  return OrTell(environment, environment.CreateDataLayer(kDataLayerProgId), kDataLayerMissing);
 }
 
 std::string GetDelimitedField(std::string_view strText, std::string_view strDelimiter,

@@ -1,7 +1,8 @@
 // modService: the shared routines of the component - the factories of the outside
 // components and the field splitter.
 //
-// Each factory creates a new instance by programmatic identifier. When that fails it shows
+// Each factory creates a new instance by programmatic identifier through the environment
+// it is given. When that fails it shows
 // "Komponente nicht verfügbar!" (OK, critical icon) with the component's text and returns
 // nullptr; it never raises. Callers use Use(), which turns a missing object into error 91
 // at the first call, as a late-bound call on Nothing would.
@@ -14,6 +15,7 @@
 
 #include "automation/Error.h"
 #include "service/Components.h"
+#include "service/Environment.h"
 
 namespace tarvesk {
 
@@ -22,10 +24,10 @@ inline constexpr const char* kFileSystemProgId = "TarveskFileManager.FileSystem"
 inline constexpr const char* kXmlParserProgId = "TarveskXMLHandler.XMLParser";
 inline constexpr const char* kDataLayerProgId = "TarveskDataLayer.DataLayer";
 
-std::unique_ptr<IFolderPicker> CreateFileManager();
-std::unique_ptr<IFileSystem> CreateFileSystem();
-std::unique_ptr<IXmlParser> CreateXMLParser();
-std::unique_ptr<IDataLayer> CreateDataLayer();
+std::unique_ptr<IFolderPicker> CreateFileManager(Environment& environment);
+std::unique_ptr<IFileSystem> CreateFileSystem(Environment& environment);
+std::unique_ptr<IXmlParser> CreateXMLParser(Environment& environment);
+std::unique_ptr<IDataLayer> CreateDataLayer(Environment& environment);
 
 template <class T>
 T& Use(const std::unique_ptr<T>& object) {

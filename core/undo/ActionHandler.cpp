@@ -8,7 +8,6 @@
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "service/LogValue.h"
-#include "service/UserMessages.h"
 #include "service/modService.h"
 
 namespace tarvesk {
@@ -24,35 +23,10 @@ constexpr const char* kNotFoundText =
 // Message text of a value: a null value shows as nothing, as it would in a text box.
 std::string TextOf(const Variant& value) { return value.IsNull() ? std::string() : CStr(value); }
 
-// FindRecord answers True when found; False and Null mean not found.
-bool IsFound(const Variant& answer) {
-  switch (answer.GetType()) {
-    case Variant::Type::Boolean:
-      return answer.AsBool();
-    case Variant::Type::Long:
-      return answer.AsLong() != 0;
-    case Variant::Type::LongLong:
-      return answer.AsLongLong() != 0;
-    case Variant::Type::Double:
-      return answer.AsDouble() != 0;
-    default:
-      return false;
-  }
-}
-
-void Tell(const std::string& text, const std::string& title, MessageIcon icon) {
-  UserMessages().Show({text, title, MessageButtons::Ok, icon, 1});
-}
-
 // The data layer notes a failed write (a broken rule, a full disk, an I/O error, no
 // database) in errorstatus rather than raising it: with a note, the write did not happen,
 // and the error-status report tells why, with no success message before it.
 bool WroteCleanly(IDataLayer& dataLayer) { return TextOf(dataLayer.errorstatus()).empty(); }
-
-bool AskYes(const std::string& text, const std::string& title) {
-  return UserMessages().Show({text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) ==
-         MessageAnswer::Yes;
-}
 
 // The log names the database it belongs to; only that file is opened. A path relative to
 // whatever folder the host runs in, one that SQLite would cut at a NUL, and a missing file
@@ -73,10 +47,6 @@ void CheckDatabasePath(const std::string& path) {
   }
 }
 
-void TellNothingDone() {
-  Tell("Es wurde keine Aktion durchgeführt!", "Keine Aktion", MessageIcon::Information);
-}
-
 }  // namespace
 
 ActionHandler::~ActionHandler() { objDataLayer.reset(); }
@@ -84,6 +54,34 @@ ActionHandler::~ActionHandler() { objDataLayer.reset(); }
 void ActionHandler::SetFileSetObject(std::shared_ptr<FileSet> objfs) {
   objFileSet = std::move(objfs);
   bolFileSetAssigned = true;
+}
+
+void ActionHandler::Tell(const std::string& text, const std::string& title, MessageIcon icon) {
+  environment_.Messages().Show({text, title, MessageButtons::Ok, icon, 1});
+}
+
+void ActionHandler::TellDeclined() {
+  outcome_ = UndoOutcome::Declined;
+  Tell("Es wurde keine Aktion durchgeführt!", "Keine Aktion", MessageIcon::Information);
+}
+
+bool ActionHandler::FindRecordOrTell(IDataLayer& dataLayer, int32_t id) {
+  if (IsTrueAnswer(dataLayer.FindRecord("ID", id))) return true;
+  outcome_ = UndoOutcome::RecordNotFound;
+  Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
+  return false;
+}
+
+void ActionHandler::ReportWrite(IDataLayer& dataLayer, const std::string& text,
+                                const std::string& title) {
+  if (!WroteCleanly(dataLayer)) return;
+  outcome_ = UndoOutcome::Done;
+  Tell(text, title, MessageIcon::Information);
+}
+
+bool ActionHandler::AskYes(const std::string& text, const std::string& title) {
+  return environment_.Messages().Show(
+             {text, title, MessageButtons::YesNo, MessageIcon::Question, 1}) == MessageAnswer::Yes;
 }
 
 const PropertyCollection& ActionHandler::ActionData() const {
@@ -94,7 +92,7 @@ const PropertyCollection& ActionHandler::ActionData() const {
 void ActionHandler::PrepareDataLayer() {
   if (!bolFileSetAssigned) return;
   objDataLayer.reset();
-  objDataLayer = CreateDataLayer();
+  objDataLayer = CreateDataLayer(environment_);
   if (!objFileSet) throw Error(kObjectNotSet);
   strDatabase = objFileSet->FileProperties(lngLogFileHandle, "DATABASE");
   strQueryString =
@@ -139,12 +137,7 @@ Variant ActionHandler::UndoAction() {
 
 void ActionHandler::UndoUpdate(int32_t lngRecordID) {
   IDataLayer& dataLayer = Use(objDataLayer);
-  int32_t id = lngRecordID;
-  if (!IsFound(dataLayer.FindRecord("ID", id))) {
-    outcome_ = UndoOutcome::RecordNotFound;
-    Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
-    return;
-  }
+  if (!FindRecordOrTell(dataLayer, lngRecordID)) return;
   const std::string fieldName = ActionData().PropertyContent("FieldName");
   const std::string oldValue = ActionData().PropertyContent("OldValue");
   // Raises, before anything is asked, unless the field is shown as it stands and the value
@@ -159,24 +152,15 @@ void ActionHandler::UndoUpdate(int32_t lngRecordID) {
   if (AskYes(question, "Aktion durchführen")) {
     dataLayer.SetFieldValue(fieldName, oldValue);
     dataLayer.Save();
-    if (WroteCleanly(dataLayer)) {
-      outcome_ = UndoOutcome::Done;
-      Tell("Die Aktion wurde durchgeführt!", "Aktion", MessageIcon::Information);
-    }
+    ReportWrite(dataLayer, "Die Aktion wurde durchgeführt!", "Aktion");
   } else {
-    outcome_ = UndoOutcome::Declined;
-    TellNothingDone();
+    TellDeclined();
   }
 }
 
 void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
   IDataLayer& dataLayer = Use(objDataLayer);
-  int32_t id = lngRecordID;
-  if (!IsFound(dataLayer.FindRecord("ID", id))) {
-    outcome_ = UndoOutcome::RecordNotFound;
-    Tell(kNotFoundText, "Aktion nicht möglich", MessageIcon::Critical);
-    return;
-  }
+  if (!FindRecordOrTell(dataLayer, lngRecordID)) return;
   const int32_t fieldCount =
       dataLayer.GetOfflineRecordset()->Records(dataLayer.ActualPosition())->FieldCount();
   std::string fields;
@@ -190,13 +174,9 @@ void ActionHandler::UndoNewRecord(int32_t lngRecordID) {
       kBreak + kBreak + fields + kBreak + "Möchten Sie diesen Datensatz wirklich löschen?";
   if (AskYes(question, "Datensatz löschen")) {
     dataLayer.RemoveRecord(true);
-    if (WroteCleanly(dataLayer)) {
-      outcome_ = UndoOutcome::Done;
-      Tell("Der Datensatz wurde gelöscht!", "Aktion durchgeführt!", MessageIcon::Information);
-    }
+    ReportWrite(dataLayer, "Der Datensatz wurde gelöscht!", "Aktion durchgeführt!");
   } else {
-    outcome_ = UndoOutcome::Declined;
-    TellNothingDone();
+    TellDeclined();
   }
 }
 

@@ -2,7 +2,7 @@
 // sets the log's file index (LogFileHandle), the action's position in that log's body
 // (ActionHandle) and the FileSet (FileSetObject), then calls UndoAction, which binds a
 // new data layer to the log's database and the action's records, asks the user through
-// the user-message seam and performs the inverse change: an update is written back, a new
+// the environment's messages and performs the inverse change: an update is written back, a new
 // record deleted, a deleted record created again. The data layer's error text is shown
 // at the end of every undo.
 //
@@ -24,9 +24,11 @@
 #include "automation/Variant.h"
 #include "fileset/PropertyCollection.h"
 #include "service/Components.h"
+#include "service/UserMessages.h"
 
 namespace tarvesk {
 
+class Environment;
 class FileSet;
 
 // What the last UndoAction came to, for callers that report it without reading the
@@ -35,7 +37,8 @@ enum class UndoOutcome { NotRun, Done, Declined, RecordNotFound, ErrorsReported 
 
 class ActionHandler {
  public:
-  ActionHandler() = default;
+  // The environment creates the data layer and shows the messages.
+  explicit ActionHandler(Environment& environment) : environment_(environment) {}
   ~ActionHandler();
   ActionHandler(const ActionHandler&) = delete;
   ActionHandler& operator=(const ActionHandler&) = delete;
@@ -60,6 +63,15 @@ class ActionHandler {
   void RestoreDeletedRecord();
   const PropertyCollection& ActionData() const;  // raises 91 when there is none
 
+  void Tell(const std::string& text, const std::string& title, MessageIcon icon);
+  bool AskYes(const std::string& text, const std::string& title);
+  // Declined: the user said No. RecordNotFound: the action's record is gone. Done: the
+  // data layer noted no error in the write (its errors are reported at the end).
+  void TellDeclined();
+  bool FindRecordOrTell(IDataLayer& dataLayer, int32_t id);
+  void ReportWrite(IDataLayer& dataLayer, const std::string& text, const std::string& title);
+
+  Environment& environment_;
   int32_t lngLogFileHandle = 0;
   int32_t lngActionHandle = 0;
   bool bolFileSetAssigned = false;

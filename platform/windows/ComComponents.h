@@ -3,7 +3,7 @@
 // wrapped in an adapter that implements the service interface by calling the component's
 // members by name. DISPIDs are looked up once per class and member and then reused, since
 // the callers make a call per log line. A failed call raises the component's error.
-// Used by CreateComponent (service/ComponentCreation.h); the adapter owns its object.
+// Used by WindowsEnvironment; the adapter owns its object.
 #pragma once
 
 #include <objbase.h>
@@ -35,24 +35,5 @@ std::unique_ptr<IXmlParser> CreateXmlParserAdapter(const std::string& progId);
 std::unique_ptr<IFileSystem> CreateFileSystemAdapter(const std::string& progId);
 std::unique_ptr<IFolderPicker> CreateFolderPickerAdapter(const std::string& progId);
 std::unique_ptr<IDataLayer> CreateDataLayerAdapter(const std::string& progId);
-
-template <class Interface>
-std::unique_ptr<Interface> CreateComComponent(const std::string& progId);
-template <>
-inline std::unique_ptr<IXmlParser> CreateComComponent(const std::string& progId) {
-  return CreateXmlParserAdapter(progId);
-}
-template <>
-inline std::unique_ptr<IFileSystem> CreateComComponent(const std::string& progId) {
-  return CreateFileSystemAdapter(progId);
-}
-template <>
-inline std::unique_ptr<IFolderPicker> CreateComComponent(const std::string& progId) {
-  return CreateFolderPickerAdapter(progId);
-}
-template <>
-inline std::unique_ptr<IDataLayer> CreateComComponent(const std::string& progId) {
-  return CreateDataLayerAdapter(progId);
-}
 
 }  // namespace tarvesk::com

@@ -327,10 +327,4 @@ HWND FindThreadViewerWindow() {
   return found;
 }
 
-ViewFactory Win32ViewFactory() {
-  return [](frmLogManager& presenter) -> std::unique_ptr<IViewerWindowView> {
-    return std::make_unique<ViewerWindowView>(presenter);
-  };
-}
-
 }  // namespace tarvesk

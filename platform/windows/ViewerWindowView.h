@@ -64,7 +64,4 @@ class ViewerWindowView : public IViewerWindowView {
 // which know the window only from the outside).
 HWND FindThreadViewerWindow();
 
-// The view factory for SetViewFactory: a ViewerWindowView for each new window.
-ViewFactory Win32ViewFactory();
-
 }  // namespace tarvesk

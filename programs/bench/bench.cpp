@@ -33,9 +33,9 @@
 #include <string>
 #include <vector>
 
-#include "components/ReferenceComponents.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
+#include "platform/posix/PosixEnvironment.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -228,7 +228,7 @@ std::string SiblingProgram(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  tarvesk::RegisterReferenceComponents();
+  tarvesk::PosixEnvironment environment;
   const bool ownFolder = argc < 2;
   const fs::path root =
       ownFolder ? fs::temp_directory_path() / ("tarvesk-bench-" + std::to_string(getpid()))
@@ -265,7 +265,7 @@ int main(int argc, char** argv) {
       lines = ReadFirstLines(many);
       baseline = std::min(baseline, Seconds(start));
       start = Clock::now();
-      auto set = std::make_shared<FileSet>();
+      auto set = std::make_shared<FileSet>(environment);
       set->LoadFileSet(many.string());
       set->ReadFileSetProperties();
       core = std::min(core, Seconds(start));
@@ -296,7 +296,7 @@ int main(int argc, char** argv) {
     baselinePeak = std::max(baselinePeak, peak);
 
     const std::string coreResult = InChild([&] {
-      auto set = std::make_shared<FileSet>();
+      auto set = std::make_shared<FileSet>(environment);
       set->LoadFileSet(big.string());
       const auto start = Clock::now();
       const auto log = set->LogContent(1);  // LoadLogData
@@ -369,7 +369,7 @@ int main(int argc, char** argv) {
   // 5. The action with the 200 MB value.
   {
     const std::string result = InChild([&] {
-      auto set = std::make_shared<FileSet>();
+      auto set = std::make_shared<FileSet>(environment);
       set->LoadFileSet(huge.string());
       const auto details = set->LogContent(1)->GetActionData(1);
       const size_t size = details ? details->PropertyValueView(3).size() : 0;

@@ -46,7 +46,7 @@ ActionSummary Summarize(const LogData& log, const std::string& entry) {
   if (query != std::string::npos) {
     action.query = entry.substr(query + 15, entry.size() - query - 16);
   }
-  const auto parser = CreateXMLParser();
+  const auto parser = CreateXMLParser(log.GetEnvironment());
   action.table = TagLine(log, Use(parser), action.position + 1, "TABLE");
   action.time = TagLine(log, Use(parser), action.position + 3, "TIME");
   if (action.kind == "UPDATE") {
@@ -63,7 +63,7 @@ ActionSummary Summarize(const LogData& log, const std::string& entry) {
 std::vector<std::pair<std::string, std::string>> NewRecordFields(const LogData& log,
                                                                  int32_t position) {
   std::vector<std::pair<std::string, std::string>> fields;
-  const auto parser = CreateXMLParser();
+  const auto parser = CreateXMLParser(log.GetEnvironment());
   for (int64_t line = int64_t{position} + 4; line <= static_cast<int64_t>(log.BodyLineCount());
        ++line) {
     const std::string_view text = log.BodyLine(line);
@@ -122,7 +122,7 @@ nlohmann::json ActionJson(const ActionSummary& action) {
 LogCount CountActions(const std::shared_ptr<FileSet>& set, int32_t index) {
   LogCount count;
   try {
-    LogData log;
+    LogData log(set->GetEnvironment());
     log.SetParent(set);
     log.SetFileIndex(index);
     log.LoadLogData();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "fileset/FileSet.h"
+#include "service/Environment.h"
 
 namespace tarvesk::cli {
 
@@ -49,6 +50,8 @@ struct Options {
 };
 
 struct Context {
+  // The platform's: components, and messages outside the undo's questions.
+  Environment& environment;
   std::istream& in;
   std::ostream& out;
   std::ostream& err;
@@ -62,16 +65,13 @@ struct Context {
 // A loaded file set of DIR with its headers read. A missing folder, a file given as the
 // folder and unreadable files fail with a Failure that names them. The set is ejected
 // when the last copy of the pointer goes.
-std::shared_ptr<FileSet> OpenFolder(const std::string& dir);
+std::shared_ptr<FileSet> OpenFolder(Environment& environment, const std::string& dir);
 // FILE as a 1-based index or a file name of the set; UsageError when it is neither.
 int32_t ResolveFile(const FileSet& set, const std::string& dir, const std::string& file);
 // POS as the position of an action's first line in LOG; UsageError (naming the actions
 // command) when the text is no number or no action starts there.
 int32_t ResolvePosition(const LogData& log, const std::string& dir, const std::string& file,
                         const std::string& position);
-
-// The file's own name: FILENAME without the set's folder.
-std::string NameInFolder(const FileSet& set, const std::string& fileName);
 
 void PrintJson(Context& context, const nlohmann::json& value);
 

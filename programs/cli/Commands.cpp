@@ -8,13 +8,13 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "components/datalayer/ChangeLog.h"
+#include "fileset/FileSet.h"
+#include "logdata/LogData.h"
 #include "programs/cli/Actions.h"
 #include "programs/cli/Cli.h"
 #include "programs/cli/Output.h"
 #include "programs/cli/TerminalMessages.h"
-#include "components/datalayer/ChangeLog.h"
-#include "fileset/FileSet.h"
-#include "logdata/LogData.h"
 #include "service/modService.h"
 
 namespace tarvesk::cli {
@@ -41,7 +41,7 @@ std::string Count(size_t n, const char* one, const char* many) {
 
 nlohmann::json FileJson(const FileSet& set, int32_t index) {
   nlohmann::json file = {{"index", index}};
-  PutText(file, "name", NameInFolder(set, set.File(index)));
+  PutText(file, "name", set.FileName(index));
   PutText(file, "path", set.File(index));
   return file;
 }
@@ -137,13 +137,7 @@ struct ActionFilter {
 
 }  // namespace
 
-std::string NameInFolder(const FileSet& set, const std::string& fileName) {
-  const std::string& folder = set.FolderPath();
-  return fileName.compare(0, folder.size(), folder) == 0 ? fileName.substr(folder.size())
-                                                         : fileName;
-}
-
-std::shared_ptr<FileSet> OpenFolder(const std::string& dir) {
+std::shared_ptr<FileSet> OpenFolder(Environment& environment, const std::string& dir) {
   std::error_code ec;
   const fs::file_status status = fs::status(PathOf(dir), ec);
   if (!fs::exists(status)) {
@@ -158,7 +152,7 @@ std::shared_ptr<FileSet> OpenFolder(const std::string& dir) {
                   "Geben Sie den Ordner an, zum Beispiel: logmanager files " +
                       (parent.empty() ? std::string(".") : parent)};
   }
-  auto set = std::make_shared<FileSet>();
+  auto set = std::make_shared<FileSet>(environment);
   try {
     set->LoadFileSet(dir);
     set->ReadFileSetProperties();
@@ -183,7 +177,7 @@ int32_t ResolveFile(const FileSet& set, const std::string& dir, const std::strin
     return index;
   }
   for (int32_t i = 1; i <= set.FileCount(); ++i) {
-    if (NameInFolder(set, set.File(i)) == file) return i;
+    if (set.FileName(i) == file) return i;
   }
   throw UsageError{"Keine Logdatei namens \"" + Escaped(file) + "\" im Ordner \"" + dir + "\".\n" +
                    next};
@@ -217,13 +211,14 @@ void PrintJson(Context& context, const nlohmann::json& value) {
 
 int RunFiles(Context& context, const std::vector<std::string>& args) {
   Expect(args, 1, "files");
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   // Files of the folder that the set left out for lacking the log marker.
   std::vector<std::string> skipped;
-  for (const std::string& name : CreateFileSystem()->GetFilesInFolder(set->FolderPath(), "*.xml")) {
+  for (const std::string& name :
+       CreateFileSystem(context.environment)->GetFilesInFolder(set->FolderPath(), "*.xml")) {
     bool listed = false;
     for (int32_t i = 1; i <= set->FileCount() && !listed; ++i) {
-      listed = NameInFolder(*set, set->File(i)) == name;
+      listed = set->FileName(i) == name;
     }
     if (!listed) skipped.push_back(name);
   }
@@ -233,7 +228,7 @@ int RunFiles(Context& context, const std::vector<std::string>& args) {
     const std::string sessionTime = set->FileProperties(i, "SESSIONTIME");
     const std::string database = set->FileProperties(i, "DATABASE");
     const std::string user = set->FileProperties(i, "USER");
-    const std::string name = NameInFolder(*set, set->File(i));
+    const std::string name = set->FileName(i);
     const LogCount count = CountActions(set, i);
     if (context.options.json) {
       nlohmann::json file = FileJson(*set, i);
@@ -273,7 +268,7 @@ int RunFiles(Context& context, const std::vector<std::string>& args) {
 
 int RunHeader(Context& context, const std::vector<std::string>& args) {
   Expect(args, 2, "header");
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto properties = set->HeaderProperties(index);
   if (context.options.json) {
@@ -288,7 +283,7 @@ int RunHeader(Context& context, const std::vector<std::string>& args) {
 int RunActions(Context& context, const std::vector<std::string>& args) {
   Expect(args, 2, "actions");
   const ActionFilter filter(context.options, "actions");
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto log = set->LogContent(index);
   const std::string session = set->FileProperties(index, "SESSIONTIME");
@@ -337,7 +332,7 @@ int RunHistory(Context& context, const std::vector<std::string>& args) {
     throw UsageError{"history braucht --table TABELLE und --id ID.", "history"};
   }
   const ActionFilter filter(context.options, "history");
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   struct Found {
     double time;
     int32_t index;
@@ -356,9 +351,8 @@ int RunHistory(Context& context, const std::vector<std::string>& args) {
         found.push_back({time, i, std::move(action)});
       });
     } catch (const Error& error) {
-      context.err << "Logdatei " << Escaped(NameInFolder(*set, set->File(i)))
-                  << " übergangen: Fehler " << error.Number() << ": " << error.Description()
-                  << '\n';
+      context.err << "Logdatei " << Escaped(set->FileName(i)) << " übergangen: Fehler "
+                  << error.Number() << ": " << error.Description() << '\n';
     }
   }
   std::stable_sort(found.begin(), found.end(),
@@ -379,8 +373,8 @@ int RunHistory(Context& context, const std::vector<std::string>& args) {
     line = line.substr(line.find(": ") + 2);
     context.out << line << "\n  Sitzung " << Escaped(session)
                 << (user.empty() ? "" : ", Benutzer " + Escaped(user)) << ", Logdatei "
-                << Escaped(NameInFolder(*set, set->File(entry.index))) << " (" << entry.index
-                << "), Position " << entry.action.position << '\n';
+                << Escaped(set->FileName(entry.index)) << " (" << entry.index << "), Position "
+                << entry.action.position << '\n';
   }
   if (context.options.json) {
     nlohmann::json result = {{"actions", list}};
@@ -397,7 +391,7 @@ int RunHistory(Context& context, const std::vector<std::string>& args) {
 
 int RunShow(Context& context, const std::vector<std::string>& args) {
   Expect(args, 3, "show");
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto log = set->LogContent(index);
   if (args[2] == "errors") {
@@ -467,7 +461,7 @@ int RunPrune(Context& context, const std::vector<std::string>& args) {
     threshold = DateValue{LocalNow().serial - days};
   }
 
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   std::vector<std::string> chosen;
   for (int32_t i = 1; i <= set->FileCount(); ++i) {
     const auto age = ParseDate(set->FileProperties(i, "SESSIONTIME"));

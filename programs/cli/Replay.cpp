@@ -8,11 +8,11 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
-#include "programs/cli/Cli.h"
-#include "programs/cli/Output.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
 #include "logdata/LogData.h"
+#include "programs/cli/Cli.h"
+#include "programs/cli/Output.h"
 #include "service/LogValue.h"
 
 namespace tarvesk::cli {
@@ -39,17 +39,6 @@ std::string LogText(const Variant& value) {
       return FormatDate(value.AsDate());
     default:
       return "";
-  }
-}
-
-bool IsTrue(const Variant& value) {
-  switch (value.GetType()) {
-    case Variant::Type::Boolean:
-      return value.AsBool();
-    case Variant::Type::Long:
-      return value.AsLong() != 0;
-    default:
-      return false;
   }
 }
 
@@ -115,7 +104,7 @@ std::optional<FieldValues> ReadRecord(IDataLayer& layer, const Step& step) {
   std::string query = step.action.query;
   layer.GetRecordset(query);
   int32_t id = LeadingNumber(step.action.recordId);
-  const bool found = IsTrue(layer.FindRecord("ID", id));
+  const bool found = IsTrueAnswer(layer.FindRecord("ID", id));
   if (const std::string errors = NewErrors(layer, before); !errors.empty()) {
     Refuse(step, "Der Datensatz konnte nicht gelesen werden: " + errors);
   }
@@ -153,7 +142,7 @@ std::vector<Step> PlanSteps(FileSet& set, int32_t index, const std::vector<int32
   for (const int32_t position : positions) {
     Step step;
     step.action = Summarize(*log, ActionEntryAt(*log, position));
-    step.fileName = NameInFolder(set, set.File(index));
+    step.fileName = set.FileName(index);
     const std::string& kind = step.action.kind;
     if (kind == "DELETE_OFFLINE") {
       Refuse(step,
@@ -298,18 +287,19 @@ ReplayResult RunSteps(const std::vector<Step>& steps, const std::string& databas
     bool done = false;
     switch (step.kind) {
       case Step::Kind::SetField:
-        done = IsTrue(layer->FindRecord("ID", id)) &&
-               IsTrue(layer->SetFieldValue(step.field, step.value)) && IsTrue(layer->Save());
+        done = IsTrueAnswer(layer->FindRecord("ID", id)) &&
+               IsTrueAnswer(layer->SetFieldValue(step.field, step.value)) &&
+               IsTrueAnswer(layer->Save());
         break;
       case Step::Kind::Remove:
-        done = IsTrue(layer->FindRecord("ID", id)) && IsTrue(layer->RemoveRecord(true));
+        done = IsTrueAnswer(layer->FindRecord("ID", id)) && IsTrueAnswer(layer->RemoveRecord(true));
         break;
       case Step::Kind::Insert:
-        done = IsTrue(layer->AddNew());
+        done = IsTrueAnswer(layer->AddNew());
         for (const auto& [column, value] : step.fields) {
-          done = done && IsTrue(layer->SetFieldValue(column, value));
+          done = done && IsTrueAnswer(layer->SetFieldValue(column, value));
         }
-        done = done && IsTrue(layer->Save());
+        done = done && IsTrueAnswer(layer->Save());
         break;
     }
     const std::string errors = NewErrors(*layer, before);

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "programs/cli/Actions.h"
 #include "fileset/FileSet.h"
+#include "programs/cli/Actions.h"
 #include "service/Components.h"
 
 namespace tarvesk::cli {

@@ -33,17 +33,13 @@ void WriteText(std::ostream& out, const std::string& text) {
 }  // namespace
 
 const char* IconWord(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::Critical:
-      return "Fehler";
-    case MessageIcon::Question:
-      return "Frage";
-    case MessageIcon::Exclamation:
-      return "Warnung";
-    case MessageIcon::Information:
-      return "Hinweis";
-  }
-  return "";
+  static constexpr const char* kWords[] = {"Fehler", "Frage", "Warnung", "Hinweis"};
+  return kWords[static_cast<size_t>(icon)];
+}
+
+const char* AnswerWord(MessageAnswer answer) {
+  static constexpr const char* kWords[] = {"OK", "Ja", "Nein"};
+  return kWords[static_cast<size_t>(answer)];
 }
 
 bool AskYes(std::istream& in, std::ostream& out, AnswerPolicy policy) {

@@ -7,7 +7,7 @@
 //
 // Values are escaped for the terminal; a "Name: " line without a value ends in "(leer)".
 // Holds references to the streams it was given and the list of messages shown; the caller
-// owns the streams and installs the object with SetUserMessages for as long as it lives.
+// owns the streams and hands the object to the handler it asks for (EnvironmentWithMessages).
 // Used on one thread.
 #pragma once
 
@@ -50,7 +50,9 @@ class TerminalMessages : public IUserMessages {
   std::vector<Shown> history_;
 };
 
-// The German word of an icon as the terminal shows it ("Frage", "Fehler", ...).
+// The German words of an icon and an answer as the terminal shows them ("Frage", "Fehler",
+// ...; "Ja", "Nein", "OK"), in the order of the enumerations.
 const char* IconWord(MessageIcon icon);
+const char* AnswerWord(MessageAnswer answer);
 
 }  // namespace tarvesk::cli

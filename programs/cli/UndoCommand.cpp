@@ -13,13 +13,13 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
+#include "components/datalayer/ChangeLog.h"
+#include "components/datalayer/DataLayer.h"
 #include "programs/cli/Actions.h"
 #include "programs/cli/Cli.h"
 #include "programs/cli/Output.h"
 #include "programs/cli/Replay.h"
 #include "programs/cli/TerminalMessages.h"
-#include "components/datalayer/ChangeLog.h"
-#include "components/datalayer/DataLayer.h"
 #include "undo/ActionHandler.h"
 
 namespace tarvesk::cli {
@@ -27,44 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Installs the terminal as the process's message seam for one command.
-class ScopedUserMessages {
- public:
-  explicit ScopedUserMessages(IUserMessages* messages) : previous_(SetUserMessages(messages)) {}
-  ~ScopedUserMessages() { SetUserMessages(previous_); }
-  ScopedUserMessages(const ScopedUserMessages&) = delete;
-  ScopedUserMessages& operator=(const ScopedUserMessages&) = delete;
-
- private:
-  IUserMessages* previous_;
-};
-
+// The outcome as the JSON output names it, in the order of UndoOutcome.
 const char* OutcomeWord(UndoOutcome outcome) {
-  switch (outcome) {
-    case UndoOutcome::NotRun:
-      return "notRun";
-    case UndoOutcome::Done:
-      return "done";
-    case UndoOutcome::Declined:
-      return "declined";
-    case UndoOutcome::RecordNotFound:
-      return "recordNotFound";
-    case UndoOutcome::ErrorsReported:
-      return "errorsReported";
-  }
-  return "";
-}
-
-const char* AnswerWord(MessageAnswer answer) {
-  switch (answer) {
-    case MessageAnswer::Yes:
-      return "Ja";
-    case MessageAnswer::No:
-      return "Nein";
-    case MessageAnswer::Ok:
-      return "OK";
-  }
-  return "";
+  static constexpr const char* kWords[] = {"notRun", "done", "declined", "recordNotFound",
+                                           "errorsReported"};
+  return kWords[static_cast<size_t>(outcome)];
 }
 
 std::set<fs::path> LogFiles(const std::string& folder) {
@@ -150,10 +117,10 @@ int RunPlanned(Context& context, const std::vector<std::string>& args, Direction
   const bool undo = direction == Direction::Undo;
   const char* command = undo ? "undo" : "redo";
   const Options& options = context.options;
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto log = set->LogContent(index);
-  const std::string fileName = NameInFolder(*set, set->File(index));
+  const std::string fileName = set->FileName(index);
 
   std::vector<int32_t> positions;
   size_t offline = 0;
@@ -299,12 +266,12 @@ int RunUndo(Context& context, const std::vector<std::string>& args) {
   if (context.options.all || context.options.dryRun) {
     return RunPlanned(context, args, Direction::Undo);
   }
-  const auto set = OpenFolder(args[0]);
+  const auto set = OpenFolder(context.environment, args[0]);
   const int32_t index = ResolveFile(*set, args[0], args[1]);
   const auto log = set->LogContent(index);
   const int32_t position = ResolvePosition(*log, args[0], args[1], args[2]);
   const ActionSummary action = Summarize(*log, ActionEntryAt(*log, position));
-  const std::string fileName = NameInFolder(*set, set->File(index));
+  const std::string fileName = set->FileName(index);
   const std::string database = CheckedDatabase(*set, index, fileName);
 
   // An update whose field no longer holds the value the log says it wrote: the question
@@ -337,10 +304,11 @@ int RunUndo(Context& context, const std::vector<std::string>& args) {
   if (!conflict.empty()) preface += "  Achtung: " + Escaped(conflict) + "\n";
   messages.SetPreface(preface);
 
-  ActionHandler handler;
+  // The handler's questions and messages go to the terminal.
+  EnvironmentWithMessages environment(context.environment, messages);
+  ActionHandler handler(environment);
   std::optional<Error> error;
   try {
-    ScopedUserMessages scope(&messages);
     handler.SetLogFileHandle(index);
     handler.SetFileSetObject(set);
     handler.SetActionHandle(position);

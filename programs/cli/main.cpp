@@ -7,10 +7,10 @@
 #include <map>
 
 #include "automation/Error.h"
+#include "platform/PlatformEnvironment.h"
 #include "programs/cli/Cli.h"
 #include "programs/cli/Help.h"
 #include "programs/cli/Output.h"
-#include "components/ReferenceComponents.h"
 
 namespace tarvesk::cli {
 namespace {
@@ -191,13 +191,14 @@ int Run(int argc, char** argv, Context& context) {
 int main(int argc, char** argv) {
   using namespace tarvesk;
   using namespace tarvesk::cli;
-  RegisterReferenceComponents();
+  const auto environment = MakePlatformEnvironment();
 
   const bool outIsTerminal = isatty(STDOUT_FILENO);
   bool json = false;
   for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
     json |= std::string(argv[i]) == "--json";
-  Context context{std::cin,
+  Context context{*environment,
+                  std::cin,
                   std::cout,
                   std::cerr,
                   outIsTerminal && !json ? std::cout : std::cerr,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 
 #include "tests/support/Process.h"
@@ -137,17 +138,38 @@ TEST(CommandLine, ErrorsNameTheThingAndTheNextStep) {
   EXPECT_TRUE(Has(full.err, "Die Ausgabe konnte nicht geschrieben werden")) << full.err;
 }
 
-TEST(CommandLine, HelpVersionAndOptionForms) {
+std::string FileText(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// Each command has its help (German or English by LANG), a line in the general help, a
+// section of the manual page and a place in the completion.
+TEST(CommandLine, HelpVersionDocumentationAndOptionForms) {
   EXPECT_EQ(Logmanager({"--version"}).out, std::string("logmanager ") + TARVESK_VERSION + "\n");
   const RunOptions german{.env = {"LC_ALL", "LC_MESSAGES", "LANG=de_DE.UTF-8"}};
   const RunOptions english{.env = {"LC_ALL", "LC_MESSAGES", "LANG=en_GB.UTF-8"}};
+  const std::string manual = FileText(TARVESK_SOURCE_DIR "/programs/cli/logmanager.1.in");
+  const std::string completion = FileText(TARVESK_SOURCE_DIR "/programs/cli/logmanager.bash");
+  const std::string general = Logmanager({"help"}, german).out;
+  EXPECT_TRUE(Has(general, "Rückgabewert: 0 erledigt"));
+  for (const std::string command :
+       {"files", "header", "actions", "show", "history", "undo", "redo", "prune", "help"}) {
+    const RunResult help = Logmanager({"help", command}, german);
+    EXPECT_EQ(help.status, 0) << command;
+    EXPECT_TRUE(Has(help.out, "logmanager " + command)) << command;
+    EXPECT_TRUE(Has(general, "\n  " + command + " ")) << command;
+    EXPECT_TRUE(Has(manual, "\n.BI \"" + command + " ") || Has(manual, "\n.BR " + command))
+        << command;
+    EXPECT_TRUE(Has(completion, " " + command + " ") || Has(completion, " " + command + "\""))
+        << command;
+  }
   const std::string undoHelp = Logmanager({"help", "undo"}, german).out;
   EXPECT_TRUE(Has(undoHelp, "Beispiele:\n  logmanager undo")) << undoHelp;
   EXPECT_TRUE(Has(undoHelp, "3 mit Nein beantwortet"));
   EXPECT_EQ(Logmanager({"undo", "--help"}, german).out, undoHelp);
   EXPECT_TRUE(Has(Logmanager({"prune", "-h"}, english).out, "Examples:\n  logmanager prune"));
   EXPECT_TRUE(Has(Logmanager({"--help"}, english).out, "Exit status: 0 done"));
-  EXPECT_TRUE(Has(Logmanager({"help"}, german).out, "Rückgabewert: 0 erledigt"));
   EXPECT_EQ(Logmanager({"help", "undu"}).status, 2);
 
   // Options anywhere, --opt=value, and -- before words that look like options.

@@ -4,11 +4,11 @@
 
 #include "automation/Conversions.h"
 #include "automation/Text.h"
-#include "components/ReferenceComponents.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
+#include "platform/posix/PosixEnvironment.h"
 #include "tests/datalayer/SqliteFixtures.h"
 
 namespace tarvesk {
@@ -48,7 +48,6 @@ std::vector<std::string> CrLfLines(const std::string& bytes) {
 class LoggingSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterReferenceComponents();
     testing::CreateShop(db_);
     std::filesystem::create_directory(logs_);
     layer_.SetLogFolder(logs_);
@@ -74,7 +73,7 @@ class LoggingSession : public ::testing::Test {
   }
   std::shared_ptr<LogData> ReadBack() {
     if (set_) set_->EjectFileset();
-    set_ = std::make_shared<FileSet>();
+    set_ = std::make_shared<FileSet>(env);
     EXPECT_TRUE(set_->LoadFileSet(logs_));
     EXPECT_EQ(set_->FileCount(), 1);
     set_->ReadFileSetProperties();
@@ -93,6 +92,7 @@ class LoggingSession : public ::testing::Test {
   std::string db_ = folder_ / "shop.db";
   std::string logs_ = folder_ / "logs";
   DataLayer layer_;
+  PosixEnvironment env;
   std::shared_ptr<FileSet> set_;
 };
 

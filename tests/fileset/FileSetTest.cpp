@@ -12,9 +12,9 @@
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
-#include "service/ComponentRegistry.h"
 #include "service/modService.h"
 #include "tests/support/Process.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarvesk {
@@ -40,7 +40,8 @@ class FixedListing : public IFileSystem {
 
 class FileSetTest : public ::testing::Test {
  protected:
-  std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
+  test::TestEnvironment env;
+  std::shared_ptr<FileSet> set = std::make_shared<FileSet>(env);
   TempFolder folder;
   std::string sep{kPathSeparator};
 
@@ -48,11 +49,10 @@ class FileSetTest : public ::testing::Test {
   // component.
   void TearDown() override {
     if (set) set->EjectFileset();
-    RegisterReferenceComponents();
   }
   void List(std::vector<std::string> names) {
-    Registry().Register<IFileSystem>(kFileSystemProgId,
-                                     [names] { return std::make_unique<FixedListing>(names); });
+    env.Components().Register<IFileSystem>(
+        kFileSystemProgId, [names] { return std::make_unique<FixedListing>(names); });
   }
 
   void WriteLog(const std::string& name, const std::string& time,
@@ -131,7 +131,7 @@ TEST_F(Loading, AnUnreadableFileFailsWithItsName) {
   // Filtered before the failing file, unfiltered from it on; not loaded.
   EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "fehlt.xml", "b.xml", "d.xml"}));
   EXPECT_FALSE(set->DeleteOldFiles(DateValue{1e6}));
-  RegisterReferenceComponents();
+  RegisterReferenceComponents(env.Components());
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   std::filesystem::remove(folder / "d.xml");
   EXPECT_EQ(ErrorTextOf([&] { set->ReadFileSetProperties(); }),
@@ -236,13 +236,7 @@ class EchoParser : public XMLParser {
 // every kind of line end, at the ends of the reads and beyond them - unless the folder has
 // changed since.
 TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
-  Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<EchoParser>(); });
-  struct Restore {
-    ~Restore() {
-      Registry().Register<IXmlParser>(kXmlParserProgId,
-                                      [] { return std::make_unique<XMLParser>(); });
-    }
-  } restore;
+  env.Components().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<EchoParser>(); });
   const std::string head = "x\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n";
   // Pads a header to a CR as byte `at` (0-based) of the file, then a LF.
   const auto crAt = [&](size_t at) {
@@ -313,12 +307,12 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
 TEST_F(Loading, AMissingComponentShowsItsMessageOnceAndFails) {
   WriteLog("a.xml", "01.12.2026");
   WriteLog("b.xml", "01.12.2026");
-  test::RecordingMessages messages;
-  Registry().Unregister(kFileSystemProgId);
+  auto& messages = env.messages;
+  env.Components().Unregister(kFileSystemProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); }), kObjectNotSet);
-  RegisterReferenceComponents();
+  RegisterReferenceComponents(env.Components());
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  Registry().Unregister(kXmlParserProgId);
+  env.Components().Unregister(kXmlParserProgId);
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
   EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kObjectNotSet);
   ASSERT_EQ(messages.shown.size(), 3u);

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
-
+// The entry class and the thread's window: which file set the host sees, which object the
+// window keeps alive and when the window closes.
 #include <thread>
 
 #include "automation/Error.h"
@@ -8,49 +8,28 @@
 namespace tarvesk::test {
 namespace {
 
-using enum ControlId;
+using LogManagerFileSet = FrontTest;
 
-class LogManagerFileSet : public FrontTest {};
-
-TEST_F(LogManagerFileSet, FileSetManagerCreatesOneEmptySetWithoutAWindow) {
-  auto lm = std::make_shared<LogManager>();
-  const auto first = lm->FileSetManager();
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->FileCount(), 0);
-  EXPECT_EQ(lm->FileSetManager(), first);
-  lm.reset();  // an object that never displayed ends without making a window
+TEST_F(LogManagerFileSet, OneSetUntilEjectOrDisplayReplacesIt) {
+  Write("a.xml", LogFile("db", "01.01.2026", {}));
+  NewManager()->FileSetManager();  // an object that never displayed makes no window at its end
   EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
-}
-
-TEST_F(LogManagerFileSet, EjectEmptiesTheSetOrRaises91WithoutOne) {
-  folder.WriteLines("a.xml", LogLines("db", "01.01.2026", {}));
-  auto lm = std::make_shared<LogManager>();
-  try {
-    lm->EjectFileset();
-    FAIL() << "no error";
-  } catch (const Error& error) {
-    EXPECT_EQ(error.Number(), kObjectNotSet);
-  }
+  auto lm = NewManager();
+  EXPECT_THROW(lm->EjectFileset(), Error);  // 91 without a set
   const auto first = lm->FileSetManager();
+  EXPECT_EQ(lm->FileSetManager(), first);
   ASSERT_TRUE(first->LoadFileSet(folder.Path()));
-  ASSERT_EQ(first->FileCount(), 1);
   lm->EjectFileset();
   EXPECT_EQ(first->FileCount(), 0);         // the host's reference sees the emptied set
   EXPECT_THROW(lm->EjectFileset(), Error);  // twice in a row
   const auto second = lm->FileSetManager();
   EXPECT_NE(second, first);
-  EXPECT_EQ(second->FileCount(), 0);
-}
-
-TEST_F(LogManagerFileSet, DisplayReplacesTheSetByANewEmptyOneWithoutEmptyingTheOld) {
-  folder.WriteLines("a.xml", LogLines("db", "01.01.2026", {}));
-  manager = std::make_shared<LogManager>();
-  const auto before = manager->FileSetManager();
-  ASSERT_TRUE(before->LoadFileSet(folder.Path()));
-  manager->Display();
-  EXPECT_NE(manager->FileSetManager(), before);
-  EXPECT_EQ(manager->FileSetManager()->FileCount(), 0);
-  EXPECT_EQ(before->FileCount(), 1);  // released, not ejected
+  ASSERT_TRUE(second->LoadFileSet(folder.Path()));
+  lm->Display();
+  EXPECT_NE(lm->FileSetManager(), second);
+  EXPECT_EQ(lm->FileSetManager()->FileCount(), 0);
+  EXPECT_EQ(second->FileCount(), 1);  // released, not ejected
+  setsToEject = {second, lm->FileSetManager()};
 }
 
 class LogManagerWindow : public FrontTest {
@@ -66,14 +45,13 @@ TEST_F(LogManagerWindow, WindowKeepsTheDisplayingObjectAliveUntilAnotherOneDispl
   std::weak_ptr<LogManager> watched = manager;
   manager.reset();
   ASSERT_FALSE(watched.expired());
-  EXPECT_TRUE(Window().IsLoaded());
   EXPECT_EQ(Window().LogManagerObject()->FileSetManager(), set);
   watched.lock()->Display();
   EXPECT_FALSE(watched.expired());
   EXPECT_EQ(Closes(), 0);
 
   TakeViewLog();
-  auto next = std::make_shared<LogManager>();
+  auto next = NewManager();
   next->Display();
   EXPECT_TRUE(watched.expired());
   const auto events = TakeViewLog();
@@ -87,17 +65,16 @@ TEST_F(LogManagerWindow, WindowKeepsTheDisplayingObjectAliveUntilAnotherOneDispl
 // The end of an object that displayed closes the window, after releasing its set, unless
 // the window is closed already; the window keeps its target.
 TEST_F(LogManagerWindow, EndOfAnObjectThatDisplayedClosesTheWindowAfterReleasingItsSet) {
-  auto first = std::make_shared<LogManager>();
+  auto first = NewManager();
   first->Display();
-  auto second = std::make_shared<LogManager>();
+  auto second = NewManager();
   second->Display();
   Window().Click(cmdClose);
   TakeViewLog();
   first.reset();
   EXPECT_TRUE(TakeViewLog().empty());
-  EXPECT_FALSE(Window().IsLoaded());
 
-  auto third = std::make_shared<LogManager>();
+  auto third = NewManager();
   third->Display();
   std::weak_ptr<FileSet> secondSet = second->FileSetManager();
   bool setGoneAtClose = false;
@@ -108,12 +85,12 @@ TEST_F(LogManagerWindow, EndOfAnObjectThatDisplayedClosesTheWindowAfterReleasing
   EXPECT_EQ(Window().LogManagerObject(), third);
 }
 
-TEST_F(LogManagerWindow, EachThreadHasItsOwnWindowWhichEndsWithTheThread) {
+TEST_F(LogManagerWindow, EachThreadHasItsOwnWindowWhichEndsWithTheThreadOrADiscard) {
   frmLogManager& mine = Open();
   frmLogManager* theirs = nullptr;
   std::weak_ptr<LogManager> theirManager;
   std::thread worker([&] {
-    auto lm = std::make_shared<LogManager>();
+    auto lm = NewManager();
     lm->Display();
     theirs = frmLogManager::CurrentThreadWindow();
     theirManager = lm;
@@ -127,10 +104,7 @@ TEST_F(LogManagerWindow, EachThreadHasItsOwnWindowWhichEndsWithTheThread) {
   EXPECT_TRUE(theirManager.expired());
   EXPECT_TRUE(mine.IsLoaded());
   EXPECT_EQ(mine.LogManagerObject(), manager);
-}
 
-TEST_F(LogManagerWindow, DiscardingTheWindowEndsTheObjectItHeld) {
-  Open();
   std::weak_ptr<LogManager> watched = manager;
   manager->FileSetManager()->EjectFileset();
   manager.reset();

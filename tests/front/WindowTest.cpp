@@ -1,13 +1,9 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
+// The window's layout table and its life: start state, close, reopen, and which clicks
+// and selections reach the presenter.
 #include "tests/front/FrontFixture.h"
 
 namespace tarvesk::test {
 namespace {
-
-using enum ControlId;
-using ::testing::ElementsAre;
 
 // LayoutOf finds a control by its id, and the view builds frames before their controls.
 TEST(WindowLayoutRules, TableIsInTabOrderAndEveryControlFitsIntoItsFrameOrTheClientArea) {
@@ -25,8 +21,7 @@ TEST(WindowLayoutRules, TableIsInTabOrderAndEveryControlFitsIntoItsFrameOrTheCli
 class WindowLifecycle : public FrontTest {
  protected:
   void Browse() {
-    folder.WriteLines("a.xml",
-                 LogLines("db.mdb", "06.12.2026", UpdateAction(7, "Kunden", "Name", "A", "B")));
+    Write("a.xml", LogFile("db.mdb", "06.12.2026", UpdateAction(7, "Kunden", "Name", "A", "B")));
     Load(folder.Path());
     ChooseFile(0);
     ChooseAction(0);
@@ -49,7 +44,9 @@ class WindowLifecycle : public FrontTest {
   }
 };
 
-TEST_F(WindowLifecycle, CloseUnloadsKeepsTheTargetAndItsFilesAndIgnoresClicks) {
+// Close unloads and ignores clicks, the target and its files stay; the reopened window is
+// in its start state with an empty default path.
+TEST_F(WindowLifecycle, CloseUnloadsAndTheReopenedWindowStartsAfresh) {
   Open();
   Browse();
   TakeViewLog();
@@ -60,20 +57,14 @@ TEST_F(WindowLifecycle, CloseUnloadsKeepsTheTargetAndItsFilesAndIgnoresClicks) {
   EXPECT_EQ(Window().LogManagerObject(), manager);
   EXPECT_EQ(manager->FileSetManager()->FileCount(), 1);
   Window().Click(cmdFileManager);
-  EXPECT_EQ(picker->created, 1);  // the load of Browse alone
-}
+  EXPECT_EQ(picker.created, 1);  // the load of Browse alone
 
-TEST_F(WindowLifecycle, ReopenedWindowIsInItsStartStateWithAnEmptyDefaultPath) {
-  Open();
-  Browse();
-  Window().Click(cmdClose);
   setsToEject.push_back(manager->FileSetManager());
   manager->Display();
   ExpectStartState();
-
-  picker->calls.clear();
+  picker.calls.clear();
   Load("");
-  EXPECT_EQ(picker->calls.at(2), "strDefaultPath=");
+  EXPECT_EQ(picker.calls.at(2), "strDefaultPath=");
 }
 
 // Display makes the thread's window, targets it and returns with it shown; another
@@ -88,14 +79,14 @@ TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndAnotherObjectRese
   Browse();
   setsToEject.push_back(manager->FileSetManager());
   TakeViewLog();
-  auto other = std::make_shared<LogManager>();
+  auto other = NewManager();
   other->Display();
   const auto events = TakeViewLog();
   EXPECT_EQ(std::count(events.begin(), events.end(), "Close"), 0);
   EXPECT_EQ(std::count(events.begin(), events.end(), "Cleared lstAction"), 1);
   EXPECT_EQ(std::count(events.begin(), events.end(), "Visible fmeNextActions"), 1);
   EXPECT_EQ(events.back(), "Show loaded");
-  EXPECT_EQ(&frmLogManager::ForCurrentThread(), &window);
+  EXPECT_EQ(&Window(), &window);
   EXPECT_EQ(view.created, 1);
   EXPECT_EQ(window.LogManagerObject(), other);
   ExpectStartState();
@@ -103,26 +94,26 @@ TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndAnotherObjectRese
 }
 
 TEST_F(WindowLifecycle, ClicksReachOnlyControlsOnTheScreenAndSelectionsOnlyEntries) {
+  Window().Show();  // without a target, a command reports 91
+  Load(folder.Path());
+  EXPECT_EQ(OnlyMessage().text,
+            "Laufzeitfehler 91: Objektvariable oder With-Blockvariable nicht festgelegt");
+  EXPECT_EQ(picker.created, 0);
+  messages.shown.clear();
+
   Open();
   Browse();
   // The check box and the redo command stay hidden, whatever the view forwards.
+  TakeViewLog();
   for (ControlId hidden : {cmdRedo, chkDoAll, Label1}) Window().Click(hidden);
+  Window().cmdRedo_Click();  // and redo does nothing
   EXPECT_TRUE(messages.shown.empty());
-  EXPECT_TRUE(Seen(cmdUndo));
+  EXPECT_TRUE(TakeViewLog().empty());
   EXPECT_EQ(Entries(lstDetails).size(), 5u);
   Window().SelectListEntry(lstFileSet, 1);
   EXPECT_EQ(Window().ListIndex(lstFileSet), -1);
   Window().SelectListEntry(lstFileSet, 0);
   EXPECT_EQ(Window().ListIndex(lstFileSet), 0);
-}
-
-TEST_F(WindowLifecycle, WindowWithoutTargetReportsObjectNotSet) {
-  Window().Show();
-  picker->answer = folder.Path();
-  Window().Click(cmdFileManager);
-  EXPECT_EQ(OnlyMessage().text,
-            "Laufzeitfehler 91: Objektvariable oder With-Blockvariable nicht festgelegt");
-  EXPECT_EQ(picker->created, 0);
 }
 
 }  // namespace

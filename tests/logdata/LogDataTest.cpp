@@ -7,8 +7,8 @@
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
-#include "service/ComponentRegistry.h"
 #include "service/modService.h"
+#include "tests/support/TestEnvironment.h"
 #include "tests/support/TestFiles.h"
 
 namespace tarvesk {
@@ -58,13 +58,14 @@ class LogFile : public ::testing::Test {
   }
 
   test::TempFolder folder;
-  std::shared_ptr<FileSet> set = std::make_shared<FileSet>();
+  test::TestEnvironment env;
+  std::shared_ptr<FileSet> set = std::make_shared<FileSet>(env);
 };
 
 using LogLoading = LogFile;
 
 TEST_F(LogLoading, AnUnboundObjectTouchesNoFile) {
-  LogData log;
+  LogData log(env);
   log.LoadLogData();
   EXPECT_FALSE(log.IsLoaded());
   EXPECT_EQ(ErrorNumberOf([&] { log.GetActionList(); }), kObjectNotSet);
@@ -250,9 +251,9 @@ class PlainParser : public IXmlParser {
 
 // Everything a host can read of a log: list, details and query string of every position,
 // errors as their numbers.
-Lines Outcome(const std::string& folder) {
+Lines Outcome(Environment& env, const std::string& folder) {
   Lines outcome;
-  auto set = std::make_shared<FileSet>();
+  auto set = std::make_shared<FileSet>(env);
   const auto note = [&](const std::function<void()>& read) {
     if (const int error = ErrorNumberOf(read)) outcome.push_back("Fehler " + std::to_string(error));
   };
@@ -282,6 +283,7 @@ Lines Outcome(const std::string& folder) {
 // escapes either.
 TEST(FastReading, GivesWhatThePlainWayGivesOnWholeCutAndDamagedLogs) {
   test::TempFolder folder;
+  test::TestEnvironment env;
   const std::string longValue(70000, 'w');
   const Lines lines =
       test::LogLines("C:\\db", "01.12.2026",
@@ -314,11 +316,12 @@ TEST(FastReading, GivesWhatThePlainWayGivesOnWholeCutAndDamagedLogs) {
   for (size_t t = 0; t < texts.size(); ++t) {
     const std::string& text = texts[t];
     folder.WriteBytes("log.xml", text);
-    const Lines fast = Outcome(folder.Path());
-    Registry().Register<IXmlParser>(kXmlParserProgId,
-                                    [] { return std::make_unique<PlainParser>(); });
-    const Lines plain = Outcome(folder.Path());
-    Registry().Register<IXmlParser>(kXmlParserProgId, [] { return std::make_unique<XMLParser>(); });
+    const Lines fast = Outcome(env, folder.Path());
+    env.Components().Register<IXmlParser>(kXmlParserProgId,
+                                          [] { return std::make_unique<PlainParser>(); });
+    const Lines plain = Outcome(env, folder.Path());
+    env.Components().Register<IXmlParser>(kXmlParserProgId,
+                                          [] { return std::make_unique<XMLParser>(); });
     ASSERT_EQ(fast, plain) << t;
     if (t < whole) {
       ASSERT_GT(fast.size(), 20u);

@@ -6,18 +6,8 @@
 
 #include "automation/Error.h"
 #include "automation/Text.h"
-#include "components/ReferenceComponents.h"
 
 namespace tarvesk::test {
-namespace {
-
-// Every test program of the portable build finds the reference components registered.
-const bool registered = [] {
-  RegisterReferenceComponents();
-  return true;
-}();
-
-}  // namespace
 
 TempFolder::TempFolder() {
   std::string pattern = (std::filesystem::temp_directory_path() / "tarvesk-XXXXXX").string();

@@ -1,14 +1,12 @@
 // Test support shared by every native test program: temporary folders, log files written as
-// the data layer writes them (Windows-1252 bytes, CR LF), the error number or text a call
-// raises, and a recording fake of the user-message seam.
+// the data layer writes them (Windows-1252 bytes, CR LF), and the error number or text a call
+// raises.
 #pragma once
 
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "service/UserMessages.h"
 
 namespace tarvesk::test {
 
@@ -42,28 +40,4 @@ std::vector<std::string> LogLines(const std::string& database, const std::string
 // The number and the description of the error that call raises; 0 and "" for none.
 int32_t ErrorNumberOf(const std::function<void()>& call);
 std::string ErrorTextOf(const std::function<void()>& call);
-
-// Records every message and answers from a script (then with defaultAnswer).
-class RecordingMessages : public IUserMessages {
- public:
-  RecordingMessages() { previous_ = SetUserMessages(this); }
-  ~RecordingMessages() override { SetUserMessages(previous_); }
-
-  MessageAnswer Show(const UserMessage& message) override {
-    shown.push_back(message);
-    if (!answers.empty()) {
-      const MessageAnswer answer = answers.front();
-      answers.erase(answers.begin());
-      return answer;
-    }
-    return message.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
-  }
-
-  std::vector<UserMessage> shown;
-  std::vector<MessageAnswer> answers;
-
- private:
-  IUserMessages* previous_;
-};
-
 }  // namespace tarvesk::test

@@ -8,6 +8,7 @@
 #include "service/modService.h"
 #include "tests/undo/FaultyVfs.h"
 #include "tests/undo/UndoFixtures.h"
+#include "undo/ActionHandler.h"
 
 namespace tarvesk {
 namespace {
@@ -218,16 +219,10 @@ TEST_F(KindChoice, OfflineDeletesAndUnknownKindsShowNoDialog) {
 }
 
 // ---------------------------------------------------------------------------------------
-class HandlerBinding : public UndoTest {
- protected:
-  void TearDown() override {
-    RegisterReferenceComponents();
-    UndoTest::TearDown();
-  }
-};
+using HandlerBinding = UndoTest;
 
 TEST_F(HandlerBinding, AFreshHandlerDoesNothingAndANullFileSetFails) {
-  ActionHandler handler;
+  ActionHandler handler(env);
   EXPECT_TRUE(handler.UndoAction().IsEmpty());
   handler.SetFileSetObject(nullptr);  // counts as assigned
   EXPECT_EQ(ErrorNumberOf([&] { handler.UndoAction(); }), kObjectNotSet);
@@ -237,7 +232,7 @@ TEST_F(HandlerBinding, AFreshHandlerDoesNothingAndANullFileSetFails) {
 // Each call works in a data-layer session of its own: one change log per undo written.
 TEST_F(HandlerBinding, EveryUndoBindsAnew) {
   Update("Kunden", 1, "Ort", "Köln");
-  ActionHandler handler;
+  ActionHandler handler(env);
   handler.SetLogFileHandle(1);
   handler.SetFileSetObject(Logs(logs_));
   handler.SetActionHandle(1);
@@ -253,7 +248,7 @@ TEST_F(HandlerBinding, AFileOutsideTheSetFailsAndAMissingDataLayerIsToldThenFail
   Update("Kunden", 1, "Ort", "Köln");
   EXPECT_THROW(Undo(1, 2), Error);
   EXPECT_TRUE(messages_.shown.empty());
-  Registry().Unregister(kDataLayerProgId);
+  env.Components().Unregister(kDataLayerProgId);
   EXPECT_EQ(ErrorNumberOf([&] { Undo(1); }), kObjectNotSet);
   EXPECT_EQ(messages_.TakeTitles(), Titles{"Komponente nicht verfügbar!"});
 }

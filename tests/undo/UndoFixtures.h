@@ -1,5 +1,4 @@
-// Test support for the undo: a scripted message seam that records every message box and
-// answers questions as told, and a fixture with a shop database, a folder for the logs of the
+// Test support for the undo: a fixture with a shop database, a folder for the logs of the
 // sessions under test and one for the logs that the undo itself writes.
 #pragma once
 
@@ -13,44 +12,17 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
-#include "components/ReferenceComponents.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
-#include "service/UserMessages.h"
 #include "tests/datalayer/SqliteFixtures.h"
+#include "tests/support/TestEnvironment.h"
 #include "undo/ActionHandler.h"
 
 namespace tarvesk::testing {
 
 using Titles = std::vector<std::string>;
-
-// Records every message box; answers every question with questionAnswer.
-class ScriptedMessages : public IUserMessages {
- public:
-  ScriptedMessages() : previous_(SetUserMessages(this)) {}
-  ~ScriptedMessages() override { SetUserMessages(previous_); }
-  MessageAnswer Show(const UserMessage& message) override {
-    shown.push_back(message);
-    if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
-    if (whileAsked) whileAsked();
-    return questionAnswer;
-  }
-  Titles TakeTitles() {
-    Titles titles;
-    for (const auto& message : shown) titles.push_back(message.title);
-    shown.clear();
-    return titles;
-  }
-
-  std::vector<UserMessage> shown;
-  MessageAnswer questionAnswer = MessageAnswer::Yes;
-  std::function<void()> whileAsked;  // what another program does while the user reads
-
- private:
-  IUserMessages* previous_;
-};
 
 inline void ExpectMessage(const UserMessage& actual, const std::string& text,
                           const std::string& title, MessageButtons buttons, MessageIcon icon) {
@@ -64,7 +36,7 @@ inline void ExpectMessage(const UserMessage& actual, const std::string& text,
 class UndoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    RegisterReferenceComponents();
+    messages_.questionAnswer = MessageAnswer::Yes;
     CreateShop(db_);
     std::filesystem::create_directory(logs_);
     std::filesystem::create_directory(undoLogs_);
@@ -107,7 +79,7 @@ class UndoTest : public ::testing::Test {
   // The log files of a folder as a loaded set; the fixture ejects it at the end, since
   // the set and the logs it hands out hold each other.
   std::shared_ptr<FileSet> Logs(const std::string& folder) {
-    auto set = std::make_shared<FileSet>();
+    auto set = std::make_shared<FileSet>(env);
     set->LoadFileSet(folder);
     set->ReadFileSetProperties();
     sets_.push_back(set);
@@ -125,7 +97,7 @@ class UndoTest : public ::testing::Test {
   }
   // Undoes the action at position of log file fileIndex in logs_.
   void Undo(int32_t position, int32_t fileIndex = 1) {
-    ActionHandler handler;
+    ActionHandler handler(env);
     handler.SetLogFileHandle(fileIndex);
     handler.SetFileSetObject(Logs(logs_));
     handler.SetActionHandle(position);
@@ -160,7 +132,8 @@ class UndoTest : public ::testing::Test {
   std::string undoLogs_ = folder_ / "undo-logs";
   // The undo's data layers log where the environment says.
   ScopedEnvironment logFolder_{kLogFolderVariable, undoLogs_};
-  ScriptedMessages messages_;
+  test::TestEnvironment env;
+  test::ScriptedMessages& messages_ = env.messages;  // answers every question with Yes
   std::vector<std::shared_ptr<FileSet>> sets_;
 };
 

@@ -1,0 +1,51 @@
+// The environment of the tests: the reference components in a registry of the test's own
+// (a test replaces or removes entries without restoring them), the one message fake of
+// the tests, and the views a test makes for the viewer window (none unless it says so).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "front/frmLogManager.h"
+#include "platform/posix/PosixEnvironment.h"
+
+namespace tarvesk::test {
+
+// Records every message box; answers a question with questionAnswer, after whileAsked
+// (what another program does while the user reads) has run.
+class ScriptedMessages : public IUserMessages {
+ public:
+  MessageAnswer Show(const UserMessage& message) override {
+    shown.push_back(message);
+    if (message.buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+    if (whileAsked) whileAsked();
+    return questionAnswer;
+  }
+  // The titles shown since the last call.
+  std::vector<std::string> TakeTitles() {
+    std::vector<std::string> titles;
+    for (const auto& message : shown) titles.push_back(message.title);
+    shown.clear();
+    return titles;
+  }
+
+  std::vector<UserMessage> shown;
+  MessageAnswer questionAnswer = MessageAnswer::No;
+  std::function<void()> whileAsked;
+};
+
+class TestEnvironment : public PosixEnvironment {
+ public:
+  TestEnvironment() : PosixEnvironment(&messages) {}
+
+  std::unique_ptr<IViewerWindowView> CreateView(frmLogManager& window) override {
+    return views ? views(window) : nullptr;
+  }
+
+  ScriptedMessages messages;
+  std::function<std::unique_ptr<IViewerWindowView>(frmLogManager&)> views;
+};
+
+}  // namespace tarvesk::test
