@@ -14,19 +14,7 @@ export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;
 export WINEARCH=win64
 
 mkdir -p "$work/logs"
-awk 'BEGIN {
-  ORS = "\r\n"
-  print "<?xml version=\"1.0\" encoding=\"windows-1252\"?>"; print "<TarveskDataLayerLog>"
-  print "<HEAD>"; print "<DATABASE>C:\\db\\shop.db</DATABASE>"
-  print "<SESSIONTIME>01.12.2026 08:30:12</SESSIONTIME>"; print "</HEAD>"; print "<LOGDATA>"
-  for (i = 1; i <= 100000; i++) {
-    print "<ACTION Info=\"UPDATE RECORDID=" i "\">"; print "<TABLE>Kunden</TABLE>"
-    print "<QueryString>SELECT * FROM Kunden WHERE ID &#61; " i "</QueryString>"
-    print "<TIME>01.12.2026 08:31:40</TIME>"; print "<FieldName>Ort</FieldName>"
-    print "<OldValue>Bonn</OldValue>"; print "<NewValue>Berlin</NewValue>"; print "</ACTION>"
-  }
-  print "</LOGDATA>"; print "</TarveskDataLayerLog>"
-}' >"$work/logs/big.xml"
+scripts/bench-log.sh "$work/logs/big.xml"
 
 display=99
 while [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <istream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -74,6 +75,12 @@ int32_t ResolvePosition(const LogData& log, const std::string& dir, const std::s
                         const std::string& position);
 
 void PrintJson(Context& context, const nlohmann::json& value);
+// A path of UTF-8 text.
+std::filesystem::path PathOf(const std::string& text);
+// UsageError naming the command unless args holds count words.
+void Expect(const std::vector<std::string>& args, size_t count, const char* command);
+// "1 Logdatei", "2 Logdateien".
+std::string Count(size_t n, const char* one, const char* many);
 
 // The commands; args are the words after the command's name.
 int RunFiles(Context& context, const std::vector<std::string>& args);
