@@ -16,7 +16,7 @@ std::string TagLine(const LogData& log, IXmlParser& parser, int64_t position, co
 }
 
 // A value for the one-line list: line breaks as ↵, at most 40 characters.
-std::string Short(const std::string& value) {
+std::string Short(std::string_view value) {
   if (value.empty()) return "(leer)";
   std::string out;
   size_t characters = 0;
@@ -51,10 +51,18 @@ ActionSummary Summarize(const LogData& log, const std::string& entry) {
   action.time = TagLine(log, Use(parser), action.position + 3, "TIME");
   if (action.kind == "UPDATE") {
     if (const auto details = log.GetActionData(action.position)) {
+      // The values as views: one of them may be hundreds of megabytes.
+      const auto view = [&](const std::string& name) {
+        for (int32_t i = 1; i <= details->PropertyCount(); ++i) {
+          if (details->PropertyNameByIndex(i) == name) return details->PropertyValueView(i);
+        }
+        return std::string_view();
+      };
       action.isUpdate = true;
       action.field = details->PropertyContent("FieldName");
-      action.oldValue = details->PropertyContent("OldValue");
-      action.newValue = details->PropertyContent("NewValue");
+      action.oldValue = view("OldValue");
+      action.newValue = view("NewValue");
+      action.details = details;
     }
   }
   return action;

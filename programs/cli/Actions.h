@@ -7,6 +7,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -24,7 +25,9 @@ struct ActionSummary {
   std::string time;
   std::string query;
   bool isUpdate = false;
-  std::string field, oldValue, newValue;  // of an UPDATE
+  std::string field;                    // of an UPDATE
+  std::string_view oldValue, newValue;  // of an UPDATE: views into details
+  std::shared_ptr<const PropertyCollection> details;
 };
 
 ActionSummary Summarize(const LogData& log, const std::string& entry);

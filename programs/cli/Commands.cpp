@@ -7,7 +7,6 @@
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
-#include "components/datalayer/ChangeLog.h"
 #include "fileset/FileSet.h"
 #include "logdata/LogData.h"
 #include "programs/cli/Actions.h"

@@ -160,8 +160,8 @@ std::vector<Step> PlanSteps(FileSet& set, int32_t index, const std::vector<int32
     if (kind == "UPDATE") {
       step.kind = Step::Kind::SetField;
       step.field = step.action.field;
-      step.value = undo ? step.action.oldValue : step.action.newValue;
-      step.expected = undo ? step.action.newValue : step.action.oldValue;
+      step.value = std::string(undo ? step.action.oldValue : step.action.newValue);
+      step.expected = std::string(undo ? step.action.newValue : step.action.oldValue);
     } else if (kind == "NEWRECORD") {
       step.fields = Decoded(NewRecordFields(*log, position));
       step.kind = undo ? Step::Kind::Remove : Step::Kind::Insert;
