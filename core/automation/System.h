@@ -28,6 +28,19 @@ struct OpenedFile {
 // Opens a file (path UTF-8) for reading without waiting: a FIFO with no writer would block
 // a plain open. Only a regular file is handed out.
 OpenedFile OpenForReading(const std::string& path);
+// A regular file opened for a few reads from its start, with no stream set up: a descriptor
+// on POSIX, an unbuffered stream on Windows. handle is -1 when not opened (err and noFile
+// then say why, as for OpenForReading).
+struct RawFile {
+  intptr_t handle = -1;
+  int err = 0;
+  bool noFile = false;
+};
+RawFile OpenRaw(const std::string& path);
+// Reads up to n bytes; how many it read (fewer only at the end), or -1 on a read error.
+int64_t ReadRaw(const RawFile& file, char* buffer, size_t n);
+void CloseRaw(const RawFile& file);
+
 // The size of an open file in bytes; nullopt when it cannot be told.
 std::optional<uint64_t> SizeOf(std::FILE* file);
 

@@ -136,13 +136,21 @@ std::optional<size_t> ReadFileStart(const std::string& path, char* buffer, size_
                                     const std::function<bool(std::string_view)>& enough) {
   size_t got = 0;
   whole = false;
-  FileOwner file(OpenForInput(path, irregular));
-  if (!file) return std::nullopt;
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);  // no buffer to fill for a read or two
+  if (path.empty()) throw Error(kBadFileName);
+  const sys::RawFile file = sys::OpenRaw(path);
+  if (file.noFile) {
+    if (irregular == Irregular::Skip) return std::nullopt;
+    RaiseNamed(kPathFileAccessError, path);
+  }
+  if (file.handle == -1) RaiseFileError(file.err, path);
+  struct Closer {
+    const sys::RawFile& file;
+    ~Closer() { sys::CloseRaw(file); }
+  } closer{file};
   const auto readSome = [&](size_t n) {
-    const size_t read = std::fread(buffer + got, 1, n, file.get());
-    if (read < n && std::ferror(file.get())) RaiseNamed(kDeviceIOError, path);
-    return read;
+    const int64_t read = sys::ReadRaw(file, buffer + got, n);
+    if (read < 0) RaiseNamed(kDeviceIOError, path);
+    return static_cast<size_t>(read);
   };
   // A little first: most of what is looked for sits in the first kilobyte.
   for (size_t step = std::min(kFirstRead, limit); got < limit && !whole; step = limit - got) {

@@ -43,6 +43,40 @@ OpenedFile OpenForReading(const std::string& path) {
   return opened;
 }
 
+RawFile OpenRaw(const std::string& path) {
+  RawFile raw;
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    raw.err = errno;
+    raw.noFile = raw.err == ELOOP || raw.err == ENXIO || raw.err == ENODEV || raw.err == EISDIR;
+    return raw;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    raw.noFile = true;
+    return raw;
+  }
+  raw.handle = fd;  // reads of a regular file never wait, O_NONBLOCK or not
+  return raw;
+}
+
+int64_t ReadRaw(const RawFile& file, char* buffer, size_t n) {
+  size_t done = 0;
+  while (done < n) {
+    const ssize_t r = read(static_cast<int>(file.handle), buffer + done, n - done);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (r == 0) break;
+    done += static_cast<size_t>(r);
+  }
+  return static_cast<int64_t>(done);
+}
+
+void CloseRaw(const RawFile& file) {
+  if (file.handle >= 0) close(static_cast<int>(file.handle));
+}
+
 std::optional<uint64_t> SizeOf(std::FILE* file) {
   struct stat info;
   if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return std::nullopt;

@@ -59,6 +59,25 @@ OpenedFile OpenForReading(const std::string& path) {
   return opened;
 }
 
+RawFile OpenRaw(const std::string& path) {
+  const OpenedFile opened = OpenForReading(path);
+  RawFile raw{-1, opened.err, opened.noFile};
+  if (!opened.file) return raw;
+  std::setvbuf(opened.file, nullptr, _IONBF, 0);  // no buffer to fill for a read or two
+  raw.handle = reinterpret_cast<intptr_t>(opened.file);
+  return raw;
+}
+
+int64_t ReadRaw(const RawFile& file, char* buffer, size_t n) {
+  std::FILE* stream = reinterpret_cast<std::FILE*>(file.handle);
+  const size_t read = std::fread(buffer, 1, n, stream);
+  return read < n && std::ferror(stream) ? -1 : static_cast<int64_t>(read);
+}
+
+void CloseRaw(const RawFile& file) {
+  if (file.handle != -1) std::fclose(reinterpret_cast<std::FILE*>(file.handle));
+}
+
 std::optional<uint64_t> SizeOf(std::FILE* file) {
   struct _stat64 info;  // sizes beyond 2 GiB
   if (_fstat64(_fileno(file), &info) != 0 || info.st_size < 0) return std::nullopt;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <filesystem>
 #include <optional>
+#include <unordered_set>
 
 #include "automation/Conversions.h"
 #include "automation/Error.h"
@@ -211,14 +212,12 @@ int RunFiles(Context& context, const std::vector<std::string>& args) {
   Expect(args, 1, "files");
   const auto set = OpenFolder(context.environment, args[0]);
   // Files of the folder that the set left out for lacking the log marker.
+  std::unordered_set<std::string> listed;
+  for (int32_t i = 1; i <= set->FileCount(); ++i) listed.insert(set->FileName(i));
   std::vector<std::string> skipped;
   for (const std::string& name :
        CreateFileSystem(context.environment)->GetFilesInFolder(set->FolderPath(), "*.xml")) {
-    bool listed = false;
-    for (int32_t i = 1; i <= set->FileCount() && !listed; ++i) {
-      listed = set->FileName(i) == name;
-    }
-    if (!listed) skipped.push_back(name);
+    if (!listed.contains(name)) skipped.push_back(name);
   }
 
   nlohmann::json files = nlohmann::json::array();

@@ -172,9 +172,15 @@ run_script() {
   else
     cat "tests/wine/$file"
   fi | iconv -f UTF-8 -t CP1252 >"$work/$file"
-  local output process
-  output=$(timeout "${vbs_timeout:-300}" "${loaders[$bits]}" cscript //nologo "$(winpath "$work/$file")" "$@" 2>&1 |
-    iconv -f CP437 -t UTF-8 | tr -d '\r') || true
+  local output process attempt
+  # Wine's start.exe has now and then failed to start cscript at all ("ShellExecuteEx
+  # failed"): the suite never ran, so it is started once more.
+  for attempt in 1 2; do
+    output=$(timeout "${vbs_timeout:-300}" "${loaders[$bits]}" cscript //nologo "$(winpath "$work/$file")" "$@" 2>&1 |
+      iconv -f CP437 -t UTF-8 | tr -d '\r') || true
+    [[ $output == *"ShellExecuteEx failed"* && $output != *PROCESS* ]] || break
+    echo "$file (attempt $attempt): cscript did not start: $output"
+  done
   process=$(echo "$output" | sed -n 's/^PROCESS //p')
   [ "$process" == "${architectures[$bits]}" ] || fail "$file ran in a process of [$process]"
   check_summary "$file" "$(echo "$output" | grep -v '^PROCESS ')"
