@@ -34,8 +34,8 @@ class XMLParserObject : public DispatchObject<_XMLParser>, public IInProcessXmlP
       SetEmpty(Result);
       std::string name = InText(strTagName), value = InText(strTagValue);
       parser_.ParseSingleTag(InText(strLine), name, value);
-      Replace(strTagName, name);
-      Replace(strTagValue, value);
+      ReplaceText(strTagName, name);
+      ReplaceText(strTagValue, value);
     });
   }
   STDMETHODIMP GetTagName(BSTR strLine, BSTR* Result) override {
@@ -52,21 +52,13 @@ class XMLParserObject : public DispatchObject<_XMLParser>, public IInProcessXmlP
       std::string name = InText(strTagName), attribute = InText(strAttributeName),
                   attributes = InText(strAttributes);
       parser_.ParseRubriqueTag(BstrToUtf8(strLine), name, attribute, attributes);
-      Replace(strTagName, name);
-      Replace(strAttributeName, attribute);
-      Replace(strAttributes, attributes);
+      ReplaceText(strTagName, name);
+      ReplaceText(strAttributeName, attribute);
+      ReplaceText(strAttributes, attributes);
     });
   }
 
  private:
-  // Writes text into a caller's by-reference string.
-  static void Replace(BSTR* target, const std::string& text) {
-    if (!target) return;
-    Bstr value(text);
-    SysFreeString(*target);
-    *target = value.Release();
-  }
-
   XMLParser parser_;
 };
 

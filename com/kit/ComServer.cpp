@@ -155,6 +155,12 @@ void SetOut(BSTR* out, std::string_view utf8) {
   if (!out) throw Error(kObjectNotSet);
   *out = NewBstr(utf8);
 }
+void ReplaceText(BSTR* inOut, std::string_view utf8) {
+  if (!inOut) return;
+  BSTR text = NewBstr(utf8);
+  SysFreeString(*inOut);
+  *inOut = text;
+}
 void SetOut(long* out, int32_t value) {
   if (!out) throw Error(kObjectNotSet);
   *out = value;

@@ -173,6 +173,9 @@ void SetOut(I** out, ComPtr<I> value) {
   *out = value.Release();
 }
 std::string InText(const BSTR* in);  // a null pointer reads as ""
+// Writes text into a caller's by-reference string, freeing what it held; a null pointer
+// takes nothing.
+void ReplaceText(BSTR* inOut, std::string_view utf8);
 int32_t InLong(const long* in);
 // A variant holding a whole number (rounded as CLng does): error 13 for what is no number,
 // 6 beyond 32 bits, 91 for a null pointer.

@@ -19,11 +19,7 @@ STDMETHODIMP PropertyCollectionObject::AddProperty(BSTR* PropertyName, BSTR* Con
     SetEmpty(Result);
     std::string content = InText(Content);
     Object().AddProperty(InText(PropertyName), content);
-    if (Content && content != BstrToUtf8(*Content)) {
-      Bstr changed(content);
-      SysFreeString(*Content);
-      *Content = changed.Release();
-    }
+    if (Content && content != BstrToUtf8(*Content)) ReplaceText(Content, content);
   });
 }
 

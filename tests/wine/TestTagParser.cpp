@@ -17,13 +17,6 @@ void Count() {
   SetEnvironmentVariableW(L"TARVESK_TEST_PARSER_CALLS", std::to_wstring(++calls).c_str());
 }
 
-void Replace(BSTR* target, const std::string& text) {
-  if (!target) return;
-  Bstr value(text);
-  SysFreeString(*target);
-  *target = value.Release();
-}
-
 class ForeignParserObject : public DispatchObject<_XMLParser> {
  public:
   STDMETHODIMP ParseSingleTag(BSTR* strLine, BSTR* strTagName, BSTR* strTagValue,
@@ -33,8 +26,8 @@ class ForeignParserObject : public DispatchObject<_XMLParser> {
       SetEmpty(Result);
       std::string name = InText(strTagName), value = InText(strTagValue);
       parser_.ParseSingleTag(InText(strLine), name, value);
-      Replace(strTagName, name);
-      Replace(strTagValue, value);
+      ReplaceText(strTagName, name);
+      ReplaceText(strTagValue, value);
     });
   }
   STDMETHODIMP GetTagName(BSTR strLine, BSTR* Result) override {
@@ -57,9 +50,9 @@ class ForeignParserObject : public DispatchObject<_XMLParser> {
       std::string name = InText(strTagName), attribute = InText(strAttributeName),
                   attributes = InText(strAttributes);
       parser_.ParseRubriqueTag(BstrToUtf8(strLine), name, attribute, attributes);
-      Replace(strTagName, name);
-      Replace(strAttributeName, attribute);
-      Replace(strAttributes, attributes);
+      ReplaceText(strTagName, name);
+      ReplaceText(strAttributeName, attribute);
+      ReplaceText(strAttributes, attributes);
     });
   }
 
