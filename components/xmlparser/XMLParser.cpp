@@ -107,9 +107,9 @@ std::string_view EnclosedText(std::string_view line, std::string_view tagName) {
     }
     const size_t close = FindChar(line, '>', after);
     if (close == std::string_view::npos || line[close - 1] == '/') return {};
-    // The closing tag "</" name ">" after it.
-    for (size_t end = FindChar(line, '<', close + 1); end != std::string_view::npos;
-         end = FindChar(line, '<', end + 1)) {
+    // The closing tag "</" name ">" after it; a value can be long, the library finds faster.
+    for (size_t end = line.find('<', close + 1); end != std::string_view::npos;
+         end = line.find('<', end + 1)) {
       if (end + 1 >= line.size() || line[end + 1] != '/') continue;
       if (line.compare(end + 2, tagName.size(), tagName) == 0 &&
           end + 2 + tagName.size() < line.size() && line[end + 2 + tagName.size()] == '>') {

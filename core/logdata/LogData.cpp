@@ -120,11 +120,6 @@ std::string_view LogData::Line(int64_t position) const {
   return colLogLines->Line(static_cast<size_t>(position - 1));
 }
 
-std::string_view LogData::LineOrEmpty(int64_t position) const {
-  if (colLogLines && static_cast<uint64_t>(position) > colLogLines->Count()) return {};
-  return Line(position);
-}
-
 void LogData::LoadLogData() {
   if (bolLogLoaded || fileIndex_ == 0) return;
   colLogLines.emplace();
@@ -159,13 +154,15 @@ void LogData::LoadLogData() {
 
 bool LogData::ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) const {
   const std::string_view line = colLogLines->Line(n - 1);
+  // The cheaper test first: a closing line holds "ACTION" but no "=".
+  const size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return false;
   if (!Contains(parser.GetTagName(line), "ACTION")) return false;
-  const size_t equals = std::find(line.begin(), line.end(), '=') - line.begin();
-  if (equals == line.size()) return false;
   // An opening line among the last two lines (a log cut short) reads the missing lines as
   // empty text.
-  const std::string_view second = LineOrEmpty(static_cast<int64_t>(n) + 1);
-  const std::string_view third = LineOrEmpty(static_cast<int64_t>(n) + 2);
+  const LineList& lines = *colLogLines;
+  const std::string_view second = n < lines.Count() ? lines.Line(n) : std::string_view();
+  const std::string_view third = n + 1 < lines.Count() ? lines.Line(n + 1) : std::string_view();
   const std::string name = parser.GetTagName(second);
   char digits[24];
   entry.assign(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);

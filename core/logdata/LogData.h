@@ -63,8 +63,6 @@ class LogData {
  private:
   // Body line at a 1-based position; raises 9 outside the lines, 91 before loading.
   std::string_view Line(int64_t position) const;
-  // As Line, but a position past the end reads as "" (a log cut short).
-  std::string_view LineOrEmpty(int64_t position) const;
   // Appends the entry of the action whose opening line is body line n, when it is one.
   bool ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) const;
 
