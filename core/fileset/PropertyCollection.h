@@ -25,6 +25,11 @@ class PropertyCollection {
   // As AddProperty, keeping Content as a view into a text that owner keeps alive.
   void AddProperty(const std::string& PropertyName, std::string_view Content,
                    std::shared_ptr<const void> owner);
+  // Room for n properties in all, so that adding them moves nothing.
+  void Reserve(size_t n) {
+    colPropertyNames.reserve(n);
+    colPropertyValues.reserve(n);
+  }
   // The value of the first property of that name (exact comparison); "" when none.
   std::string PropertyContent(const std::string& PropertyName) const;
   int32_t PropertyCount() const { return static_cast<int32_t>(colPropertyNames.size()); }

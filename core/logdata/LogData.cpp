@@ -237,11 +237,12 @@ std::shared_ptr<PropertyCollection> LogData::GetActionData(int32_t PositionInLis
   const bool isDelete = kind == "DELETE_OFFLINE" || kind == "DELETE_inDB";
   if (!isUpdate && !isNew && !isDelete) return properties;
 
-  std::string action = kind;
-  properties->AddProperty("ACTION", action);
   const size_t firstField = static_cast<size_t>(PositionInList) + 4;
   // Delete actions end with four lines that are not fields.
   const size_t fieldEnd = isUpdate ? lastField : isDelete && lastField >= 4 ? lastField - 4 : 0;
+  properties->Reserve(2 + (!isNew && fieldEnd >= firstField ? fieldEnd - firstField + 1 : 0));
+  std::string action = kind;
+  properties->AddProperty("ACTION", action);
   if (!isNew) {
     const auto text = colLogLines->Owner();
     for (size_t k = firstField; k <= fieldEnd; ++k) AddField(*properties, *parser, Line(k), text);

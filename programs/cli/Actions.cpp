@@ -21,10 +21,16 @@ std::string Short(std::string_view value) {
   std::string out;
   size_t characters = 0;
   for (size_t i = 0; i < value.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(value[i]);
-    if ((c & 0xC0) != 0x80 && ++characters > 40) return Escaped(out) + "…";
+    const char c = value[i];
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++characters > 40) {
+      return Escaped(out) + "…";
+    }
     if (c == '\r' && i + 1 < value.size() && value[i + 1] == '\n') continue;
-    out += c == '\r' || c == '\n' ? std::string("↵") : std::string(1, value[i]);
+    if (c == '\r' || c == '\n') {
+      out += "↵";
+    } else {
+      out += c;
+    }
   }
   return Escaped(out);
 }
@@ -32,6 +38,11 @@ std::string Short(std::string_view value) {
 }  // namespace
 
 ActionSummary Summarize(const LogData& log, const std::string& entry) {
+  const auto parser = CreateXMLParser(log.GetEnvironment());
+  return Summarize(log, entry, Use(parser));
+}
+
+ActionSummary Summarize(const LogData& log, const std::string& entry, IXmlParser& parser) {
   ActionSummary action;
   action.entry = entry;
   action.position = LeadingNumber(entry);
@@ -46,9 +57,8 @@ ActionSummary Summarize(const LogData& log, const std::string& entry) {
   if (query != std::string::npos) {
     action.query = entry.substr(query + 15, entry.size() - query - 16);
   }
-  const auto parser = CreateXMLParser(log.GetEnvironment());
-  action.table = TagLine(log, Use(parser), action.position + 1, "TABLE");
-  action.time = TagLine(log, Use(parser), action.position + 3, "TIME");
+  action.table = TagLine(log, parser, action.position + 1, "TABLE");
+  action.time = TagLine(log, parser, action.position + 3, "TIME");
   if (action.kind == "UPDATE") {
     if (const auto details = log.GetActionData(action.position)) {
       // The values as views: one of them may be hundreds of megabytes.

@@ -31,6 +31,8 @@ struct ActionSummary {
 };
 
 ActionSummary Summarize(const LogData& log, const std::string& entry);
+// The same with the caller's tag parser: a long list asks the factory for one only once.
+ActionSummary Summarize(const LogData& log, const std::string& entry, IXmlParser& parser);
 // The action list entry of the action that starts at position (one the list holds).
 std::string ActionEntryAt(const LogData& log, int32_t position);
 

@@ -288,13 +288,14 @@ int RunActions(Context& context, const std::vector<std::string>& args) {
   size_t count = 0;
   // One entry at a time: the text of a long log is written as it is read, never held as a
   // list beside the log.
+  const auto parser = CreateXMLParser(context.environment);
   log->ForEachAction([&](std::string_view view) {
     const std::string entry(view);
     if (entry == kErrorEntry) {
       if (!context.options.json) context.out << entry << '\n';
       return;
     }
-    const ActionSummary action = Summarize(*log, entry);
+    const ActionSummary action = Summarize(*log, entry, Use(parser));
     if (!filter.Keeps(action, session)) return;
     ++count;
     if (context.options.json) {
@@ -340,9 +341,10 @@ int RunHistory(Context& context, const std::vector<std::string>& args) {
     const std::string session = set->FileProperties(i, "SESSIONTIME");
     try {
       const auto log = set->LogContent(i);
+      const auto parser = CreateXMLParser(context.environment);
       log->ForEachAction([&](std::string_view entry) {
         if (entry == kErrorEntry) return;
-        ActionSummary action = Summarize(*log, std::string(entry));
+        ActionSummary action = Summarize(*log, std::string(entry), Use(parser));
         if (!filter.Keeps(action, session)) return;
         const double time = ActionFilter::TimeOf(action, session).value_or(0);
         found.push_back({time, i, std::move(action)});
@@ -427,6 +429,5 @@ int RunShow(Context& context, const std::vector<std::string>& args) {
   }
   return kDone;
 }
-
 
 }  // namespace tarvesk::cli

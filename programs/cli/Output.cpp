@@ -74,6 +74,11 @@ std::string Escaped(std::string_view text) {
   out.reserve(text.size());
   char32_t code;
   for (size_t i = 0; i < text.size();) {
+    // A run of printable ASCII, the bulk of any text, is copied as it stands.
+    size_t run = i;
+    while (run < text.size() && text[run] >= 0x20 && text[run] < 0x7F) ++run;
+    out.append(text.substr(i, run - i));
+    if ((i = run) == text.size()) break;
     const size_t length = Decode(text, i, code);
     if (length == 0) {
       out += "\\x" + Hex(static_cast<unsigned char>(text[i]), 2);
