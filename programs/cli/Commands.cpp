@@ -1,4 +1,5 @@
-// The reading commands: files, header, actions, show, history.
+// The reading commands: files, header, actions, show, history. One file (some 430 lines):
+// each command is a short function over the same file-set, filter and output helpers.
 #include <algorithm>
 #include <cctype>
 #include <climits>
