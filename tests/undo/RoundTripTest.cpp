@@ -15,11 +15,8 @@ using testing::Connection;
 using testing::Content;
 using testing::UndoTest;
 
-struct TableShape {
-  const char* name;
-  std::vector<const char*> fields;  // without ID
-};
-const std::vector<TableShape> kTables = {
+// The tables of the shop with their fields but ID.
+const std::vector<std::pair<std::string, std::vector<std::string>>> kTables = {
     {"Kunden", {"Name", "Vorname", "Ort", "Geburtsdatum", "Rabatt", "Punkte"}},
     {"Artikel", {"Bezeichnung", "Preis", "Bestand"}},
     {"Bestellungen", {"KundeID", "ArtikelID", "Menge", "Bestelldatum", "Bemerkung"}}};
@@ -41,31 +38,27 @@ void RunRandomSession(DataLayer& layer, const std::string& db, unsigned seed, in
     if (field.ends_with("ID") || field == "Punkte" || field == "Bestand" || field == "Menge") {
       return std::to_string(pick(100000));
     }
-    if (field.ends_with("datum")) {
+    if (field.ends_with("datum"))
       return "19" + std::to_string(50 + pick(50)) + "-0" + std::to_string(1 + pick(9)) + "-1" +
              std::to_string(pick(10));
-    }
     return kTexts[pick(std::size(kTexts))];
   };
   for (int i = 0; i < count; ++i) {
-    const TableShape& table = kTables[pick(kTables.size())];
+    const auto& [table, fields] = kTables[pick(kTables.size())];
     const size_t operation = pick(10);
-    std::string query = std::string("SELECT * FROM ") + table.name;
+    std::string query = "SELECT * FROM " + table;
+    std::istringstream rows(Connection(db).Dump("SELECT ID FROM " + table));
+    std::vector<int32_t> ids;
+    for (std::string row; std::getline(rows, row);) ids.push_back(std::stoi(row.substr(4)));
     if (operation >= 6 && operation < 8) {
       query += " WHERE ID = 0";
       layer.GetRecordset(query);
       layer.AddNew();
-      for (const char* field : table.fields) {
+      for (const auto& field : fields) {
         if (pick(3)) layer.SetFieldValue(field, value(field));
       }
-      // NOT NULL columns get a value.
-      if (table.name == std::string("Kunden")) layer.SetFieldValue("Name", "Neu");
-      if (table.name == std::string("Artikel")) layer.SetFieldValue("Bezeichnung", "Neu");
-    } else {
-      std::istringstream rows(Connection(db).Dump(std::string("SELECT ID FROM ") + table.name));
-      std::vector<int32_t> ids;
-      for (std::string row; std::getline(rows, row);) ids.push_back(std::stoi(row.substr(4)));
-      if (ids.empty()) continue;
+      if (table != "Bestellungen") layer.SetFieldValue(fields[0], "Neu");  // NOT NULL
+    } else if (!ids.empty()) {
       layer.GetRecordset(query);
       int32_t id = ids[pick(ids.size())];
       ASSERT_EQ(layer.FindRecord("ID", id), Variant(true));
@@ -74,9 +67,11 @@ void RunRandomSession(DataLayer& layer, const std::string& db, unsigned seed, in
         continue;
       }
       for (size_t changes = 1 + pick(3); changes > 0; --changes) {
-        const std::string field = table.fields[pick(table.fields.size())];
+        const std::string& field = fields[pick(fields.size())];
         layer.SetFieldValue(field, value(field));
       }
+    } else {
+      continue;
     }
     layer.Save();
   }
