@@ -4,180 +4,125 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-#include <utmp.h>
 
+#include <array>
 #include <chrono>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace tarvesk::test {
 namespace {
 
-[[noreturn]] void Exec(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-  for (const std::string& entry : env) {
-    const size_t equals = entry.find('=');
-    if (equals == std::string::npos) {
-      unsetenv(entry.c_str());
-    } else {
-      setenv(entry.substr(0, equals).c_str(), entry.c_str() + equals + 1, 1);
+// Starts argv through env(1), which applies the changes, on the given stdin, stdout and
+// stderr; the test's own descriptors are all close-on-exec.
+pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            std::array<int, 3> fds) {
+  std::vector<std::string> words = {"/usr/bin/env"};
+  for (const bool set : {false, true}) {  // env takes every -u before the first NAME=value
+    for (const std::string& change : env) {
+      if ((change.find('=') != std::string::npos) != set) continue;
+      if (!set) words.push_back("-u");
+      words.push_back(change);
     }
   }
+  words.insert(words.end(), argv.begin(), argv.end());
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (std::string& word : words) args.push_back(word.data());
   args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
-}
-
-// Starts argv with stdin, stdout (and stderr unless -1) on the given fds; the child closes
-// every fd of the list.
-pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env, int in,
-            int out, int err, std::initializer_list<int> fds) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in, 0), dup2(out, 1);
-    if (err >= 0) dup2(err, 2);
-    for (int fd : fds) close(fd);
-    Exec(argv, env);
-  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (int fd = 0; fd < 3; ++fd) posix_spawn_file_actions_adddup2(&actions, fds[fd], fd);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
   return pid;
 }
 
-// The input, held back until the program shows options.inputAfter; a pipe is closed after
-// it, so that the program sees the end of its input.
-class HeldInput {
- public:
-  HeldInput(int fd, bool isPipe, const RunOptions& options)
-      : fd_(fd), isPipe_(isPipe), options_(options) {}
-  ~HeldInput() {
-    if (isPipe_ && fd_ >= 0) close(fd_);
-  }
-  void WriteWhenShown(const std::string& shown) {
-    if (fd_ < 0 || shown.find(options_.inputAfter) == std::string::npos) return;
-    if (options_.meanwhile) options_.meanwhile();
-    (void)!write(fd_, options_.input.data(), options_.input.size());
-    if (isPipe_) close(fd_);
-    fd_ = -1;
-  }
+int Status(pid_t pid) {
+  int status = 0;
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}
 
- private:
-  int fd_;
-  bool isPipe_;
-  const RunOptions& options_;
-};
-
-// Reads every fd into its string until all are closed (EOF, or EIO of a terminal whose
-// other side is gone) or the time is up; the held input goes out once its text is shown.
-bool Drain(std::vector<std::pair<int, std::string*>> sources, HeldInput& input) {
-  input.WriteWhenShown("");
+// Reads each descriptor into its text until all are closed (EOF, or EIO of a terminal whose
+// other side is gone); false when 20 s are up first.
+bool Drain(std::vector<std::pair<int, std::string*>> sources) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (!sources.empty()) {
     std::vector<pollfd> fds;
-    for (const auto& [fd, text] : sources) fds.push_back({fd, POLLIN, 0});
+    for (const auto& source : sources) fds.push_back({source.first, POLLIN, 0});
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0 || poll(fds.data(), fds.size(), static_cast<int>(left.count())) <= 0) {
+      for (const auto& source : sources) close(source.first);
       return false;
     }
     for (size_t k = fds.size(); k-- > 0;) {
-      if (!fds[k].revents) continue;
       char buffer[4096];
-      const ssize_t got = read(fds[k].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sources[k].second->append(buffer, static_cast<size_t>(got));
-        input.WriteWhenShown(*sources[k].second);
-      } else {
-        close(fds[k].fd);
-        sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(k));
-      }
+      const ssize_t got = fds[k].revents ? read(fds[k].fd, buffer, sizeof buffer) : 1;
+      if (got <= 0) close(fds[k].fd), sources.erase(sources.begin() + static_cast<long>(k));
+      if (got > 0 && fds[k].revents) sources[k].second->append(buffer, static_cast<size_t>(got));
     }
   }
   return true;
-}
-
-int Wait(pid_t pid, bool finished) {
-  if (!finished) kill(pid, SIGKILL);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return finished && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
 
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
   RunResult result;
-  int out[2], err[2];
-  if (pipe(out) != 0 || pipe(err) != 0) return result;
-  if (!options.onTerminal) {
-    int in[2];
-    if (pipe(in) != 0) return result;
-    const pid_t pid = Start(argv, options.env, in[0], out[1], err[1],
-                            {in[0], in[1], out[0], out[1], err[0], err[1]});
-    close(in[0]), close(out[1]), close(err[1]);
-    signal(SIGPIPE, SIG_IGN);
-    HeldInput input(in[1], true, options);
-    const bool finished = Drain({{out[0], &result.out}, {err[0], &result.err}}, input);
-    result.status = Wait(pid, finished);
-    return result;
+  int in[2], out[2], err[2], terminal = -1;
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return result;
+  std::array<int, 3> fds = {in[0], out[1], err[1]};
+  std::vector<std::pair<int, std::string*>> sources = {{out[0], &result.out},
+                                                       {err[0], &result.err}};
+  if (options.onTerminal) {  // the input goes to the terminal, whose echo is off
+    close(in[1]);
+    termios mode;
+    if (openpty(&in[1], &terminal, nullptr, nullptr, nullptr) != 0) return result;
+    tcgetattr(terminal, &mode);
+    mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    mode.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
+    tcsetattr(terminal, TCSANOW, &mode);
+    fcntl(in[1], F_SETFD, FD_CLOEXEC), fcntl(terminal, F_SETFD, FD_CLOEXEC);
+    fds = {terminal, options.redirectStdout ? out[1] : terminal, terminal};
+    sources.push_back({in[1], &result.terminal});
   }
-  // Echo off before the input is written, so the transcript shows output only.
-  int master = -1, terminal = -1;
-  if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) return result;
-  termios mode;
-  tcgetattr(terminal, &mode);
-  mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-  mode.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
-  tcsetattr(terminal, TCSANOW, &mode);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    close(master);
-    login_tty(terminal);
-    if (options.redirectStdout) dup2(out[1], 1);
-    for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
-    Exec(argv, options.env);
-  }
-  close(terminal);
-  for (int fd : {out[1], err[0], err[1]}) close(fd);
-  HeldInput input(master, false, options);
-  const bool finished = Drain({{master, &result.terminal}, {out[0], &result.out}}, input);
-  result.status = Wait(pid, finished);
+  const pid_t pid = Start(argv, options.env, fds);
+  close(in[0]), close(out[1]), close(err[1]), close(terminal);
+  signal(SIGPIPE, SIG_IGN);
+  (void)!write(in[1], options.input.data(), options.input.size());
+  if (terminal < 0) close(in[1]);  // the end of the input
+  if (!Drain(sources) && pid > 0) kill(pid, SIGKILL);
+  result.status = Status(pid);
   return result;
 }
 
 Spawned::Spawned(const std::vector<std::string>& argv) {
-  int toChild[2], fromChild[2];
-  if (pipe(toChild) != 0 || pipe(fromChild) != 0) throw std::runtime_error("pipe");
-  pid_ = Start(argv, {}, toChild[0], fromChild[1], -1,
-               {toChild[0], toChild[1], fromChild[0], fromChild[1]});
-  if (pid_ < 0) throw std::runtime_error("fork");
-  close(toChild[0]);
-  close(fromChild[1]);
-  in_ = toChild[1];
-  out_ = fromChild[0];
+  int in[2], out[2];
+  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC)) throw std::runtime_error("pipe");
+  pid_ = Start(argv, {}, {in[0], out[1], STDERR_FILENO});
+  close(in[0]), close(out[1]);
+  in_ = in[1], out_ = out[0];
 }
 
-Spawned::~Spawned() {
-  if (pid_ > 0) Kill(SIGKILL), Wait();
-  CloseInput();
-  if (out_ >= 0) close(out_);
-}
+Spawned::~Spawned() { Kill(SIGKILL), Wait(), CloseInput(), close(out_); }
 
 std::string Spawned::ReadLine() {
-  for (;;) {
-    if (const size_t end = buffer_.find('\n'); end != std::string::npos) {
-      std::string line = buffer_.substr(0, end);
-      buffer_.erase(0, end + 1);
-      return line;
-    }
+  size_t end;
+  while ((end = buffer_.find('\n')) == std::string::npos) {
     pollfd wait{out_, POLLIN, 0};
     char chunk[4096];
     const ssize_t got = poll(&wait, 1, 20000) == 1 ? read(out_, chunk, sizeof chunk) : 0;
     if (got <= 0) return "";
     buffer_.append(chunk, static_cast<size_t>(got));
   }
+  std::string line = buffer_.substr(0, end);
+  buffer_.erase(0, end + 1);
+  return line;
 }
 
 void Spawned::CloseInput() {
@@ -190,11 +135,9 @@ void Spawned::Kill(int signal) {
 }
 
 int Spawned::Wait() {
-  if (pid_ <= 0) return -1;
-  int status = 0;
-  waitpid(pid_, &status, 0);
+  const int status = Status(pid_);
   pid_ = -1;
-  return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+  return status;
 }
 
 }  // namespace tarvesk::test

@@ -20,13 +20,10 @@ namespace {
 using testing::Bytes;
 using testing::UndoTest;
 
-// Lines holding "</ACTION>": the complete action blocks of a log's text.
+// The complete action blocks of a log's text.
 size_t CompleteActions(const std::string& text) {
   size_t count = 0;
-  for (size_t at = text.find("</ACTION>"); at != std::string::npos;
-       at = text.find("</ACTION>", at + 1)) {
-    ++count;
-  }
+  for (size_t at = 0; (at = text.find("</ACTION>", at)) != std::string::npos; ++at) ++count;
   return count;
 }
 
@@ -58,9 +55,7 @@ class CrashTornLogs : public UndoTest {
 TEST_F(CrashTornLogs, ASessionKilledWhileWritingLeavesAReadableLogWhoseActionsUndo) {
   std::mt19937 random(14);
   for (int round = 0; round < 16; ++round) {
-    FreshLogs();
-    std::filesystem::remove(db_);
-    testing::CreateShop(db_);
+    FreshShop();
     test::Spawned session({DATALAYER_SESSION_EXE, db_, logs_, "0"});
     ASSERT_EQ(session.ReadLine().rfind("log ", 0), 0u);
     std::this_thread::sleep_for(std::chrono::microseconds(random() % 60000));
@@ -96,30 +91,21 @@ TEST_F(CrashTornLogs, ASessionKilledWhileWritingLeavesAReadableLogWhoseActionsUn
 TEST_F(CrashTornLogs, EveryCutOfEveryWriteKeepsTheCompleteActions) {
   ChangeLogWriter writer(logs_, {"C:\\db\\shop.db", DateValue{46000.5}, "u", "c", "a"});
   std::vector<std::string> states;
-  const auto snapshot = [&] { states.push_back(Bytes(writer.Path())); };
-  writer.AppendAction("UPDATE", "1",
-                      {{"TABLE", "Kunden"},
-                       {"QueryString", "SELECT * FROM Kunden WHERE ID = 1"},
-                       {"TIME", "01.12.2026"},
-                       {"FieldName", "Ort"},
-                       {"OldValue", "Köln"},
-                       {"NewValue", "Bonn"}});
-  snapshot();
+  const auto append = [&](const char* kind, const std::string& id, const std::string& old) {
+    writer.AppendAction(kind, id,
+                        {{"TABLE", "Kunden"},
+                         {"QueryString", "SELECT * FROM Kunden WHERE ID = " + id},
+                         {"TIME", "01.12.2026"},
+                         {"FieldName", "Ort"},
+                         {"OldValue", old},
+                         {"NewValue", "Bonn"}});
+    states.push_back(Bytes(writer.Path()));
+  };
+  append("UPDATE", "1", "Köln");
   writer.SetErrors("Der Datensatz konnte nicht gespeichert werden", 1);
-  snapshot();
-  writer.AppendAction("NEWRECORD", "12",
-                      {{"TABLE", "Bestellungen"},
-                       {"QueryString", "SELECT * FROM Bestellungen WHERE ID = 12"},
-                       {"TIME", "01.12.2026"}});
-  snapshot();
-  writer.AppendAction("UPDATE", "2",
-                      {{"TABLE", "Kunden"},
-                       {"QueryString", "SELECT * FROM Kunden WHERE ID = 2"},
-                       {"TIME", "01.12.2026"},
-                       {"FieldName", "Name"},
-                       {"OldValue", std::string(300, 'x')},
-                       {"NewValue", "y"}});
-  snapshot();
+  states.push_back(Bytes(writer.Path()));
+  append("NEWRECORD", "12", "");
+  append("UPDATE", "2", std::string(300, 'x'));
   const std::string path = writer.Path();
   for (size_t s = 1; s < states.size(); ++s) {
     const std::string &old = states[s - 1], &next = states[s];

@@ -1,11 +1,10 @@
-// Test support for the undo: a fixture with a shop database, a folder for the logs of the
-// sessions under test and one for the logs that the undo itself writes.
+// Test support for the undo: a shop database, a folder for the logs of the sessions under
+// test and one for the logs that the undo itself writes, and sessions that change records.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,23 +22,27 @@
 namespace tarvesk::testing {
 
 using Titles = std::vector<std::string>;
-
-inline void ExpectMessage(const UserMessage& actual, const std::string& text,
-                          const std::string& title, MessageButtons buttons, MessageIcon icon) {
-  EXPECT_EQ(actual.text, text);
-  EXPECT_EQ(actual.title, title);
-  EXPECT_EQ(actual.buttons, buttons);
-  EXPECT_EQ(actual.icon, icon);
-  EXPECT_EQ(actual.defaultButton, 1);
-}
+using Fields = std::vector<std::pair<std::string, std::string>>;
 
 class UndoTest : public ::testing::Test {
  protected:
   void SetUp() override {
     messages_.questionAnswer = MessageAnswer::Yes;
-    CreateShop(db_);
-    std::filesystem::create_directory(logs_);
+    FreshShop();
     std::filesystem::create_directory(undoLogs_);
+  }
+  void TearDown() override {
+    for (const auto& set : sets_) set->EjectFileset();  // the set and its logs hold each other
+  }
+  // No session logs yet; with FreshShop, the shop as created.
+  void FreshLogs() {
+    std::filesystem::remove_all(logs_);
+    std::filesystem::create_directory(logs_);
+  }
+  void FreshShop() {
+    std::filesystem::remove(db_);
+    CreateShop(db_);
+    FreshLogs();
   }
 
   // A data layer that logs into logs_, bound to the shop.
@@ -49,44 +52,26 @@ class UndoTest : public ::testing::Test {
     layer->SetDatabaseByPath(db_);
     return layer;
   }
-  static void Load(DataLayer& layer, std::string query, int32_t id) {
-    layer.GetRecordset(query);
-    ASSERT_EQ(layer.FindRecord("ID", id), Variant(true));
-  }
-  // One session each: an update, a new record, a deleted record.
-  void Update(const std::string& table, int32_t id, const std::string& field,
-              const std::string& value) {
+  // A session of its own that sets the fields of record id (0: a new record), or deletes
+  // the record when no field is given.
+  void Change(const std::string& table, int32_t id, const Fields& fields) {
     auto layer = Session();
-    Load(*layer, "SELECT * FROM " + table, id);
-    layer->SetFieldValue(field, value);
-    layer->Save();
-  }
-  void Insert(const std::string& table,
-              const std::vector<std::pair<std::string, std::string>>& values) {
-    auto layer = Session();
-    std::string query = "SELECT * FROM " + table + " WHERE ID = 0";
+    std::string query = "SELECT * FROM " + table + (id ? "" : " WHERE ID = 0");
     layer->GetRecordset(query);
-    layer->AddNew();
-    for (const auto& [field, value] : values) layer->SetFieldValue(field, value);
-    layer->Save();
-  }
-  void Remove(const std::string& table, int32_t id) {
-    auto layer = Session();
-    Load(*layer, "SELECT * FROM " + table, id);
-    layer->RemoveRecord(true);
+    if (id == 0) layer->AddNew();
+    EXPECT_TRUE(id == 0 || layer->FindRecord("ID", id) == Variant(true)) << table << " " << id;
+    if (fields.empty()) layer->RemoveRecord(true);
+    for (const auto& [field, value] : fields) layer->SetFieldValue(field, value);
+    if (!fields.empty()) layer->Save();
   }
 
-  // The log files of a folder as a loaded set; the fixture ejects it at the end, since
-  // the set and the logs it hands out hold each other.
+  // The log files of a folder as a loaded set.
   std::shared_ptr<FileSet> Logs(const std::string& folder) {
     auto set = std::make_shared<FileSet>(env);
     set->LoadFileSet(folder);
     set->ReadFileSetProperties();
     sets_.push_back(set);
     return set;
-  }
-  void TearDown() override {
-    for (const auto& set : sets_) set->EjectFileset();
   }
   static std::vector<int32_t> ActionPositions(LogData& log) {
     std::vector<int32_t> positions;
@@ -103,25 +88,18 @@ class UndoTest : public ::testing::Test {
     handler.SetActionHandle(position);
     EXPECT_TRUE(handler.UndoAction().IsEmpty());
   }
-  // Undoes the first action of the log, expecting these message titles (and the last
-  // message to hold reportPart) and the database to keep its bytes.
+  // Undoes the first action of the log, expecting these message titles (the last message
+  // holding reportPart) and the database to keep its bytes.
   void UndoKeepsTheBytes(const Titles& titles, const std::string& reportPart = "") {
     const std::string before = Bytes(db_);
     Undo(1);
-    if (!reportPart.empty()) {
-      ASSERT_FALSE(messages_.shown.empty());
-      EXPECT_NE(messages_.shown.back().text.find(reportPart), std::string::npos)
-          << messages_.shown.back().text;
-    }
+    ASSERT_FALSE(messages_.shown.empty());
+    EXPECT_NE(messages_.shown.back().text.find(reportPart), std::string::npos)
+        << messages_.shown.back().text;
     EXPECT_EQ(messages_.TakeTitles(), titles);
     EXPECT_EQ(Bytes(db_), before);
   }
-  // Empties the folder of the session logs, so that the next session's log is file 1.
-  void FreshLogs() {
-    std::filesystem::remove_all(logs_);
-    std::filesystem::create_directory(logs_);
-  }
-  // Writes a log by hand with the given body lines.
+  // A log written by hand with these body lines.
   void HandLog(const std::string& database, const std::vector<std::string>& body) {
     folder_.WriteLines("logs/hand.xml", test::LogLines(database, "06.12.2026 11:40:00", body));
   }
