@@ -1,7 +1,9 @@
 // The whole loop: a random session of updates, inserts and deletes through the data layer
-// with logging on, then undone from its own log through ActionHandler.
+// with logging on, then undone from its own log through ActionHandler; and the log a session
+// leaves when it dies while writing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <sstream>
 
@@ -11,6 +13,7 @@
 namespace tarvesk {
 namespace {
 
+using testing::Bytes;
 using testing::Connection;
 using testing::Content;
 using testing::UndoTest;
@@ -166,6 +169,48 @@ TEST_F(RoundTrip, StorageClassesSurviveADeleteAndRestoreAndAnUpdateToNullAndBack
     ASSERT_NE(exact(), start);
     EXPECT_FALSE(UndoAll().empty());
     EXPECT_EQ(exact(), start) << (remove ? "restored" : "updated back");
+  }
+}
+
+// The writer rewrites the tail behind each new block, so a write cut at byte j leaves the
+// new block's (and new tail's) first j bytes over the old tail. Every such state of a real
+// writer's log (after each action and after a noted error), cut at each byte, reads and
+// lists exactly its complete actions, each with its details.
+TEST_F(RoundTrip, EveryCutOfEveryLogWriteKeepsTheCompleteActions) {
+  ChangeLogWriter writer(logs_, {"C:\\db\\shop.db", DateValue{46000.5}, "u", "c", "a"});
+  std::vector<std::string> states;
+  const auto append = [&](const char* kind, const std::string& id, const std::string& old) {
+    writer.AppendAction(kind, id,
+                        {{"TABLE", "Kunden"},
+                         {"QueryString", "SELECT * FROM Kunden WHERE ID = " + id},
+                         {"TIME", "01.12.2026"},
+                         {"FieldName", "Ort"},
+                         {"OldValue", old},
+                         {"NewValue", "Bonn"}});
+    states.push_back(Bytes(writer.Path()));
+  };
+  append("UPDATE", "1", "Köln");
+  writer.SetErrors("Der Datensatz konnte nicht gespeichert werden", 1);
+  states.push_back(Bytes(writer.Path()));
+  append("NEWRECORD", "12", "");
+  append("UPDATE", "2", std::string(300, 'x'));
+  for (size_t s = 1; s < states.size(); ++s) {
+    const std::string &old = states[s - 1], &next = states[s];
+    const size_t from = std::mismatch(old.begin(), old.end(), next.begin(), next.end()).first -
+                        old.begin();  // where the write began
+    for (size_t cut = from; cut <= next.size(); ++cut) {
+      const std::string torn = next.substr(0, cut) + (cut < old.size() ? old.substr(cut) : "");
+      testing::WriteBytes(writer.Path(), torn);
+      size_t complete = 0;
+      for (size_t at = 0; (at = torn.find("</ACTION>", at)) != std::string::npos; ++at) {
+        ++complete;
+      }
+      const auto log = Logs(logs_)->LogContent(1);
+      const auto positions = ActionPositions(*log);
+      ASSERT_EQ(positions.size(), complete) << "state " << s << ", cut " << cut << "\n" << torn;
+      for (int32_t position : positions)
+        ASSERT_GT(log->GetActionData(position)->PropertyCount(), 0);
+    }
   }
 }
 
