@@ -23,14 +23,6 @@ class ScriptedMessages : public IUserMessages {
     if (whileAsked) whileAsked();
     return questionAnswer;
   }
-  // The titles shown since the last call.
-  std::vector<std::string> TakeTitles() {
-    std::vector<std::string> titles;
-    for (const auto& message : shown) titles.push_back(message.title);
-    shown.clear();
-    return titles;
-  }
-
   std::vector<UserMessage> shown;
   MessageAnswer questionAnswer = MessageAnswer::No;
   std::function<void()> whileAsked;

@@ -1,5 +1,5 @@
-// Test support: an SQLite VFS over the system's own that fails the n-th write or the n-th
-// sync from the moment it is armed, as a full disk or a failing device would. Installed as
+// Test support: an SQLite VFS over the system's own that fails the n-th write from the
+// moment it is armed, as a full disk or a failing device would. Installed as
 // the default VFS for its lifetime, so the data layer's connections go through it.
 #pragma once
 
@@ -11,8 +11,6 @@ namespace tarvesk::testing {
 
 class FaultyVfs {
  public:
-  enum class Fault { Write, Sync };
-
   FaultyVfs() : real_(sqlite3_vfs_find(nullptr)) {
     vfs_ = *real_;
     vfs_.zName = "tarvesk-faulty";
@@ -28,21 +26,18 @@ class FaultyVfs {
       return rc;
     };
     // Version 1 of the methods: no shared memory (no WAL), no memory mapping, so that every
-    // write goes through xWrite. Each method but the two that fail forwards to the real file.
+    // write goes through xWrite. Each method but that one forwards to the real file.
 #define TARVESK_FORWARD(method) \
   [](sqlite3_file* f, auto... a) { return Real(f)->pMethods->method(Real(f), a...); }
     methods_.iVersion = 1;
     methods_.xClose = TARVESK_FORWARD(xClose);
     methods_.xRead = TARVESK_FORWARD(xRead);
     methods_.xWrite = [](sqlite3_file* f, const void* data, int n, sqlite3_int64 offset) {
-      if (Owner(f)->Strikes(Fault::Write)) return Owner(f)->code_;
+      if (Owner(f)->Strikes()) return Owner(f)->code_;
       return Real(f)->pMethods->xWrite(Real(f), data, n, offset);
     };
     methods_.xTruncate = TARVESK_FORWARD(xTruncate);
-    methods_.xSync = [](sqlite3_file* f, int flags) {
-      if (Owner(f)->Strikes(Fault::Sync)) return Owner(f)->code_;
-      return Real(f)->pMethods->xSync(Real(f), flags);
-    };
+    methods_.xSync = TARVESK_FORWARD(xSync);
     methods_.xFileSize = TARVESK_FORWARD(xFileSize);
     methods_.xLock = TARVESK_FORWARD(xLock);
     methods_.xUnlock = TARVESK_FORWARD(xUnlock);
@@ -60,10 +55,8 @@ class FaultyVfs {
   FaultyVfs(const FaultyVfs&) = delete;
   FaultyVfs& operator=(const FaultyVfs&) = delete;
 
-  // Fails the n-th operation of that kind from now on (1-based) with `code`.
-  void Arm(Fault fault, int n, int code) {
-    armed_ = true, fired_ = false, fault_ = fault, remaining_ = n, code_ = code;
-  }
+  // Fails the n-th write from now on (1-based) with `code`.
+  void Arm(int n, int code) { armed_ = true, fired_ = false, remaining_ = n, code_ = code; }
   void Disarm() { armed_ = false; }
   // Whether the armed failure has been given.
   bool Fired() const { return fired_; }
@@ -78,16 +71,12 @@ class FaultyVfs {
     return reinterpret_cast<sqlite3_file*>(reinterpret_cast<File*>(f) + 1);
   }
   static FaultyVfs* Owner(sqlite3_file* f) { return reinterpret_cast<File*>(f)->owner; }
-  bool Strikes(Fault fault) {
-    if (!armed_ || fault != fault_ || --remaining_ != 0) return false;
-    return fired_ = true;
-  }
+  bool Strikes() { return armed_ && --remaining_ == 0 && (fired_ = true); }
 
   sqlite3_vfs vfs_{};
   sqlite3_vfs* real_;
   sqlite3_io_methods methods_{};
   bool armed_ = false, fired_ = false;
-  Fault fault_ = Fault::Write;
   int remaining_ = 0, code_ = SQLITE_IOERR;
 };
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,7 +22,6 @@
 
 namespace tarvesk::testing {
 
-using Titles = std::vector<std::string>;
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
 class UndoTest : public ::testing::Test {
@@ -88,16 +88,32 @@ class UndoTest : public ::testing::Test {
     handler.SetActionHandle(position);
     EXPECT_TRUE(handler.UndoAction().IsEmpty());
   }
-  // Undoes the first action of the log, expecting these message titles (the last message
-  // holding reportPart) and the database to keep its bytes.
-  void UndoKeepsTheBytes(const Titles& titles, const std::string& reportPart = "") {
-    const std::string before = Bytes(db_);
-    Undo(1);
-    ASSERT_FALSE(messages_.shown.empty());
-    EXPECT_NE(messages_.shown.back().text.find(reportPart), std::string::npos)
-        << messages_.shown.back().text;
-    EXPECT_EQ(messages_.TakeTitles(), titles);
-    EXPECT_EQ(Bytes(db_), before);
+  // The titles shown since the last call, joined by ", "; each message has the buttons and
+  // icon of its title.
+  std::string Seen() {
+    constexpr auto Ok = MessageButtons::Ok, Ask = MessageButtons::YesNo;
+    constexpr auto Info = MessageIcon::Information, Stop = MessageIcon::Critical;
+    static const std::map<std::string, std::pair<MessageButtons, MessageIcon>> kinds = {
+        {"Aktion durchführen", {Ask, MessageIcon::Question}},
+        {"Datensatz löschen", {Ask, MessageIcon::Question}},
+        {"Datensatz wieder anlegen", {Ask, MessageIcon::Question}},
+        {"Keine Aktion", {Ok, Info}},
+        {"Aktion", {Ok, Info}},
+        {"Aktion durchgeführt!", {Ok, Info}},
+        {"Datensatz angelegt", {Ok, Info}},
+        {"Aktion nicht möglich", {Ok, Stop}},
+        {"Komponente nicht verfügbar!", {Ok, Stop}},
+        {"Fehler bei Ausführung", {Ok, MessageIcon::Exclamation}}};
+    std::string titles;
+    for (const UserMessage& m : messages_.shown) {
+      titles += (titles.empty() ? "" : ", ") + m.title;
+      const auto kind = kinds.find(m.title);
+      EXPECT_TRUE(kind != kinds.end() && kind->second == std::pair(m.buttons, m.icon) &&
+                  m.defaultButton == 1)
+          << m.title;
+    }
+    messages_.shown.clear();
+    return titles;
   }
   // A log written by hand with these body lines.
   void HandLog(const std::string& database, const std::vector<std::string>& body) {
