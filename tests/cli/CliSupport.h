@@ -31,6 +31,35 @@ inline RunResult Logmanager(const std::string& line, const std::string& folder =
   return RunProgram(words, options);
 }
 
+// A run: its words; what a user types on the terminal (stdout then redirected; no input: no
+// terminal); its status; parts of what it says, split at "|" - on the terminal, else in
+// stdout when it succeeds or prints JSON, else in stderr; what it leaves (the undo's tests).
+struct Row {
+  std::string words, typed;
+  int status = 0;
+  std::string says;
+  int leaves = 0;
+};
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // rows leave defaults out
+
+inline RunResult ExpectRun(const Row& row, const std::string& folder = kExamples) {
+  const bool terminal = !row.typed.empty();
+  const RunResult run = Logmanager(
+      row.words, folder, {.input = row.typed, .onTerminal = terminal, .redirectStdout = true});
+  const std::string shown = terminal                                             ? run.terminal
+                            : run.status == 0 || row.words.starts_with("--json") ? run.out
+                                                                                 : run.err;
+  EXPECT_EQ(run.status, row.status) << row.words << "\n" << run.err << run.terminal;
+  for (size_t at = 0, end; at < row.says.size(); at = end + 1) {
+    end = std::min(row.says.find('|', at), row.says.size());
+    EXPECT_TRUE(Has(shown, row.says.substr(at, end - at)))
+        << row.words << "\n"
+        << shown << "\nlacks " << row.says.substr(at, end - at);
+  }
+  EXPECT_TRUE(!terminal || run.out.empty()) << row.words << "\n" << run.out;
+  return run;
+}
+
 // The JSON output of a run that succeeds.
 inline nlohmann::json Json(const std::string& line, const std::string& folder = kExamples) {
   const RunResult run = Logmanager("--json " + line, folder);
