@@ -5,12 +5,13 @@
 #include <pty.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <chrono>
 #include <stdexcept>
 
 namespace tarvesk::test {
@@ -18,15 +19,15 @@ namespace {
 
 // Starts argv through env(1), which applies the changes, on the given stdin, stdout and
 // stderr; the test's own descriptors are all close-on-exec.
-pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+pid_t Start(const std::vector<std::string>& argv, std::vector<std::string> env,
             std::array<int, 3> fds) {
+  std::stable_partition(env.begin(), env.end(), [](const std::string& change) {
+    return change.find('=') == std::string::npos;  // env takes every -u before a NAME=value
+  });
   std::vector<std::string> words = {"/usr/bin/env"};
-  for (const bool set : {false, true}) {  // env takes every -u before the first NAME=value
-    for (const std::string& change : env) {
-      if ((change.find('=') != std::string::npos) != set) continue;
-      if (!set) words.push_back("-u");
-      words.push_back(change);
-    }
+  for (const std::string& change : env) {
+    if (change.find('=') == std::string::npos) words.push_back("-u");
+    words.push_back(change);
   }
   words.insert(words.end(), argv.begin(), argv.end());
   std::vector<char*> args;
@@ -47,57 +48,44 @@ int Status(pid_t pid) {
   return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
 }
 
-// Reads each descriptor into its text until all are closed (EOF, or EIO of a terminal whose
-// other side is gone); false when 20 s are up first.
-bool Drain(std::vector<std::pair<int, std::string*>> sources) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!sources.empty()) {
-    std::vector<pollfd> fds;
-    for (const auto& source : sources) fds.push_back({source.first, POLLIN, 0});
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || poll(fds.data(), fds.size(), static_cast<int>(left.count())) <= 0) {
-      for (const auto& source : sources) close(source.first);
-      return false;
-    }
-    for (size_t k = fds.size(); k-- > 0;) {
-      char buffer[4096];
-      const ssize_t got = fds[k].revents ? read(fds[k].fd, buffer, sizeof buffer) : 1;
-      if (got <= 0) close(fds[k].fd), sources.erase(sources.begin() + static_cast<long>(k));
-      if (got > 0 && fds[k].revents) sources[k].second->append(buffer, static_cast<size_t>(got));
-    }
-  }
-  return true;
+// Everything a file holds from its start, or a terminal until its other side is gone.
+std::string ReadAll(int fd) {
+  std::string text;
+  char buffer[4096];
+  lseek(fd, 0, SEEK_SET);
+  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, got);
+  close(fd);
+  return text;
 }
 
 }  // namespace
 
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options) {
   RunResult result;
-  int in[2], out[2], err[2], terminal = -1;
-  if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return result;
-  std::array<int, 3> fds = {in[0], out[1], err[1]};
-  std::vector<std::pair<int, std::string*>> sources = {{out[0], &result.out},
-                                                       {err[0], &result.err}};
+  int in[2], terminal = -1, master = -1;
+  const int out = memfd_create("out", MFD_CLOEXEC), err = memfd_create("err", MFD_CLOEXEC);
+  if (out < 0 || err < 0 || pipe2(in, O_CLOEXEC) != 0) return result;
+  std::array<int, 3> fds = {in[0], out, err};
   if (options.onTerminal) {  // the input goes to the terminal, whose echo is off
-    close(in[1]);
     termios mode;
-    if (openpty(&in[1], &terminal, nullptr, nullptr, nullptr) != 0) return result;
+    if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) return result;
     tcgetattr(terminal, &mode);
     mode.c_lflag &= ~static_cast<tcflag_t>(ECHO);
     mode.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
     tcsetattr(terminal, TCSANOW, &mode);
-    fcntl(in[1], F_SETFD, FD_CLOEXEC), fcntl(terminal, F_SETFD, FD_CLOEXEC);
-    fds = {terminal, options.redirectStdout ? out[1] : terminal, terminal};
-    sources.push_back({in[1], &result.terminal});
+    fcntl(master, F_SETFD, FD_CLOEXEC), fcntl(terminal, F_SETFD, FD_CLOEXEC);
+    fds = {terminal, options.redirectStdout ? out : terminal, terminal};
   }
-  const pid_t pid = Start(argv, options.env, fds);
-  close(in[0]), close(out[1]), close(err[1]), close(terminal);
-  signal(SIGPIPE, SIG_IGN);
-  (void)!write(in[1], options.input.data(), options.input.size());
-  if (terminal < 0) close(in[1]);  // the end of the input
-  if (!Drain(sources) && pid > 0) kill(pid, SIGKILL);
+  // The input fits the pipe's or the terminal's buffer; timeout(1) ends a run that hangs.
+  (void)!write(options.onTerminal ? master : in[1], options.input.data(), options.input.size());
+  close(in[1]);
+  std::vector<std::string> words = {"/usr/bin/timeout", "-s", "KILL", "20"};
+  words.insert(words.end(), argv.begin(), argv.end());
+  const pid_t pid = Start(words, options.env, fds);
+  close(in[0]), close(terminal);
+  result.terminal = master >= 0 ? ReadAll(master) : "";
   result.status = Status(pid);
+  result.out = ReadAll(out), result.err = ReadAll(err);
   return result;
 }
 
@@ -109,7 +97,10 @@ Spawned::Spawned(const std::vector<std::string>& argv) {
   in_ = in[1], out_ = out[0];
 }
 
-Spawned::~Spawned() { Kill(SIGKILL), Wait(), CloseInput(), close(out_); }
+Spawned::~Spawned() {
+  if (pid_ > 0) kill(pid_, SIGKILL);
+  Wait(), CloseInput(), close(out_);
+}
 
 std::string Spawned::ReadLine() {
   size_t end;
@@ -128,10 +119,6 @@ std::string Spawned::ReadLine() {
 void Spawned::CloseInput() {
   if (in_ >= 0) close(in_);
   in_ = -1;
-}
-
-void Spawned::Kill(int signal) {
-  if (pid_ > 0) kill(pid_, signal);
 }
 
 int Spawned::Wait() {

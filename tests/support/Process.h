@@ -1,7 +1,7 @@
 // Test support: runs a program of the build as a user runs it - with its arguments, an
-// environment change, text on stdin - from pipes or on a pseudo-terminal of its own, where
-// stdout can still go to a pipe as with "> out.txt"; or starts one beside the test
-// (Spawned), which the test reads line by line, closes or kills.
+// environment change, text on stdin - its output caught in memory files, or on a
+// pseudo-terminal of its own, where stdout can still go to a file as with "> out.txt"; or
+// starts one beside the test (Spawned), which the test reads line by line and closes.
 #pragma once
 
 #include <sys/types.h>
@@ -19,7 +19,7 @@ struct RunOptions {
 };
 
 struct RunResult {
-  int status = -1;  // exit status; -signal when killed (SIGKILL after 20 s), -1 not started
+  int status = -1;  // exit status (137: killed after 20 s); -signal when killed; -1 not started
   std::string out, err;
   std::string terminal;  // with onTerminal: everything shown on the terminal
 };
@@ -36,7 +36,6 @@ class Spawned {
 
   std::string ReadLine();  // the next line of stdout without its break; "" at its end or 20 s
   void CloseInput();
-  void Kill(int signal);
   int Wait();  // the exit status; -signal when a signal ended it
 
  private:
