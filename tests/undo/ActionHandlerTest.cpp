@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <sstream>
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"  // rows leave defaults out
 #include "service/modService.h"
@@ -17,7 +16,6 @@ using test::ErrorNumberOf;
 using testing::Bytes;
 using testing::Connection;
 using testing::Content;
-using testing::Fields;
 using testing::UndoTest;
 
 size_t FilesIn(const std::string& folder) {
@@ -117,16 +115,7 @@ TEST_F(UndoTest, EachSceneAsksReportsAndWritesAsItShould) {
   for (const Scene& s : kScenes) {
     SCOPED_TRACE(&s - kScenes);  // the index of the scene
     std::optional<Connection> other;
-    if (!s.change.empty()) {
-      std::istringstream words(s.change);
-      std::string table, field;
-      int32_t id = 0;
-      Fields fields;
-      for (words >> table >> id; words >> field;) {
-        fields.emplace_back(field.substr(0, field.find('=')), field.substr(field.find('=') + 1));
-      }
-      FreshShop(), Change(table, id, fields);
-    }
+    if (!s.change.empty()) FreshShop(), Change(s.change);
     if (s.arrange == "locked") {
       other.emplace(db_), other->Exec("BEGIN EXCLUSIVE");
     } else if (s.arrange == "read-only") {
@@ -161,18 +150,33 @@ TEST_F(UndoTest, EachSceneAsksReportsAndWritesAsItShould) {
   EXPECT_EQ(FilesIn(undoLogs_), writes);
 }
 
+// Blocks of a hand-written log, their lines joined by CR LF.
+const std::string kOne = "SELECT * FROM Kunden WHERE ID = 1";
+std::string Block(const std::string& info, const std::string& query, const std::string& details) {
+  return "<ACTION Info=\"" + info + "\">\r\n<TABLE>Kunden</TABLE>\r\n<QueryString>" + query +
+         "</QueryString>\r\n<TIME>t</TIME>\r\n" + details + "\r\n</ACTION>";
+}
+std::string UpdateBlock(const std::string& id = "1", const std::string& query = kOne,
+                        const std::string& field = "Ort") {
+  return Block("UPDATE RECORDID=" + id, query,
+               "<FieldName>" + field +
+                   "</FieldName>\r\n<OldValue>Bonn</OldValue>\r\n<NewValue>x</NewValue>");
+}
+std::string RestoreBlock(const std::string& fields, const std::string& kind = "DELETE_inDB") {
+  return Block(kind + " RECORDID=9", "SELECT * FROM Kunden WHERE ID = 9",
+               fields +
+                   "\r\n<USER>u</USER>\r\n<COMPUTER>c</COMPUTER>\r\n<APPLICATION>a</APPLICATION>"
+                   "\r\n<ROWSAFFECTED>1</ROWSAFFECTED>");
+}
+
 // An offline deletion and an unknown kind show no dialog and write nothing; a fresh
 // handler does nothing; a null file set, a file outside the set and a missing data layer
 // fail (the last told first).
 TEST_F(UndoTest, WhatTheHandlerLeavesAloneOrFailsOn) {
   const std::string before = Bytes(db_);
-  HandLog(db_, {"<ACTION Info=\"DELETE_OFFLINE RECORDID=1\">", "<TABLE>Kunden</TABLE>",
-                "<QueryString>SELECT * FROM Kunden WHERE ID = 1</QueryString>", "<TIME>x</TIME>",
-                "<ID>1</ID>", "<USER>u</USER>", "<COMPUTER>c</COMPUTER>",
-                "<APPLICATION>a</APPLICATION>", "<ROWSAFFECTED>1</ROWSAFFECTED>", "</ACTION>",
-                "<ACTION Info=\"update RECORDID=1\">", "<TABLE>Kunden</TABLE>",
-                "<QueryString>SELECT * FROM Kunden WHERE ID = 1</QueryString>", "<TIME>x</TIME>",
-                "<FieldName>Ort</FieldName>", "<OldValue>Bonn</OldValue>", "</ACTION>"});
+  HandLog(db_, {RestoreBlock("<ID>1</ID>", "DELETE_OFFLINE"),
+                Block("update RECORDID=1", kOne,
+                      "<FieldName>Ort</FieldName>\r\n<OldValue>Bonn</OldValue>")});
   Undo(1);
   Undo(11);
   EXPECT_THROW(Undo(1, 2), Error);
@@ -187,56 +191,39 @@ TEST_F(UndoTest, WhatTheHandlerLeavesAloneOrFailsOn) {
   EXPECT_EQ(Seen(), "Komponente nicht verfügbar!");
 }
 
-// Blocks of a hand-written log, their lines joined by CR LF.
-std::string UpdateBlock(const std::string& id, const std::string& query,
-                        const std::string& field = "Ort") {
-  return "<ACTION Info=\"UPDATE RECORDID=" + id + "\">\r\n<TABLE>Kunden</TABLE>\r\n<QueryString>" +
-         query + "</QueryString>\r\n<TIME>t</TIME>\r\n<FieldName>" + field +
-         "</FieldName>\r\n<OldValue>Bonn</OldValue>\r\n<NewValue>x</NewValue>\r\n</ACTION>";
-}
-
-std::string RestoreBlock(const std::string& fields) {
-  return "<ACTION Info=\"DELETE_inDB RECORDID=9\">\r\n<TABLE>Kunden</TABLE>\r\n<QueryString>"
-         "SELECT * FROM Kunden WHERE ID = 9</QueryString>\r\n<TIME>t</TIME>\r\n" +
-         fields +
-         "\r\n<USER>u</USER>\r\n<COMPUTER>c</COMPUTER>\r\n<APPLICATION>a</APPLICATION>"
-         "\r\n<ROWSAFFECTED>1</ROWSAFFECTED>\r\n</ACTION>";
-}
-
 // What the undo refuses before it asks anything: an error with its number and a German
 // text, no message box, the database byte for byte as it was and no file created.
 TEST_F(UndoTest, RefusalsComeBeforeAnyQuestionAndLeaveTheDatabaseAlone) {
-  const std::string one = "SELECT * FROM Kunden WHERE ID = 1";
   const struct {
     std::string database;  // "@" stands for the shop's path
     std::string body;
-    int32_t position;
     int32_t number;
     const char* part;
+    int32_t position = 1;
   } cases[] = {// The database the log names.
-               {"@.weg", UpdateBlock("1", one), 1, kFileNotFound, "nicht gefunden"},
-               {"@.weg", RestoreBlock("<Name>Neu</Name>"), 1, kFileNotFound, "nicht gefunden"},
-               {"shop.db", UpdateBlock("1", one), 1, kBadFileName, "kein vollständiger Pfad"},
-               {"@&#0;.alt", UpdateBlock("1", one), 1, kBadFileName, "Steuerzeichen"},
+               {"@.weg", UpdateBlock(), kFileNotFound, "nicht gefunden"},
+               {"@.weg", RestoreBlock("<Name>Neu</Name>"), kFileNotFound, "nicht gefunden"},
+               {"shop.db", UpdateBlock(), kBadFileName, "kein vollständiger Pfad"},
+               {"@&#0;.alt", UpdateBlock(), kBadFileName, "Steuerzeichen"},
                // The query (the data layer's guard, with one record at most for the undo).
-               {"@", UpdateBlock("4711", "SELECT * FROM Kunden"), 1, kInvalidProcedureCall,
+               {"@", UpdateBlock("4711", "SELECT * FROM Kunden"), kInvalidProcedureCall,
                 "mehr als einen Datensatz"},
                {"@",
                 UpdateBlock("1",
                             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
                             "SELECT * FROM Kunden WHERE ID IN (SELECT i FROM n)"),
-                1, kInvalidProcedureCall, "rekursive"},
-               {"@", UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name"), 1,
+                kInvalidProcedureCall, "rekursive"},
+               {"@", UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name"),
                 kInvalidProcedureCall, "nicht unverändert als Spalte"},
-               {"@", UpdateBlock("1", one, "Ort&quot; &#61; 'x', &quot;Name"), 1,
+               {"@", UpdateBlock("1", kOne, "Ort&quot; &#61; 'x', &quot;Name"),
                 kInvalidProcedureCall, "ist keine Spalte der Tabelle \"Kunden\""},
-               {"@", RestoreBlock("<Name>Neu</Name>\r\n<Telefon>0221</Telefon>"), 1,
+               {"@", RestoreBlock("<Name>Neu</Name>\r\n<Telefon>0221</Telefon>"),
                 kInvalidProcedureCall, "\"Telefon\" ist keine Spalte"},
-               {"@", UpdateBlock("99999999999", one), 1, kOverflow, ""},
+               {"@", UpdateBlock("99999999999"), kOverflow, ""},
                // The position.
-               {"@", UpdateBlock("1", one), 2, kSubscriptOutOfRange,
-                "an der Position 2 des Logfiles beginnt keine Aktion"},
-               {"@", UpdateBlock("1", one), 99, kSubscriptOutOfRange, ""}};
+               {"@", UpdateBlock(), kSubscriptOutOfRange,
+                "an der Position 2 des Logfiles beginnt keine Aktion", 2},
+               {"@", UpdateBlock(), kSubscriptOutOfRange, "", 99}};
   const std::string before = Bytes(db_);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body + " " + c.database);
@@ -261,9 +248,9 @@ TEST_F(UndoTest, RefusalsComeBeforeAnyQuestionAndLeaveTheDatabaseAlone) {
 // until the undo gets through without meeting the fault. Each failure leaves the database
 // as it was and shows no success.
 TEST_F(UndoTest, AFailedWriteLeavesTheDatabaseAsItWasAndShowsNoSuccess) {
-  Change("Kunden", 1, {{"Ort", "Bonn"}});
-  Change("Bestellungen", 0, {{"Menge", "7"}});
-  Change("Artikel", 2, {});
+  Change("Kunden 1 Ort=Bonn");
+  Change("Bestellungen 0 Menge=7");
+  Change("Artikel 2");
   const std::string before = Bytes(db_);
   const std::string asked[] = {"Aktion durchführen", "Datensatz löschen",
                                "Datensatz wieder anlegen"};

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,6 @@
 #include "undo/ActionHandler.h"
 
 namespace tarvesk::testing {
-
-using Fields = std::vector<std::pair<std::string, std::string>>;
 
 class UndoTest : public ::testing::Test {
  protected:
@@ -51,17 +50,23 @@ class UndoTest : public ::testing::Test {
     layer->SetDatabaseByPath(db_);
     return layer;
   }
-  // A session of its own that sets the fields of record id (0: a new record), or deletes
-  // the record when no field is given.
-  void Change(const std::string& table, int32_t id, const Fields& fields) {
+  // A session of its own that changes a record: "table id field=value ..." sets the fields
+  // of record id (0: a new record), or deletes the record when no field is given.
+  void Change(const std::string& what) {
+    std::istringstream words(what);
+    std::string table;
+    int32_t id = 0;
+    words >> table >> id;
     auto layer = Session();
     std::string query = "SELECT * FROM " + table + (id ? "" : " WHERE ID = 0");
     layer->GetRecordset(query);
     if (id == 0) layer->AddNew();
-    EXPECT_TRUE(id == 0 || layer->FindRecord("ID", id) == Variant(true)) << table << " " << id;
-    if (fields.empty()) layer->RemoveRecord(true);
-    for (const auto& [field, value] : fields) layer->SetFieldValue(field, value);
-    if (!fields.empty()) layer->Save();
+    EXPECT_TRUE(id == 0 || layer->FindRecord("ID", id) == Variant(true)) << what;
+    bool set = false;
+    for (std::string field; words >> field; set = true) {
+      layer->SetFieldValue(field.substr(0, field.find('=')), field.substr(field.find('=') + 1));
+    }
+    set ? layer->Save() : layer->RemoveRecord(true);
   }
 
   // The log files of a folder as a loaded set.
