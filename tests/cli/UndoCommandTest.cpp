@@ -21,9 +21,6 @@ class UndoCommand : public ::testing::Test {
     const RunResult made = RunProgram({MAKE_EXAMPLE_EXE, folder_.Path()});
     ASSERT_EQ(made.status, 0) << made.err;
   }
-  RunResult Run(const std::string& words, const RunOptions& options = {}) {
-    return Logmanager(words, logs_, options);
-  }
   size_t LogCount() {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(logs_), {}));
   }
@@ -77,8 +74,8 @@ TEST_F(UndoCommand, AnswersOnTheTerminalAndTheUndosLog) {
        Db | Log},
       {"actions @ 4", "", 0, "UPDATE Kunden ID 4, Rabatt: (leer) → 0"},
   });
-  const RunResult moved =
-      Run("--json -y undo @ 1 9", {.env = {"TARVESK_DATALAYER_LOGDIR=" + elsewhere.Path()}});
+  const RunResult moved = Logmanager("--json -y undo @ 1 9", logs_,
+                                     {.env = {"TARVESK_DATALAYER_LOGDIR=" + elsewhere.Path()}});
   EXPECT_TRUE(Has(moved.out, "\"logFile\": \"" + elsewhere.Path() + "/DataLayer_")) << moved.out;
   EXPECT_TRUE(Has(moved.out, "\"field\": \"Ort\"") && Has(moved.out, "\"outcome\": \"done\""));
   EXPECT_EQ(LogCount(), 4u);
@@ -94,14 +91,14 @@ TEST_F(UndoCommand, DryRunsConflictsAndFailures) {
       "Bestellungen WHEN NEW.ID = 3 BEGIN SELECT RAISE(ABORT, 'Bestellung 3 gesperrt'); END");
   folder_.WriteLines(
       "logs/Z_alt.xml",
-      LogLines(db_, "01.12.2026 08:30:12",
-               {"<ACTION Info=\"NEWRECORD RECORDID=9\">", "<TABLE>Bestellungen</TABLE>",
-                "<QueryString>SELECT * FROM Bestellungen WHERE ID = 9</QueryString>",
-                "<TIME>01.12.2026 08:35:02</TIME>", "</ACTION>",
-                "<ACTION Info=\"UPDATE RECORDID=1\">", "<TABLE>Kunden</TABLE>",
-                "<QueryString>SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1</QueryString>",
-                "<TIME>t</TIME>", "<FieldName>Name</FieldName>", "<OldValue>B</OldValue>",
-                "<NewValue>Ku'damm</NewValue>", "</ACTION>"}));
+      LogLines(
+          db_, "01.12.2026 08:30:12",
+          {"<ACTION Info=\"NEWRECORD RECORDID=9\">\r\n<TABLE>Bestellungen</TABLE>\r\n<Query"
+           "String>SELECT * FROM Bestellungen WHERE ID = 9</QueryString>\r\n<TIME>t</TIME>",
+           "</ACTION>\r\n<ACTION Info=\"UPDATE RECORDID=1\">\r\n<TABLE>Kunden</TABLE>\r\n<Query"
+           "String>SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1</QueryString>\r\n<TIME>t</TIME>"
+           "\r\n<FieldName>Name</FieldName>\r\n<OldValue>B</OldValue>\r\n<NewValue>Ku'damm"
+           "</NewValue>\r\n</ACTION>"}));
   const std::string conflict =
       "Feld Ort seit der protokollierten Änderung geändert: protokolliert \"Köln\", jetzt "
       "\"Ku'damm\"";
@@ -153,7 +150,7 @@ TEST_F(UndoCommand, UndoingTheUndosLogsRestoresTheDatabaseAndRedoReplaysASession
   EXPECT_EQ(Connection(db_).Dump("SELECT Ort, Rabatt FROM Kunden WHERE ID = 1"),
             "text:München|real:0.050000000000000003\n");
   // The undo's log names what it did: a deleted record created again, with its values.
-  const RunResult shown = Run("show @ " + undoLogs[0] + " 1");
+  const RunResult shown = Logmanager("show @ " + undoLogs[0] + " 1", logs_);
   EXPECT_TRUE(Has(shown.out, "NEWRECORD Kunden ID 3\n")) << shown.out;
   EXPECT_TRUE(Has(shown.out, "ID: 3\nName: Øster\nVorname: Søren\n")) << shown.out;
 
@@ -175,7 +172,7 @@ TEST_F(UndoCommand, UndoingTheUndosLogsRestoresTheDatabaseAndRedoReplaysASession
 // history finds a record's actions across the logs, oldest first; actions filters; JSON.
 TEST_F(UndoCommand, HistoryAndFiltersFindTheActionsOfARecord) {
   const std::string undoLog = All("undo", "3");
-  const RunResult history = Run("history @ --table kunden --id 3");
+  const RunResult history = Logmanager("history @ --table kunden --id 3", logs_);
   EXPECT_EQ(history.status, 0) << history.err;
   const size_t deleted = history.out.find("DELETE_inDB Kunden ID 3\n  Sitzung ");
   const size_t created = history.out.find("NEWRECORD Kunden ID 3\n  Sitzung ");
@@ -199,9 +196,7 @@ TEST_F(UndoCommand, HistoryAndFiltersFindTheActionsOfARecord) {
   for (const auto& [filter, positions] : cases) {
     std::vector<int> found;
     const auto listed = Json("actions @ 2 " + filter, logs_);
-    for (const auto& action : listed["actions"]) {
-      found.push_back(action["position"]);
-    }
+    for (const auto& action : listed["actions"]) found.push_back(action["position"]);
     EXPECT_EQ(found, positions) << filter;
   }
 }

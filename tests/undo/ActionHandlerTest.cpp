@@ -58,7 +58,6 @@ const Scene kScenes[] = {
      kAsk + "Ort: Köln\r\nÜberschreiben mit Wert: München", "Es wurde keine Aktion durchgeführt!",
      After::Kept},
     {"", "", Yes, kUpdated, "", "Die Aktion wurde durchgeführt!"},
-    {"", "UPDATE Kunden SET Ort = 'Köln' WHERE ID = 1", Yes, kUpdated},
     {"Kunden 0 Name=Neu Ort=Ulm Punkte=7", "", No, "Datensatz löschen, Keine Aktion",
      "Der folgende Datensatz wurde neu angelegt und soll jetzt gelöscht werden:\r\n\r\nID: 4\r\n"
      "Name: Neu\r\nVorname: \r\nOrt: Ulm\r\nGeburtsdatum: \r\nRabatt: \r\nPunkte: 7\r\n\r\n"

@@ -1,51 +1,41 @@
-// Test support: an SQLite VFS over the system's own that fails the n-th write from the
-// moment it is armed, as a full disk or a failing device would. Installed as
-// the default VFS for its lifetime, so the data layer's connections go through it.
+// Test support: an SQLite VFS whose files are the system VFS's own with one method changed:
+// from the moment it is armed, the n-th write fails, as on a full disk or a failing device.
+// Installed as the default VFS for its lifetime (one at a time), so the data layer's
+// connections go through it.
 #pragma once
 
 #include <sqlite3.h>
 
-#include <cstring>
+#include <map>
 
 namespace tarvesk::testing {
 
 class FaultyVfs {
  public:
-  FaultyVfs() : real_(sqlite3_vfs_find(nullptr)) {
-    vfs_ = *real_;
+  FaultyVfs() : real_(sqlite3_vfs_find(nullptr)), vfs_(*real_) {
+    current_ = this;
     vfs_.zName = "tarvesk-faulty";
-    vfs_.pAppData = this;
-    vfs_.szOsFile = static_cast<int>(sizeof(File)) + real_->szOsFile;
-    vfs_.xOpen = [](sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags,
-                    int* outFlags) {
-      auto* self = static_cast<FaultyVfs*>(vfs->pAppData);
-      File* wrapper = reinterpret_cast<File*>(file);
-      std::memset(wrapper, 0, sizeof(File));
-      const int rc = self->real_->xOpen(self->real_, name, Real(file), flags, outFlags);
-      if (Real(file)->pMethods) wrapper->base.pMethods = &self->methods_, wrapper->owner = self;
+    vfs_.xOpen = [](sqlite3_vfs*, const char* name, sqlite3_file* file, int flags, int* out) {
+      FaultyVfs& self = *current_;
+      const int rc = self.real_->xOpen(self.real_, name, file, flags, out);
+      if (file->pMethods) {
+        // A copy of the file's methods (a database's and a journal's differ) in version 1: no
+        // shared memory (no WAL), no memory mapping, so that every write goes through xWrite.
+        sqlite3_io_methods& methods = self.methods_[file->pMethods];
+        methods = *file->pMethods;
+        methods.iVersion = 1;
+        methods.xWrite = [](sqlite3_file* f, const void* data, int n, sqlite3_int64 at) {
+          FaultyVfs& self = *current_;
+          if (self.armed_ && --self.remaining_ == 0) return self.fired_ = true, self.code_;
+          for (const auto& [real, copy] : self.methods_) {
+            if (&copy == f->pMethods) return real->xWrite(f, data, n, at);
+          }
+          return SQLITE_IOERR_WRITE;
+        };
+        file->pMethods = &methods;
+      }
       return rc;
     };
-    // Version 1 of the methods: no shared memory (no WAL), no memory mapping, so that every
-    // write goes through xWrite. Each method but that one forwards to the real file.
-#define TARVESK_FORWARD(method) \
-  [](sqlite3_file* f, auto... a) { return Real(f)->pMethods->method(Real(f), a...); }
-    methods_.iVersion = 1;
-    methods_.xClose = TARVESK_FORWARD(xClose);
-    methods_.xRead = TARVESK_FORWARD(xRead);
-    methods_.xWrite = [](sqlite3_file* f, const void* data, int n, sqlite3_int64 offset) {
-      if (Owner(f)->Strikes()) return Owner(f)->code_;
-      return Real(f)->pMethods->xWrite(Real(f), data, n, offset);
-    };
-    methods_.xTruncate = TARVESK_FORWARD(xTruncate);
-    methods_.xSync = TARVESK_FORWARD(xSync);
-    methods_.xFileSize = TARVESK_FORWARD(xFileSize);
-    methods_.xLock = TARVESK_FORWARD(xLock);
-    methods_.xUnlock = TARVESK_FORWARD(xUnlock);
-    methods_.xCheckReservedLock = TARVESK_FORWARD(xCheckReservedLock);
-    methods_.xFileControl = TARVESK_FORWARD(xFileControl);
-    methods_.xSectorSize = TARVESK_FORWARD(xSectorSize);
-    methods_.xDeviceCharacteristics = TARVESK_FORWARD(xDeviceCharacteristics);
-#undef TARVESK_FORWARD
     sqlite3_vfs_register(&vfs_, 1);
   }
   ~FaultyVfs() {
@@ -62,20 +52,10 @@ class FaultyVfs {
   bool Fired() const { return fired_; }
 
  private:
-  // The wrapper's file: the methods' owner, then the real file right behind it.
-  struct File {
-    sqlite3_file base;
-    FaultyVfs* owner;
-  };
-  static sqlite3_file* Real(sqlite3_file* f) {
-    return reinterpret_cast<sqlite3_file*>(reinterpret_cast<File*>(f) + 1);
-  }
-  static FaultyVfs* Owner(sqlite3_file* f) { return reinterpret_cast<File*>(f)->owner; }
-  bool Strikes() { return armed_ && --remaining_ == 0 && (fired_ = true); }
-
-  sqlite3_vfs vfs_{};
+  static inline FaultyVfs* current_ = nullptr;
   sqlite3_vfs* real_;
-  sqlite3_io_methods methods_{};
+  sqlite3_vfs vfs_;
+  std::map<const sqlite3_io_methods*, sqlite3_io_methods> methods_;  // by the real ones
   bool armed_ = false, fired_ = false;
   int remaining_ = 0, code_ = SQLITE_IOERR;
 };
