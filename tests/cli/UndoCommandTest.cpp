@@ -142,48 +142,24 @@ TEST_F(UndoCommand, DryRunsConflictsAndFailures) {
 
 // Every session undone in reverse order, then the undo's logs undone in turn: the content
 // is the start's, page for page. Redo of a session that was undone gives its end again.
-TEST_F(UndoCommand, UndoingTheUndosLogsRestoresTheDatabaseAndRedoReplaysASession) {
-  const std::string start = Compacted("start.db");
-  std::vector<std::string> undoLogs;
-  for (const char* file : {"3", "2", "1"}) undoLogs.push_back(All("undo", file));
-  EXPECT_EQ(Connection(db_).Dump("SELECT count(*) FROM Bestellungen"), "int:4\n");
-  EXPECT_EQ(Connection(db_).Dump("SELECT Ort, Rabatt FROM Kunden WHERE ID = 1"),
-            "text:München|real:0.050000000000000003\n");
-  // The undo's log names what it did: a deleted record created again, with its values.
-  const RunResult shown = Logmanager("show @ " + undoLogs[0] + " 1", logs_);
-  EXPECT_TRUE(Has(shown.out, "NEWRECORD Kunden ID 3\n")) << shown.out;
-  EXPECT_TRUE(Has(shown.out, "ID: 3\nName: Øster\nVorname: Søren\n")) << shown.out;
-
-  const std::string undone = Compacted("undone.db");
-  for (auto log = undoLogs.rbegin(); log != undoLogs.rend(); ++log) All("undo", *log);
-  EXPECT_EQ(Compacted("end.db"), start);
-
-  // Back to the start of the shop's sessions, then the sessions redone.
-  for (const char* file : {"3", "2", "1"}) All("undo", file);
-  EXPECT_EQ(Compacted("again.db"), undone);
-  All("redo", "1");
-  All("redo", "2");
-  EXPECT_EQ(Connection(db_).Dump("SELECT ID, Menge, Bemerkung FROM Bestellungen WHERE ID > 4"),
-            "int:5|int:1|text:Geschenkverpackung „Weihnachten“\nint:6|int:500|null\n");
-  All("redo", "3");
-  EXPECT_EQ(Compacted("redone.db"), start);
-}
-
 // history finds a record's actions across the logs, oldest first; actions filters; JSON.
-TEST_F(UndoCommand, HistoryAndFiltersFindTheActionsOfARecord) {
-  const std::string undoLog = All("undo", "3");
-  const RunResult history = Logmanager("history @ --table kunden --id 3", logs_);
-  EXPECT_EQ(history.status, 0) << history.err;
-  const size_t deleted = history.out.find("DELETE_inDB Kunden ID 3\n  Sitzung ");
-  const size_t created = history.out.find("NEWRECORD Kunden ID 3\n  Sitzung ");
-  EXPECT_LT(deleted, created) << history.out;
-  EXPECT_TRUE(Has(history.out, ", Logdatei " + undoLog + " (4), Position 1\n")) << history.out;
+TEST_F(UndoCommand, UndoingTheUndosLogsRedoHistoryAndFilters) {
+  const std::string start = Compacted("start.db");
+  std::vector<std::string> undoLogs = {All("undo", "3")};
+  // The undo's log names what it did: a deleted record created again, with its values.
+  ExpectRun({"show @ " + undoLogs[0] + " 1", "", 0,
+             "NEWRECORD Kunden ID 3\n|ID: 3\nName: Øster\nVorname: Søren\n"},
+            logs_);
+  const RunResult history = ExpectRun({"history @ --table kunden --id 3", "", 0,
+                                       ", Logdatei " + undoLogs[0] + " (4), Position 1\n"},
+                                      logs_);
+  EXPECT_LT(history.out.find("DELETE_inDB Kunden ID 3\n  Sitzung "),
+            history.out.find("NEWRECORD Kunden ID 3\n  Sitzung "));
   const auto json = Json("history @ --table Artikel --id 1", logs_);
   ASSERT_EQ(json["actions"].size(), 2u);
   ExpectFields(json["actions"][0], R"({"field": "Preis"})");
   EXPECT_EQ(json["actions"][0]["file"]["index"], 2);
   EXPECT_EQ(json["actions"][1]["newValue"], 4500);
-
   const struct {
     std::string filter;
     std::vector<int> positions;
@@ -199,6 +175,24 @@ TEST_F(UndoCommand, HistoryAndFiltersFindTheActionsOfARecord) {
     for (const auto& action : listed["actions"]) found.push_back(action["position"]);
     EXPECT_EQ(found, positions) << filter;
   }
+
+  for (const char* file : {"2", "1"}) undoLogs.push_back(All("undo", file));
+  EXPECT_EQ(Connection(db_).Dump("SELECT count(*) FROM Bestellungen"), "int:4\n");
+  EXPECT_EQ(Connection(db_).Dump("SELECT Ort, Rabatt FROM Kunden WHERE ID = 1"),
+            "text:München|real:0.050000000000000003\n");
+  const std::string undone = Compacted("undone.db");
+  for (auto log = undoLogs.rbegin(); log != undoLogs.rend(); ++log) All("undo", *log);
+  EXPECT_EQ(Compacted("end.db"), start);
+
+  // Back to the start of the shop's sessions, then the sessions redone.
+  for (const char* file : {"3", "2", "1"}) All("undo", file);
+  EXPECT_EQ(Compacted("again.db"), undone);
+  All("redo", "1");
+  All("redo", "2");
+  EXPECT_EQ(Connection(db_).Dump("SELECT ID, Menge, Bemerkung FROM Bestellungen WHERE ID > 4"),
+            "int:5|int:1|text:Geschenkverpackung „Weihnachten“\nint:6|int:500|null\n");
+  All("redo", "3");
+  EXPECT_EQ(Compacted("redone.db"), start);
 }
 
 }  // namespace
