@@ -50,11 +50,9 @@ inline RunResult ExpectRun(const Row& row, const std::string& folder = kExamples
                             : run.status == 0 || row.words.starts_with("--json") ? run.out
                                                                                  : run.err;
   EXPECT_EQ(run.status, row.status) << row.words << "\n" << run.err << run.terminal;
-  for (size_t at = 0, end; at < row.says.size(); at = end + 1) {
-    end = std::min(row.says.find('|', at), row.says.size());
-    EXPECT_TRUE(Has(shown, row.says.substr(at, end - at)))
-        << row.words << "\n"
-        << shown << "\nlacks " << row.says.substr(at, end - at);
+  std::istringstream parts(row.says);
+  for (std::string part; std::getline(parts, part, '|');) {
+    EXPECT_TRUE(Has(shown, part)) << row.words << "\n" << shown << "\nlacks " << part;
   }
   EXPECT_TRUE(!terminal || run.out.empty()) << row.words << "\n" << run.out;
   return run;

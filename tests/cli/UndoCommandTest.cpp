@@ -17,10 +17,7 @@ constexpr int Db = 1, Log = 2;  // what a run leaves: a changed database, a log 
 
 class UndoCommand : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const RunResult made = RunProgram({MAKE_EXAMPLE_EXE, folder_.Path()});
-    ASSERT_EQ(made.status, 0) << made.err;
-  }
+  void SetUp() override { ASSERT_EQ(RunProgram({MAKE_EXAMPLE_EXE, folder_.Path()}).status, 0); }
   size_t LogCount() {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(logs_), {}));
   }

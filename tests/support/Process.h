@@ -15,13 +15,12 @@ struct RunOptions {
   std::string input{};             // written to stdin (the terminal when onTerminal)
   std::vector<std::string> env{};  // "NAME=value" sets, "NAME" unsets
   bool onTerminal = false;         // stdin, stdout and stderr on a pseudo-terminal
-  bool redirectStdout = false;     // with onTerminal: stdout to a pipe, as "> file"
+  bool redirectStdout = false;     // with onTerminal: stdout to a file, as "> file"
 };
 
 struct RunResult {
   int status = -1;  // exit status (137: killed after 20 s); -signal when killed; -1 not started
-  std::string out, err;
-  std::string terminal;  // with onTerminal: everything shown on the terminal
+  std::string out, err, terminal;  // terminal: with onTerminal, everything shown on it
 };
 
 RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& options = {});

@@ -22,7 +22,6 @@ class TempFolder {
   std::string Path() const { return path_.string(); }
   std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 
-  // Writes raw bytes.
   void WriteBytes(const std::string& name, const std::string& bytes) const;
   // Writes the lines (UTF-8) as Windows-1252, each ended by CR LF.
   void WriteLines(const std::string& name, const std::vector<std::string>& lines) const;
