@@ -2,8 +2,8 @@
 // finds each new dialog box (window class #32770) on the desktop, appends its title and
 // text to a record file (UTF-8, one line per box: title, a tab, the text with each CR LF
 // written as "\n"), and presses a button by its ID: the k-th box gets the k-th answer
-// (ok, yes, no or cancel), the last answer serving every later box. It ends when the stop file
-// exists or after the given number of seconds.
+// (ok, yes, no or cancel), the last one serving every later box. It ends when the stop
+// file exists or after the given number of seconds.
 // Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...
 #include <windows.h>
 
@@ -18,41 +18,11 @@
 
 namespace {
 
-BOOL CALLBACK KeepDialog(HWND window, LPARAM list) {
-  wchar_t name[16] = {};
-  GetClassNameW(window, name, 16);
-  if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-  }
-  return TRUE;
-}
-
-std::vector<HWND> Dialogs() {
-  std::vector<HWND> found;
-  EnumWindows(KeepDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
 std::string TextOf(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   const int n = GetWindowTextW(window, text.data(), length + 1);
   return tarvesk::com::WideToUtf8(text.data(), static_cast<size_t>(n));
-}
-
-// The message of a box: its static text control (ID 0xFFFF), else its longest static.
-std::string MessageOf(HWND dialog) {
-  if (HWND text = GetDlgItem(dialog, 0xFFFF)) return TextOf(text);
-  std::string longest;
-  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    wchar_t name[16] = {};
-    GetClassNameW(child, name, 16);
-    if (_wcsicmp(name, L"Static") == 0) {
-      std::string text = TextOf(child);
-      if (text.size() > longest.size()) longest = std::move(text);
-    }
-  }
-  return longest;
 }
 
 std::string Escaped(std::string text) {
@@ -61,10 +31,7 @@ std::string Escaped(std::string text) {
 }
 
 int ButtonOf(const std::wstring& answer) {
-  if (answer == L"yes") return IDYES;
-  if (answer == L"no") return IDNO;
-  if (answer == L"cancel") return IDCANCEL;
-  return IDOK;
+  return answer == L"yes" ? IDYES : answer == L"no" ? IDNO : answer == L"cancel" ? IDCANCEL : IDOK;
 }
 
 }  // namespace
@@ -81,10 +48,12 @@ int wmain(int argc, wchar_t** argv) {
   size_t next = 0;
   while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
          static_cast<LONG>(deadline - GetTickCount()) > 0) {
-    for (HWND dialog : Dialogs()) {
-      if (answered.count(dialog)) continue;
+    for (HWND dialog = nullptr; (dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr));) {
+      if (!IsWindowVisible(dialog) || answered.count(dialog)) continue;
       Sleep(200);  // let the box finish building its controls
-      const std::string line = TextOf(dialog) + "\t" + Escaped(MessageOf(dialog)) + "\n";
+      // A message box's text is its control 0xFFFF.
+      const std::string line =
+          TextOf(dialog) + "\t" + Escaped(TextOf(GetDlgItem(dialog, 0xFFFF))) + "\n";
       const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(record.c_str(), L"ab"),
                                                                &std::fclose);
       if (file) std::fwrite(line.data(), 1, line.size(), file.get());
@@ -95,11 +64,7 @@ int wmain(int argc, wchar_t** argv) {
       answered.insert(dialog);
     }
     // Forget boxes that are gone, so that a new box with a reused handle counts.
-    std::set<HWND> alive;
-    for (HWND dialog : answered) {
-      if (IsWindow(dialog)) alive.insert(dialog);
-    }
-    answered = std::move(alive);
+    std::erase_if(answered, [](HWND dialog) { return !IsWindow(dialog); });
     Sleep(50);
   }
   return 0;

@@ -1,8 +1,8 @@
 // A C++ host that uses TarveskLogManager.dll early-bound, through the vtables of its
-// interfaces: creation through COM, QueryInterface for every interface identifier, the
-// slot order of the registered type library, calls with by-reference arguments, identity,
-// error results with their error objects, DllCanUnloadNow of the loaded module, and that
-// sets dropped without EjectFileset do not pile up in memory.
+// interfaces: creation through COM, QueryInterface, the slot order of the registered type
+// library, by-reference and variant arguments, error results with their error objects, the
+// module's unload rule, and that sets dropped without EjectFileset do not pile up in memory.
+// What a script host sees is the script suites'.
 // Arguments: the folder of the test logs (Windows path ending in "\"), the DLL's path, and
 // 1.5 and 1.12.2026 08:30 as the user's locale writes them.
 // Prints a line per failed check and "SUMMARY checks=N failures=M" last.
@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -51,15 +52,6 @@ ComPtr<I> Create(const CLSID& clsid) {
   return object;
 }
 
-// The description of the thread's error object ("" when there is none).
-std::string ErrorDescription() {
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.Out()) != S_OK || !info) return "";
-  Bstr text;
-  info->GetDescription(text.Out());
-  return BstrToUtf8(text.Get());
-}
-
 // The members of an interface in the order of its vtable slots, from the registered type
 // library, as "Name" for a method and "Name:get", "Name:put", "Name:putref" for a property.
 std::wstring SlotsOf(ITypeLib* lib, const IID& iid) {
@@ -91,42 +83,29 @@ std::wstring SlotsOf(ITypeLib* lib, const IID& iid) {
   return slots;
 }
 
-// Hosts compiled against the interfaces call by slot: the order must never change.
-void SlotOrder() {
+// Each class: created by its identifier, its interface dual, one identity, error objects
+// for its interface, nothing foreign; and its slots, which hosts compiled against the
+// interfaces call by position: the order must never change.
+void EveryInterface() {
   ComPtr<ITypeLib> lib;
   Check("type library registered",
         SUCCEEDED(LoadRegTypeLib(LIBID_TarveskLogManager, 1, 0, 0, lib.Out())));
-  if (!lib) return;
-  const std::pair<const IID*, const wchar_t*> expected[] = {
-      {&IID__LogManager, L"Display EjectFileset FileSetManager:get"},
-      {&IID__FileSet,
+  const std::tuple<const CLSID*, const IID*, const wchar_t*> classes[] = {
+      {&CLSID_LogManager, &IID__LogManager, L"Display EjectFileset FileSetManager:get"},
+      {&CLSID_FileSet, &IID__FileSet,
        L"DeleteOldFiles File:get FileCount:get FileProperties LoadFileSet EjectFileset "
        L"ReadFileSetProperties LogContent:get"},
-      {&IID__PropertyCollection,
+      {&CLSID_PropertyCollection, &IID__PropertyCollection,
        L"AddProperty PropertyContent:get PropertyCount:get PropertyNameByIndex:get "
        L"PropertyValueByIndex:get"},
-      {&IID__LogData,
+      {&CLSID_LogData, &IID__LogData,
        L"Parent:get Parent:putref FileIndex:get FileIndex:put ErrorInfo:get GetActionData "
        L"GetActionList LoadLogData ResetErrors RetrieveActionQueryString"},
-      {&IID__ActionHandler,
+      {&CLSID_ActionHandler, &IID__ActionHandler,
        L"LogFileHandle:get LogFileHandle:put ActionHandle:get ActionHandle:put "
-       L"FileSetObject:put UndoAction"},
-  };
-  for (const auto& [iid, slots] : expected) {
-    Check("slot order of an interface", SlotsOf(lib.Get(), *iid) == slots);
-  }
-}
-
-// Each class: created by its identifier, its interface dual, one identity, error objects
-// for its interface, nothing foreign.
-void EveryInterface() {
-  const std::pair<const CLSID*, const IID*> classes[] = {
-      {&CLSID_LogManager, &IID__LogManager},
-      {&CLSID_FileSet, &IID__FileSet},
-      {&CLSID_PropertyCollection, &IID__PropertyCollection},
-      {&CLSID_LogData, &IID__LogData},
-      {&CLSID_ActionHandler, &IID__ActionHandler}};
-  for (const auto& [clsid, iid] : classes) {
+       L"FileSetObject:put UndoAction"}};
+  for (const auto& [clsid, iid, slots] : classes) {
+    Check("slot order of an interface", lib && SlotsOf(lib.Get(), *iid) == slots);
     ComPtr<IUnknown> object = Create<IUnknown>(*clsid), typed, dispatch, identity, none;
     ComPtr<ISupportErrorInfo> errors;
     const auto query = [&](const IID& wanted, auto& out) {
@@ -147,50 +126,28 @@ void EveryInterface() {
 void PropertyCollectionCalls() {
   auto pc = Create<_PropertyCollection>(CLSID_PropertyCollection);
   if (!pc) return Check("PropertyCollection", false);
-  Bstr name("Ort"), content("");
-  VARIANT result;
-  VariantInit(&result);
-  Check("AddProperty", SUCCEEDED(pc->AddProperty(name.OutKeep(), content.OutKeep(), &result)));
+  Bstr name("Ort"), content(""), text;
+  VariantOwner result;
+  Check("AddProperty", SUCCEEDED(pc->AddProperty(name.OutKeep(), content.OutKeep(), result.Out())));
   Check("placeholder written back", BstrToUtf8(content.Get()) == "!###!");
-  long count = 0;
-  pc->get_PropertyCount(&count);
-  Check("PropertyCount", count == 1);
   long index = 0;
-  Bstr text;
-  const HRESULT hr = pc->get_PropertyNameByIndex(&index, text.Out());
-  Check("index 0 gives VB error 9", hr == VbErrorResult(tarvesk::kSubscriptOutOfRange));
+  Check("index 0 gives VB error 9", pc->get_PropertyNameByIndex(&index, text.Out()) ==
+                                        VbErrorResult(tarvesk::kSubscriptOutOfRange));
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.Out()) == S_OK && info) info->GetDescription(text.Out());
   Check("error object with German text",
-        ErrorDescription() == "Index außerhalb des gültigen Bereichs");
+        BstrToUtf8(text.Get()) == "Index außerhalb des gültigen Bereichs");
 }
 
-// A _FileSet that is not ours: handed in as Parent it must be refused with error 13.
-class ForeignFileSet : public _FileSet {
+// An object that is not ours but answers as a _FileSet: refused with error 13, never called.
+class ForeignFileSet : public IUnknown {
  public:
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__FileSet) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    *out = iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__FileSet ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
   }
   STDMETHODIMP_(ULONG) AddRef() override { return 2; }
   STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                      UINT*) override {
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP DeleteOldFiles(DATE*, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  STDMETHODIMP get_File(long*, BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP get_FileCount(long*) override { return E_NOTIMPL; }
-  STDMETHODIMP FileProperties(long*, BSTR*, BSTR*) override { return E_NOTIMPL; }
-  STDMETHODIMP LoadFileSet(BSTR*, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  STDMETHODIMP EjectFileset(VARIANT*) override { return E_NOTIMPL; }
-  STDMETHODIMP ReadFileSetProperties(VARIANT*) override { return E_NOTIMPL; }
-  STDMETHODIMP get_LogContent(long*, _LogData**) override { return E_NOTIMPL; }
 };
 
 void FileSetCalls(const std::string& folder) {
@@ -198,23 +155,15 @@ void FileSetCalls(const std::string& folder) {
   if (!fs) return Check("FileSet", false);
   Bstr path(folder);
   VARIANT_BOOL loaded = VARIANT_FALSE;
-  Check("LoadFileSet", SUCCEEDED(fs->LoadFileSet(path.OutKeep(), &loaded)));
-  Check("Booleans are -1", loaded == -1);
-  long count = 0;
-  fs->get_FileCount(&count);
-  Check("FileCount", count == 2);
-  long index = 1;
-  ComPtr<_LogData> first, again;
+  long count = 0, index = 1, entries = 0;
+  Check("LoadFileSet gives -1 for True, FileCount",
+        SUCCEEDED(fs->LoadFileSet(path.OutKeep(), &loaded)) && loaded == -1 &&
+            SUCCEEDED(fs->get_FileCount(&count)) && count == 2);
+  ComPtr<_LogData> first;
   Check("LogContent", SUCCEEDED(fs->get_LogContent(&index, first.Out())) && first);
-  fs->get_LogContent(&index, again.Out());
-  Check("LogContent twice is one object", first.Get() == again.Get());
   if (!first) return;
-  ComPtr<_FileSet> parent;
-  first->get_Parent(parent.Out());
-  Check("Parent is the set", parent.Get() == fs.Get());
 
   ComPtr<_Collection> list;
-  long entries = 0;
   VariantOwner position, item;
   V_VT(&position.Get()) = VT_I4;
   V_I4(&position.Get()) = 1;
@@ -239,36 +188,14 @@ void FileSetCalls(const std::string& folder) {
         first->RetrieveActionQueryString(&position.Get(), query.Out()) ==
             VbErrorResult(tarvesk::kOverflow));
 
-  ComPtr<_LogData> loose = Create<_LogData>(CLSID_LogData);
   ForeignFileSet foreign;
   Check("a foreign FileSet gives error 13",
-        loose && loose->putref_Parent(&foreign) == VbErrorResult(tarvesk::kTypeMismatch));
-}
-
-void EntryAndHandler() {
-  auto lm = Create<_LogManager>(CLSID_LogManager);
-  if (!lm) return Check("LogManager", false);
-  VARIANT result;
-  VariantInit(&result);
-  Check("EjectFileset without a file set gives error 91",
-        lm->EjectFileset(&result) == VbErrorResult(tarvesk::kObjectNotSet));
-  ComPtr<_FileSet> first, second;
-  lm->get_FileSetManager(first.Out());
-  lm->get_FileSetManager(second.Out());
-  Check("FileSetManager twice is one object", first && first.Get() == second.Get());
-
+        first->putref_Parent(reinterpret_cast<_FileSet*>(&foreign)) ==
+            VbErrorResult(tarvesk::kTypeMismatch));
   auto handler = Create<_ActionHandler>(CLSID_ActionHandler);
-  if (!handler) return Check("ActionHandler", false);
-  Check("LogFileHandle put", SUCCEEDED(handler->put_LogFileHandle(3)));
-  long value = 0;
-  handler->get_LogFileHandle(&value);
-  Check("LogFileHandle get", value == 3);
-  ForeignFileSet foreign;
-  _FileSet* foreignSet = &foreign;
-  Check("a foreign FileSet as FileSetObject gives error 13",
-        handler->put_FileSetObject(&foreignSet) == VbErrorResult(tarvesk::kTypeMismatch));
+  VariantOwner result;
   Check("UndoAction without a file set does nothing",
-        handler->UndoAction(&result) == S_OK && V_VT(&result) == VT_EMPTY);
+        handler && handler->UndoAction(result.Out()) == S_OK && V_VT(&result.Get()) == VT_EMPTY);
 }
 
 // An outside component's error reaches the host with its own number and text: a VB error
@@ -280,9 +207,10 @@ void OutsideErrorsPassThrough() {
   ReportError(tarvesk::Error(static_cast<int32_t>(own), "Satz 12 ist gesperrt", "Fremd"),
               IID_IDispatch);
   const tarvesk::Error passed = ErrorFromResult(own);
-  Check("an own HRESULT keeps its number", passed.Number() == static_cast<int32_t>(own));
-  Check("and its text", passed.Description() == "Satz 12 ist gesperrt");
-  Check("and goes on to the host unchanged", ReportError(passed, IID_IDispatch) == own);
+  Check("an own HRESULT keeps its number and text, and goes on to the host unchanged",
+        passed.Number() == static_cast<int32_t>(own) &&
+            passed.Description() == "Satz 12 ist gesperrt" &&
+            ReportError(passed, IID_IDispatch) == own);
   tarvesk::com::ExcepInfoOwner exception;
   exception.info.wCode = tarvesk::kFileNotFound;
   exception.info.bstrDescription = SysAllocString(L"Datei fehlt");
@@ -347,41 +275,33 @@ void DroppedSetsAreFreed() {
   RemoveDirectoryW(folder.c_str());
 }
 
-using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
-using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-
+// The module may unload only while no class factory, object or server lock holds it.
 void UnloadRule(const std::wstring& dllPath) {
   HMODULE dll = LoadLibraryW(dllPath.c_str());
-  Check("the DLL loads", dll != nullptr);
-  if (!dll) return;
-  auto canUnload = reinterpret_cast<CanUnloadNow>(GetProcAddress(dll, "DllCanUnloadNow"));
-  auto getClass = reinterpret_cast<GetClassObject>(GetProcAddress(dll, "DllGetClassObject"));
-  Check("exports", canUnload && getClass && GetProcAddress(dll, "DllRegisterServer") &&
-                       GetProcAddress(dll, "DllUnregisterServer"));
+  auto canUnload = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+      dll ? GetProcAddress(dll, "DllCanUnloadNow") : nullptr);
+  auto getClass = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**)>(
+      dll ? GetProcAddress(dll, "DllGetClassObject") : nullptr);
+  Check("the DLL loads with its exports", canUnload && getClass &&
+                                              GetProcAddress(dll, "DllRegisterServer") &&
+                                              GetProcAddress(dll, "DllUnregisterServer"));
   if (!canUnload || !getClass) return;
   Check("unused module may unload", canUnload() == S_OK);
-  {
-    ComPtr<IClassFactory> factory;
-    getClass(CLSID_FileSet, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()));
-    Check("class factory", static_cast<bool>(factory));
-    if (!factory) return;
-    Check("a factory keeps the module", canUnload() == S_FALSE);
-    ComPtr<_FileSet> fs;
-    factory->CreateInstance(nullptr, IID__FileSet, reinterpret_cast<void**>(fs.Out()));
-    factory = ComPtr<IClassFactory>();
-    Check("an object keeps the module", fs && canUnload() == S_FALSE);
-    fs = ComPtr<_FileSet>();
-    Check("all released: may unload", canUnload() == S_OK);
-    ComPtr<IClassFactory> locked;
-    getClass(CLSID_LogData, IID_IClassFactory, reinterpret_cast<void**>(locked.Out()));
-    locked->LockServer(TRUE);
-    locked = ComPtr<IClassFactory>();
-    Check("LockServer keeps the module", canUnload() == S_FALSE);
-    getClass(CLSID_LogData, IID_IClassFactory, reinterpret_cast<void**>(locked.Out()));
-    locked->LockServer(FALSE);
-    locked = ComPtr<IClassFactory>();
-    Check("unlocked: may unload", canUnload() == S_OK);
-  }
+  ComPtr<IClassFactory> factory;
+  getClass(CLSID_FileSet, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()));
+  if (!factory) return Check("class factory", false);
+  Check("a factory keeps the module", canUnload() == S_FALSE);
+  ComPtr<_FileSet> fs;
+  factory->CreateInstance(nullptr, IID__FileSet, reinterpret_cast<void**>(fs.Out()));
+  factory->LockServer(TRUE);
+  factory = ComPtr<IClassFactory>();
+  Check("an object keeps the module", fs && canUnload() == S_FALSE);
+  fs = ComPtr<_FileSet>();
+  Check("LockServer keeps the module", canUnload() == S_FALSE);
+  getClass(CLSID_LogData, IID_IClassFactory, reinterpret_cast<void**>(factory.Out()));
+  factory->LockServer(FALSE);
+  factory = ComPtr<IClassFactory>();
+  Check("all released and unlocked: may unload", canUnload() == S_OK);
   ComPtr<IUnknown> unknown;
   Check("unknown class refused",
         getClass(IID_IPersist, IID_IClassFactory, reinterpret_cast<void**>(unknown.Out())) ==
@@ -396,17 +316,14 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("usage: early_bound_host LOGFOLDER\\ DLLPATH HALF SESSIONTIME\n");
     return 2;
   }
-  const std::string folder = tarvesk::com::WideToUtf8(argv[1], wcslen(argv[1]));
+  auto utf8 = [](const wchar_t* text) { return tarvesk::com::WideToUtf8(text, wcslen(text)); };
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  SlotOrder();
   EveryInterface();
   PropertyCollectionCalls();
-  FileSetCalls(folder);
-  EntryAndHandler();
+  FileSetCalls(utf8(argv[1]));
   DroppedSetsAreFreed();
   OutsideErrorsPassThrough();
-  LocaleConversions(tarvesk::com::WideToUtf8(argv[3], wcslen(argv[3])),
-                    tarvesk::com::WideToUtf8(argv[4], wcslen(argv[4])));
+  LocaleConversions(utf8(argv[3]), utf8(argv[4]));
   CoFreeUnusedLibraries();
   UnloadRule(argv[2]);
   CoUninitialize();
