@@ -59,6 +59,11 @@ void WithLogFile(std::string_view bytes, Read read) {
   set->EjectFileset();
 }
 
+}  // namespace
+
+// The targets: only the one FUZZ_TARGET names is called, the others are kept in the program.
+namespace fuzz {
+
 // The log reader: the set loads the file, its action list, the details and query string of
 // every listed action.
 void LogReader(std::string_view bytes) {
@@ -175,10 +180,10 @@ void QueryGuard(std::string_view bytes) {
   if (std::distance(begin(files), end(files)) != 1 || ReadFile(database) != before) std::abort();
 }
 
-}  // namespace
+}  // namespace fuzz
 }  // namespace tarvesk
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  tarvesk::FUZZ_TARGET({reinterpret_cast<const char*>(data), size});
+  tarvesk::fuzz::FUZZ_TARGET({reinterpret_cast<const char*>(data), size});
   return 0;
 }
