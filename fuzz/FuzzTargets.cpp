@@ -105,8 +105,11 @@ void TagParser(std::string_view text) {
     const std::string line(text.substr(start, end - start));
     const std::string name = parser.GetTagName(line);
     const std::string value = parser.GetTagValue(line, name);
-    std::string_view inLine;
+    std::string_view inLine, inLineName;
     if (parser.TagValueInLine(line, name, inLine) && inLine != value) std::abort();
+    if (parser.TagInLine(line, inLineName, inLine) && (inLineName != name || inLine != value)) {
+      std::abort();
+    }
     (void)parser.GetTagValue(line, "QueryString");
     std::string single, singleValue, first, second, attributes;
     parser.ParseSingleTag(line, single, singleValue);

@@ -203,6 +203,7 @@ class PlainParser : public XMLParser {
   bool TagValueInLine(std::string_view, std::string_view, std::string_view&) override {
     return false;
   }
+  bool TagInLine(std::string_view, std::string_view&, std::string_view&) override { return false; }
 };
 
 // Everything a host can read of a log: headers, list, details and query string of every
