@@ -341,7 +341,7 @@ int main(int argc, char** argv) {
       }
       set->EjectFileset();
       char result[256];
-      std::snprintf(result, sizeof result, "%f %f %f %f %f %zu %f", seconds, peak, listSeconds,
+      std::snprintf(result, sizeof result, "%f %f %f %.9f %.9f %zu %f", seconds, peak, listSeconds,
                     near[0], near[1], count, loadSeconds);
       return std::string(result);
     });
