@@ -19,11 +19,8 @@ root=$PWD
 # CTest, reading it through a pipe, would wait for them. The step writes into a file instead.
 if [ -z "${WINE_SH_STEP:-}" ]; then
   output=$(mktemp)
-  status=0
-  WINE_SH_STEP=1 "$root/tests/wine/wine.sh" "$@" >"$output" 2>&1 || status=$?
-  cat "$output"
-  rm -f "$output"
-  exit "$status"
+  WINE_SH_STEP=1 "$root/tests/wine/wine.sh" "$@" >"$output" 2>&1 && status=0 || status=$?
+  cat "$output" && rm -f "$output" && exit "$status"
 fi
 
 # Wine through the loader of the bitness meant: `wine` alone picks the 32-bit system programs
@@ -46,15 +43,9 @@ use_bits() { bits=$1 bin=${bins[$1]}; }  # the bitness of the next wine calls an
 wine() { "${loaders[$bits]}" "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }  # Wine maps / to drive Z:
 failed=0
-fail() {
-  echo "FAIL ($bits-bit): $*"
-  failed=1
-}
+fail() { echo "FAIL ($bits-bit): $*" && failed=1; }
 # Ends the prefix's Wine server and waits until it is gone (it saves the registry then).
-cleanup() {
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w 2>/dev/null || true
-}
+cleanup() { "$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true; }
 
 # A fresh prefix of the given architecture (win64 or win32) in FOLDER, made the current one,
 # with one server kept for the whole run (each wine call starts faster).
@@ -89,21 +80,19 @@ fileset_key=${view_keys[0]}
 lib_key='HKCR\TypeLib\{79BD0081-3AF0-4BD0-BB07-5A2CA350D6E0}\1.0\0'
 key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 
-# register|unregister [FOLDER]: every COM DLL of the current bitness (from its build, or
-# from FOLDER) with the regsvr32 of that bitness.
+# regsvr [/u] DLL...: (un)registers each DLL (its path without .dll) with the regsvr32 of the
+# current bitness; "${dlls[@]/#/FOLDER/}" names ours in FOLDER.
 regsvr() {
   local flag=() dll
-  [ "$1" == unregister ] && flag=(/u)
-  for dll in "${dlls[@]}"; do
-    wine regsvr32 /s "${flag[@]}" "$(winpath "${2:-$bin}/$dll.dll")" || fail "regsvr32 ${flag[*]} $dll"
-  done
+  [ "$1" == /u ] && flag=(/u) && shift
+  for dll; do wine regsvr32 /s "${flag[@]}" "$(winpath "$dll.dll")" || fail "regsvr32 ${flag[*]} $dll"; done
 }
 
 # present|absent view|all: the current bitness's view has, or lacks, each key of ours
-# (view: only the keys of its own view).
+# (view: only the keys of its own view, with its bitness's type library entry).
 check_keys() {
-  local key keys=("${all_keys[@]}")
-  [ "$2" == view ] && keys=("${view_keys[@]}")
+  local key keys=("${view_keys[@]}" "$lib_key\\win$bits")
+  [ "$2" == view ] || keys+=("${all_keys[@]}")
   for key in "${keys[@]}"; do
     if key_exists "$key"; then
       [ "$1" == present ] || fail "left after unregistering: $key"
@@ -200,9 +189,9 @@ suite_tagparser() {
   printf '%s' "$head${action//$'\r\n'/$'\n'}"$'</LOGDATA>\n</TarveskDataLayerLog>\n' >"$work/logs/lf.xml"
   printf '%s' "$head$action$action"$'</LOGDATA>\r\n</TarveskDataLayerLog>' >"$work/logs/open-end.xml"
   script tagparser.vbs "$logs\\" "$(winpath "$work/own.txt")" own
-  wine regsvr32 /s "$(winpath "$bin/test_tag_parser.dll")" || fail "regsvr32 test_tag_parser"
+  regsvr "$bin/test_tag_parser"
   script tagparser.vbs "$logs\\" "$(winpath "$work/foreign.txt")" foreign
-  wine regsvr32 /s "$(winpath "$bin/TarveskXMLHandler.dll")" || fail "regsvr32 TarveskXMLHandler"
+  regsvr "$bin/TarveskXMLHandler"
   [ -s "$work/own.txt" ] && cmp -s "$work/own.txt" "$work/foreign.txt" ||
     fail "the foreign tag parser read otherwise: $(diff <(iconv -f UTF-16 "$work/own.txt") <(iconv -f UTF-16 "$work/foreign.txt") | head -5)"
 }
@@ -211,14 +200,13 @@ suite_tagparser() {
 # from the other one's registration through a surrogate process): its message once, then the
 # operation fails.
 suite_factories() {
-  local each dll=TarveskFileManager.dll
-  for each in 64 32; do "${loaders[$each]}" regsvr32 /s /u "$(winpath "${bins[$each]}/$dll")"; done
+  local mine=$bits
+  for bits in 64 32; do use_bits $bits && regsvr /u "$bin/TarveskFileManager"; done
+  use_bits $mine
   answered "$work/messages.txt" ok script factories.vbs "$logs\\"
   [ "$(cat "$work/messages.txt")" == "Komponente nicht verfügbar!"$'\t'"Die Komponente Tarvesk FileManager konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!" ] ||
     fail "message of the missing component: $(cat "$work/messages.txt")"
-  for each in 64 32; do
-    "${loaders[$each]}" regsvr32 /s "$(winpath "${bins[$each]}/$dll")" || fail "regsvr32 $dll ($each-bit)"
-  done
+  for bits in 64 32; do use_bits $bits && regsvr "$bin/TarveskFileManager"; done
 }
 
 # The folder picker shows its caption and starts in the given folder, else in the data
@@ -251,34 +239,39 @@ suite_undo() {
   [ "$(customers)" == "5|Ulm 7|München 8|Berlin " ] || fail "database after the undos: $(customers)"
 }
 
+# host NAME PROGRAM ARG...: a test program of the current bitness's build; checks its summary.
+host() {
+  local name=$1 output
+  shift
+  output=$(timeout 300 "${loaders[$bits]}" "$bin/$@" 2>&1 | tr -d '\r') || true
+  check_summary "$name" "$output"
+}
+
 # The viewer window, driven through its controls, with the stand-in folder picker; its undo
 # says yes, then no to the same action a second time.
-viewer_driver() {
-  local output
-  output=$(timeout 300 "${loaders[$bits]}" "$bin/viewer_driver.exe" test "$(winpath "$work/undo/logs")" "$database" 2>&1 |
-    tr -d '\r') || true
-  check_summary viewer_driver "$output"
-}
 suite_viewer() {
   undo_data shop log_undo
   cp tests/wine/data/logs/* "$work/undo/logs/"
-  wine regsvr32 /s "$(winpath "$bin/test_folder_picker.dll")" || fail "regsvr32 test_folder_picker"
-  answered "$work/messages.txt" yes,ok,no,ok viewer_driver
-  wine regsvr32 /s "$(winpath "$bin/TarveskFileManager.dll")" || fail "regsvr32 TarveskFileManager"
+  regsvr "$bin/test_folder_picker"
+  answered "$work/messages.txt" yes,ok,no,ok host viewer_driver viewer_driver.exe test \
+    "$(winpath "$work/undo/logs")" "$database"
+  regsvr "$bin/TarveskFileManager"
   diff -u <(sed -n '1h;1,2p;2{x;s/Köln/München/p};4p' tests/wine/data/undo/expected-messages.txt) "$work/messages.txt" ||
     fail "message boxes of the undo from the window"
   [ "$(customers)" == "7|München 8|Berlin 9|Trier " ] || fail "database after the undo from the window: $(customers)"
   [ -n "$(ls "$work/undo/changes")" ] || fail "the undo from the window wrote no change log"
 }
 
-# The C++ host, early-bound, in a German and an English locale.
+# The C++ host, early-bound, in a German and an English locale; big: a log of 4,000 actions.
 suite_early_bound() {
-  local locale half time output
+  local locale half time
+  mkdir "$work/big"
+  { scripts/bench-log.sh /dev/stdout 2>/dev/null | head -n 32007 || true
+    printf '</LOGDATA>\r\n</TarveskDataLayerLog>\r\n'; } >"$work/big/big.xml"
   for locale in "de_DE.UTF-8|1,5|01.12.2026 08:30:00" "en_US.UTF-8|1.5|12/1/2026 8:30:00 AM"; do
     IFS='|' read -r locale half time <<<"$locale"
-    output=$(LANG=$locale LC_ALL=$locale timeout 300 "${loaders[$bits]}" "$bin/early_bound_host.exe" \
-      "$logs\\" "$(winpath "$bin/TarveskLogManager.dll")" "$half" "$time" 2>&1 | tr -d '\r') || true
-    check_summary "early_bound_host ($locale)" "$output"
+    LANG=$locale LC_ALL=$locale host "early_bound_host ($locale)" early_bound_host.exe "$logs\\" \
+      "$(winpath "$work/big")\\" "$(winpath "$bin/TarveskLogManager.dll")" "$half" "$time"
   done
 }
 
@@ -306,53 +299,41 @@ works_from() {
 
 step_prefix() {
   fresh_prefix "$run" win64
-  for bits in 64 32; do
-    use_bits $bits
-    regsvr register
-  done
+  for bits in 64 32; do use_bits $bits && regsvr "${dlls[@]/#/$bin/}"; done
   for bits in 64 32; do
     use_bits $bits
     check_keys present all
-    key_exists "$lib_key\\win$bits" || fail "type library not registered for win$bits"
     [[ $(wine reg query "$fileset_key\\InprocServer32" /v ThreadingModel 2>/dev/null) == *Apartment* ]] ||
       fail "FileSet is not registered apartment-threaded"
   done
 }
 
+# unregistered BITS FOLDER OTHER OTHER-FOLDER: unregistering one bitness (from FOLDER) leaves
+# the other working.
+unregistered() {
+  echo "-- unregistering the $1-bit DLLs leaves the $3-bit ones working"
+  use_bits "$1"
+  regsvr /u "${dlls[@]/#/$2/}"
+  check_keys absent view
+  use_bits "$3"
+  check_keys present all
+  works_from "$(winpath "$4")"
+}
+
 step_registration() {
   export WINEPREFIX=$run/prefix WINEARCH=win64
-  echo "-- unregistering the 32-bit DLLs leaves the 64-bit ones working"
-  use_bits 32
-  regsvr unregister
-  check_keys absent view
-  ! key_exists "$lib_key\\win32" || fail "type library still registered for win32"
-  use_bits 64
-  check_keys present all
-  key_exists "$lib_key\\win64" || fail "type library for win64 lost"
-  works_from "$(winpath "$bin")"
-
+  local installed="$run/drive/Programme (x86)/Tarvesk Prüfung Ärger"
+  unregistered 32 "${bins[32]}" 64 "${bins[64]}"
   echo "-- a 32-bit registration from a folder with spaces and non-ASCII letters"
   use_bits 32
-  installed="$run/drive/Programme (x86)/Tarvesk Prüfung Ärger"
   mkdir -p "$installed"
   cp "$bin"/*.dll "$installed/"
-  regsvr register "$installed"
+  regsvr "${dlls[@]/#/$installed/}"
   works_from "$(winpath "$installed")"
-
-  echo "-- unregistering the 64-bit DLLs leaves the 32-bit ones working"
-  use_bits 64
-  regsvr unregister
-  check_keys absent view
-  use_bits 32
-  check_keys present all
-  works_from "$(winpath "$installed")"
-
+  unregistered 64 "${bins[64]}" 32 "$installed"
   echo "-- unregistering both leaves no key of ours"
-  regsvr unregister "$installed"
-  for bits in 32 64; do
-    use_bits $bits
-    check_keys absent all
-  done
+  regsvr /u "${dlls[@]/#/$installed/}"
+  for bits in 32 64; do use_bits $bits && check_keys absent all; done
 }
 
 # Runs a setup program or uninstaller (32-bit programs) silently and waits for the
@@ -368,11 +349,29 @@ run_setup() {
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 
-# Uninstalls from the current prefix and checks that nothing of ours is left.
-uninstall() {
+# installed ARCH "SETUP..." BITS=FOLDER...: in a fresh prefix of ARCH the setup programs run
+# in turn; the last one's version is entered in Add/Remove Programs and the Start menu, and
+# each bitness works from its folder; the uninstaller leaves nothing of ours.
+installed() {
+  local setups=($2) arch=$1 pair setup uninstall_key
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarveskLogManager'
+  shift 2
+  fresh_prefix "$root/build/installer/$arch" "$arch"
+  drive=$WINEPREFIX/drive_c
+  for setup in "${setups[@]}"; do run_setup "$setup"; done
+  [ "$(reg_value "$uninstall_key" DisplayVersion)" == "$(sed 's/.*-\([0-9.]*\)-setup.exe/\1/' <<<"$setup")" ] ||
+    fail "not the last setup's version: DisplayVersion $(reg_value "$uninstall_key" DisplayVersion)"
+  for name in DisplayName Publisher EstimatedSize UninstallString; do
+    [ -n "$(reg_value "$uninstall_key" "$name")" ] || fail "Add/Remove Programs entry lacks $name"
+  done
+  [ -f "$drive/$menu_entry" ] || fail "no Start-menu entry"
+  for pair; do
+    use_bits "${pair%%=*}"
+    works_from "${pair#*=}"
+  done
   run_setup "$drive/Program Files/Tarvesk/LogManager/uninstall.exe"
-  for bits in "$@"; do
-    use_bits $bits
+  for pair; do
+    use_bits "${pair%%=*}"
     check_keys absent all
   done
   ! key_exists "$uninstall_key" || fail "the Add/Remove Programs entry is left"
@@ -382,35 +381,14 @@ uninstall() {
 }
 
 step_installer() {
-  echo "== the setup program"
+  echo "== the setup program: an upgrade in a 64-bit Windows, a 32-bit Windows"
+  local setup older=$root/build/installer/TarveskLogManager-1.0.0-setup.exe
   setup=$(scripts/make-installer.sh)
-  older=$root/build/installer/TarveskLogManager-1.0.0-setup.exe
   scripts/make-installer.sh --version 1.0.0 --out "$older" >/dev/null
-  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarveskLogManager'
   menu_entry='ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvesk/LogManager.lnk'
-
-  fresh_prefix "$root/build/installer/wine64" win64
-  drive=$WINEPREFIX/drive_c
-  run_setup "$older"
-  run_setup "$setup"
-  [ "$(reg_value "$uninstall_key" DisplayVersion)" == "$(basename "$setup" | sed 's/.*-\([0-9.]*\)-setup.exe/\1/')" ] ||
-    fail "the newer setup did not upgrade: DisplayVersion $(reg_value "$uninstall_key" DisplayVersion)"
-  for name in DisplayName Publisher EstimatedSize UninstallString; do
-    [ -n "$(reg_value "$uninstall_key" "$name")" ] || fail "Add/Remove Programs entry lacks $name"
-  done
-  [ -f "$drive/$menu_entry" ] || fail "no Start-menu entry"
-  use_bits 64
-  works_from 'C:\Program Files\Tarvesk\LogManager'
-  use_bits 32
-  works_from 'C:\Program Files (x86)\Tarvesk\LogManager'
-  uninstall 64 32
-
-  echo "-- a 32-bit Windows: only the 32-bit part"
-  fresh_prefix "$root/build/installer/wine32" win32
-  drive=$WINEPREFIX/drive_c
-  run_setup "$setup"
-  works_from 'C:\Program Files\Tarvesk\LogManager'
-  uninstall 32
+  installed win64 "$older $setup" '64=C:\Program Files\Tarvesk\LogManager' \
+    '32=C:\Program Files (x86)\Tarvesk\LogManager'
+  installed win32 "$setup" '32=C:\Program Files\Tarvesk\LogManager'
   cleanup
 }
 
