@@ -3,12 +3,10 @@
 // (BM_CLICK; a selection plus LBN_SELCHANGE to the list's parent), reading back what it
 // shows. The folder picker is the test stand-in, answered through TARVESK_TEST_PICKER_ANSWER;
 // dialog_answerer answers message boxes. What the presenter decides is the native tests'.
-//   viewer_driver test LOGS DATABASE  the scenarios; LOGS holds log_a, log_b (OFFLINE) and
-//                                     log_undo (on DATABASE); prints FAIL lines and
-//                                     "SUMMARY checks=N failures=M" last
-//   viewer_driver pose LOGS FILE ACTION READY STOP  loads LOGS, picks the FILE-th file and
-//                                     ACTION-th action (from 0), creates READY and keeps the
-//                                     window up until STOP exists (for a screenshot)
+//   viewer_driver test LOGS DATABASE  the scenarios on log_a, log_b (OFFLINE) and log_undo
+//                                     (on DATABASE); prints FAIL lines, "SUMMARY ..." last
+//   viewer_driver pose LOGS FILE ACTION READY STOP  shows the FILE-th file's ACTION-th action
+//                                     (from 0) from READY until STOP exists (a screenshot)
 //   viewer_driver measure LOGS        times listing the actions of the first file
 #include <windows.h>
 
@@ -17,6 +15,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "automation/Error.h"
@@ -104,12 +103,11 @@ std::string TextOf(HWND window) {
 }
 
 std::vector<std::string> Entries(ControlId list) {
-  std::vector<std::string> entries(
-      static_cast<size_t>(std::max<LRESULT>(0, Send(list, LB_GETCOUNT))));
-  for (size_t i = 0; i < entries.size(); ++i) {
-    wchar_t text[1024] = {};  // the test logs' entries are shorter
+  std::vector<std::string> entries;
+  wchar_t text[1024];  // the test logs' entries are shorter
+  for (LRESULT i = 0; i < Send(list, LB_GETCOUNT); ++i) {
     Send(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-    entries[i] = Utf8(text);
+    entries.push_back(Utf8(text));
   }
   return entries;
 }
@@ -180,16 +178,13 @@ void Load(const std::string& folder) {
 
 // The window class and the style bits (under a mask) of each kind of control, in the order
 // of ControlKind: Label, TextBox, CommandButton, Frame, ListBox, CheckBox.
-struct Look {
-  const char* windowClass;
-  LONG mask, style;
-};
-constexpr Look kLooks[] = {{"Static", 0, 0},
-                           {"Edit", ES_READONLY | ES_MULTILINE, ES_READONLY},
-                           {"Button", 0xF, BS_PUSHBUTTON},
-                           {"Button", 0xF, BS_GROUPBOX},
-                           {"ListBox", LBS_SORT, 0},
-                           {"Button", 0xF, BS_AUTOCHECKBOX}};
+constexpr std::tuple<const char*, LONG, LONG> kLooks[] = {
+    {"Static", 0, 0},
+    {"Edit", ES_READONLY | ES_MULTILINE, ES_READONLY},
+    {"Button", 0xF, BS_PUSHBUTTON},
+    {"Button", 0xF, BS_GROUPBOX},
+    {"ListBox", LBS_SORT, 0},
+    {"Button", 0xF, BS_AUTOCHECKBOX}};
 
 // The window as drawn: caption, client size, and each control's class, style, parent, place,
 // caption and own visibility, from the layout in twips at the screen's DPI; its colours and
@@ -209,7 +204,7 @@ void CheckWindow() {
                            rect.bottom == pixels(tarvesk::kClientHeightTwips));
   for (const tarvesk::ControlLayout& layout : tarvesk::WindowLayout()) {
     HWND control = Control(layout.id), parent = layout.parent ? Control(*layout.parent) : viewer;
-    const Look& look = kLooks[static_cast<int>(layout.kind)];
+    const auto [windowClass, mask, kindStyle] = kLooks[static_cast<int>(layout.kind)];
     wchar_t name[64] = {};
     GetClassNameW(control, name, 64);
     const LONG style = GetWindowLongW(control, GWL_STYLE);
@@ -219,8 +214,8 @@ void CheckWindow() {
                            layout.kind != tarvesk::ControlKind::TextBox;
     Check(std::string(layout.name) + " (" + Utf8(name) + " '" + TextOf(control) +
               "'): class, style, parent, place, visibility, caption",
-          control && _stricmp(Utf8(name).c_str(), look.windowClass) == 0 &&
-              (style & look.mask) == look.style && GetParent(control) == parent &&
+          control && _stricmp(Utf8(name).c_str(), windowClass) == 0 &&
+              (style & mask) == kindStyle && GetParent(control) == parent &&
               rect.left == pixels(layout.left) && rect.top == pixels(layout.top) &&
               rect.right - rect.left == pixels(layout.width) &&
               rect.bottom - rect.top == pixels(layout.height) &&

@@ -52,8 +52,7 @@ cleanup() { "$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null |
 fresh_prefix() {
   echo "-- fresh Wine prefix ($2)"
   cleanup
-  rm -rf "$1"
-  mkdir -p "$1"
+  rm -rf "$1" && mkdir -p "$1"
   export WINEPREFIX=$1/prefix WINEARCH=$2
   [ "$2" == win64 ] && use_bits 64 || use_bits 32
   wine wineboot -i >/dev/null 2>&1
@@ -119,13 +118,10 @@ check_summary() {
 # through the current bitness's cscript, in the code page cscript reads; checks the process
 # architecture the suite reports and its summary.
 script() {
-  local file=$1 output attempt
+  local file=$1 output attempt parts=("$1")
   shift
-  if [[ $file == *.vbs ]]; then
-    cat tests/wine/{SuiteStart.vbs,$file,SuiteEnd.vbs}
-  else
-    cat "tests/wine/$file"
-  fi | iconv -f UTF-8 -t CP1252 >"$work/$file"
+  [[ $file == *.js ]] || parts=(SuiteStart.vbs "$file" SuiteEnd.vbs)
+  (cd tests/wine && cat "${parts[@]}") | iconv -f UTF-8 -t CP1252 >"$work/$file"
   # Wine's start.exe has now and then failed to start cscript at all ("ShellExecuteEx
   # failed"): the suite never ran, so it is started once more.
   for attempt in 1 2; do
@@ -155,8 +151,7 @@ answered() {
 # A fresh work folder for the current bitness with a copy of the test logs ($logs: its path).
 fresh_work() {
   work=${WINEPREFIX%/prefix}/work$bits
-  rm -rf "$work"
-  mkdir -p "$work"
+  rm -rf "$work" && mkdir -p "$work"
   cp -r tests/wine/data/logs "$work/logs"
   logs=$(winpath "$work/logs")
 }
@@ -180,14 +175,10 @@ customers() { sqlite3 "$work/undo/shop.db" 'SELECT ID, Ort FROM Kunden ORDER BY 
 suite_fileset() { script fileset.vbs "$logs\\"; }
 suite_jscript() { script jscript.js "$logs\\"; }
 
-# Our tag parser, called directly, and a foreign one, called by name, read alike: logs of
-# CR LF, of LF-only lines and without a last line end.
+# Our tag parser, called directly, and a foreign one, called by name, read alike: the test
+# logs and those of CR LF, of LF-only lines and without a last line end.
 suite_tagparser() {
-  local head=$'x\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>OFFLINE</DATABASE>\r\n</HEAD>\r\n<LOGDATA>\r\n'
-  local action=$'<ACTION Info="UPDATE RECORDID=7">\r\n<TABLE>Kunden</TABLE>\r\n<QueryString>SELECT * FROM Kunden WHERE ID = 7</QueryString>\r\n<TIME>t</TIME>\r\n<FieldName>Ort</FieldName>\r\n<OldValue>K\xf6ln &amp; Bonn</OldValue>\r\n<NewValue>Ulm</NewValue>\r\n</ACTION>\r\n'
-  printf '%s' "$head$action"$'</LOGDATA>\r\n</TarveskDataLayerLog>\r\n' >"$work/logs/crlf.xml"
-  printf '%s' "$head${action//$'\r\n'/$'\n'}"$'</LOGDATA>\n</TarveskDataLayerLog>\n' >"$work/logs/lf.xml"
-  printf '%s' "$head$action$action"$'</LOGDATA>\r\n</TarveskDataLayerLog>' >"$work/logs/open-end.xml"
+  cp tests/wine/data/tagparser/*.xml "$work/logs/"
   script tagparser.vbs "$logs\\" "$(winpath "$work/own.txt")" own
   regsvr "$bin/test_tag_parser"
   script tagparser.vbs "$logs\\" "$(winpath "$work/foreign.txt")" foreign
@@ -340,12 +331,8 @@ step_registration() {
 # uninstaller's copy of itself, which it starts from the temp folder and does not wait for.
 run_setup() {
   timeout 300 /usr/lib/wine/wine "$@" /S || fail "$(basename "$1") /S exited with $?"
-  local waited=0
-  sleep 1
-  while pgrep -f '_[?]=' >/dev/null && [ $waited -lt 120 ]; do  # the copy runs with _?=FOLDER
-    sleep 1
-    waited=$((waited + 1))
-  done
+  sleep 1  # the copy runs with _?=FOLDER
+  timeout 120 bash -c "while pgrep -f '_[?]=' >/dev/null; do sleep 1; done" || true
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 
