@@ -44,6 +44,7 @@ wine() { "${loaders[$bits]}" "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }  # Wine maps / to drive Z:
 failed=0
 fail() { echo "FAIL ($bits-bit): $*" && failed=1; }
+expect() { [ "$2" == "$3" ] || fail "$1: [$2]"; }  # expect WHAT ACTUAL EXPECTED
 # Ends the prefix's Wine server and waits until it is gone (it saves the registry then).
 cleanup() { "$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true; }
 
@@ -195,8 +196,7 @@ suite_factories() {
   for bits in 64 32; do use_bits $bits && regsvr /u "$bin/TarveskFileManager"; done
   use_bits $mine
   answered "$work/messages.txt" ok script factories.vbs "$logs\\"
-  [ "$(cat "$work/messages.txt")" == "Komponente nicht verfügbar!"$'\t'"Die Komponente Tarvesk FileManager konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!" ] ||
-    fail "message of the missing component: $(cat "$work/messages.txt")"
+  expect "message of the missing component" "$(cat "$work/messages.txt")" "Komponente nicht verfügbar!"$'\t'"Die Komponente Tarvesk FileManager konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!"
   for bits in 64 32; do use_bits $bits && regsvr "$bin/TarveskFileManager"; done
 }
 
@@ -205,8 +205,7 @@ suite_factories() {
 suite_folderpicker() {
   vbs_timeout=60  # a dialog that an answer does not close waits for nobody
   answered "$work/messages.txt" cancel script folderpicker.vbs "$logs" ""
-  [ "$(cut -f1 "$work/messages.txt")" == "Pfad für das oder die Logfiles auswählen" ] ||
-    fail "folder dialog: $(cat "$work/messages.txt")"
+  expect "folder dialog" "$(cut -f1 "$work/messages.txt")" "Pfad für das oder die Logfiles auswählen"
   answered "$work/messages.txt" ok script folderpicker.vbs "$logs" "$logs"
   TARVESK_DATALAYER_LOGDIR=$(winpath "$work") answered "$work/messages.txt" ok \
     script folderpicker.vbs "" "$(winpath "$work")"
@@ -216,18 +215,16 @@ suite_folderpicker() {
 # before anything is asked, three exact restores (Yes, OK each).
 suite_undo() {
   undo_data "shop guard" log_undo log_zmissing log_guard
-  local exact="SELECT ID, typeof(T), hex(T), typeof(R), R, typeof(B), hex(B), typeof(X), hex(X) FROM Werte"
-  local before
+  local before exact="SELECT ID, typeof(T), hex(T), typeof(R), R, typeof(B), hex(B), typeof(X), hex(X) FROM Werte"
   before=$(sqlite3 "$work/undo/shop.db" "$exact")
   mkdir "$work/sessions"
   answered "$work/messages.txt" yes,ok,no,ok,ok,yes,ok,yes,ok,yes,ok,yes,ok,yes,ok script undo.vbs \
     "$(winpath "$work/undo/logs")\\" "$(winpath "$work/sessions")\\" "$database"
   diff -u tests/wine/data/undo/expected-messages.txt <(head -9 "$work/messages.txt") || fail "undo messages"
-  [ "$(wc -l <"$work/messages.txt")" -eq 15 ] && [ "$(grep -c '^Datensatz angelegt' "$work/messages.txt")" -eq 4 ] ||
-    fail "message boxes of the restores: $(tail -n +10 "$work/messages.txt")"
-  [ "$(sqlite3 "$work/undo/shop.db" "$exact")" == "$before" ] ||
-    fail "restored records differ: $(sqlite3 "$work/undo/shop.db" "$exact")"
-  [ "$(customers)" == "5|Ulm 7|München 8|Berlin " ] || fail "database after the undos: $(customers)"
+  expect "message boxes of the restores" "$(tail -n +10 "$work/messages.txt" | cut -f1 | paste -sd,)" \
+    "$(printf 'Datensatz wieder anlegen,Datensatz angelegt,%.0s' 1 2 3 | sed 's/,$//')"
+  expect "restored records" "$(sqlite3 "$work/undo/shop.db" "$exact")" "$before"
+  expect "database after the undos" "$(customers)" "5|Ulm 7|München 8|Berlin "
 }
 
 # host NAME PROGRAM ARG...: a test program of the current bitness's build; checks its summary.
@@ -249,7 +246,7 @@ suite_viewer() {
   regsvr "$bin/TarveskFileManager"
   diff -u <(sed -n '1h;1,2p;2{x;s/Köln/München/p};4p' tests/wine/data/undo/expected-messages.txt) "$work/messages.txt" ||
     fail "message boxes of the undo from the window"
-  [ "$(customers)" == "7|München 8|Berlin 9|Trier " ] || fail "database after the undo from the window: $(customers)"
+  expect "database after the undo from the window" "$(customers)" "7|München 8|Berlin 9|Trier "
   [ -n "$(ls "$work/undo/changes")" ] || fail "the undo from the window wrote no change log"
 }
 
@@ -269,12 +266,12 @@ suite_early_bound() {
 # logmanager.exe over the COM components: a listing in the console, an error's exit code.
 suite_logmanager_exe() {
   local listing status=0
-  listing=$(timeout 120 "${loaders[$bits]}" "$bin/logmanager.exe" files "$logs" 2>/dev/null | tr -d '\r') ||
+  listing=$(timeout 120 wine "$bin/logmanager.exe" files "$logs" 2>/dev/null | tr -d '\r') ||
     fail "logmanager.exe files exited with an error"
-  [ "$listing" == $'1: 01.12.2026 08:30:12: C:\\db\\shop.db (log_a.xml), 2 Aktionen, Benutzer mbauer, Fehler aufgezeichnet\n2: 03.12.2026 14:15:00: OFFLINE (log_b.xml), 1 Aktion, Benutzer Jürgen Weiß' ] ||
-    fail "logmanager.exe files: $listing"
-  timeout 120 "${loaders[$bits]}" "$bin/logmanager.exe" files "$logs\\missing" >/dev/null 2>&1 || status=$?
-  [ "$status" -eq 1 ] || fail "logmanager.exe on a missing folder exits with $status, not 1"
+  expect "logmanager.exe files" "$listing" $'1: 01.12.2026 08:30:12: C:\\db\\shop.db (log_a.xml), 2 Aktionen, Benutzer mbauer, Fehler aufgezeichnet\n2: 03.12.2026 14:15:00: OFFLINE (log_b.xml), 1 Aktion, Benutzer Jürgen Weiß'
+
+  timeout 120 wine "$bin/logmanager.exe" files "$logs\\missing" >/dev/null 2>&1 || status=$?
+  expect "exit code of logmanager.exe on a missing folder" "$status" 1
 }
 
 # The current bitness works from FOLDER (a Windows path): FileSet is served from there, and
@@ -299,9 +296,7 @@ step_prefix() {
   done
 }
 
-# unregistered BITS FOLDER OTHER OTHER-FOLDER: unregistering one bitness (from FOLDER) leaves
-# the other working.
-unregistered() {
+unregistered() {  # BITS FOLDER OTHER-BITS OTHER-FOLDER
   echo "-- unregistering the $1-bit DLLs leaves the $3-bit ones working"
   use_bits "$1"
   regsvr /u "${dlls[@]/#/$2/}"
@@ -336,9 +331,7 @@ run_setup() {
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 
-# installed ARCH "SETUP..." BITS=FOLDER...: in a fresh prefix of ARCH the setup programs run
-# in turn; the last one's version is entered in Add/Remove Programs and the Start menu, and
-# each bitness works from its folder; the uninstaller leaves nothing of ours.
+# installed ARCH "SETUP..." BITS=FOLDER...: the setup programs in turn in a fresh prefix.
 installed() {
   local setups=($2) arch=$1 pair setup uninstall_key
   uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarveskLogManager'
@@ -346,8 +339,7 @@ installed() {
   fresh_prefix "$root/build/installer/$arch" "$arch"
   drive=$WINEPREFIX/drive_c
   for setup in "${setups[@]}"; do run_setup "$setup"; done
-  [ "$(reg_value "$uninstall_key" DisplayVersion)" == "$(sed 's/.*-\([0-9.]*\)-setup.exe/\1/' <<<"$setup")" ] ||
-    fail "not the last setup's version: DisplayVersion $(reg_value "$uninstall_key" DisplayVersion)"
+  expect "DisplayVersion" "$(reg_value "$uninstall_key" DisplayVersion)" "$(sed 's/.*-\([0-9.]*\)-setup.exe/\1/' <<<"$setup")"
   for name in DisplayName Publisher EstimatedSize UninstallString; do
     [ -n "$(reg_value "$uninstall_key" "$name")" ] || fail "Add/Remove Programs entry lacks $name"
   done
