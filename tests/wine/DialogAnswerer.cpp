@@ -19,19 +19,11 @@
 namespace {
 
 std::string TextOf(HWND window) {
-  const int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int n = GetWindowTextW(window, text.data(), length + 1);
-  return tarvesk::com::WideToUtf8(text.data(), static_cast<size_t>(n));
-}
-
-std::string Escaped(std::string text) {
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
-  return text;
-}
-
-int ButtonOf(const std::wstring& answer) {
-  return answer == L"yes" ? IDYES : answer == L"no" ? IDNO : answer == L"cancel" ? IDCANCEL : IDOK;
+  wchar_t text[4096] = {};
+  GetWindowTextW(window, text, 4096);
+  std::string utf8 = tarvesk::com::WideToUtf8(text, wcslen(text));
+  for (size_t at; (at = utf8.find("\r\n")) != std::string::npos;) utf8.replace(at, 2, "\\n");
+  return utf8;
 }
 
 }  // namespace
@@ -43,7 +35,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::wstring record = argv[1], stop = argv[2];
   const DWORD deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[3])) * 1000;
-  std::vector<std::wstring> answers(argv + 4, argv + argc);
+  std::vector<int> buttons;
+  for (const std::wstring& a : std::vector<std::wstring>(argv + 4, argv + argc)) {
+    buttons.push_back(a == L"yes" ? IDYES : a == L"no" ? IDNO : a == L"cancel" ? IDCANCEL : IDOK);
+  }
   std::set<HWND> answered;
   size_t next = 0;
   while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
@@ -52,13 +47,11 @@ int wmain(int argc, wchar_t** argv) {
       if (!IsWindowVisible(dialog) || answered.count(dialog)) continue;
       Sleep(200);  // let the box finish building its controls
       // A message box's text is its control 0xFFFF.
-      const std::string line =
-          TextOf(dialog) + "\t" + Escaped(TextOf(GetDlgItem(dialog, 0xFFFF))) + "\n";
+      const std::string line = TextOf(dialog) + "\t" + TextOf(GetDlgItem(dialog, 0xFFFF)) + "\n";
       const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(record.c_str(), L"ab"),
                                                                &std::fclose);
       if (file) std::fwrite(line.data(), 1, line.size(), file.get());
-      const int button = ButtonOf(answers[std::min(next, answers.size() - 1)]);
-      ++next;
+      const int button = buttons[std::min(next++, buttons.size() - 1)];
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
       answered.insert(dialog);

@@ -6,8 +6,7 @@ Sub Main()
   Set fs = CreateObject("TarveskLogManager.FileSet")
   On Error Resume Next
   loaded = fs.LoadFileSet(WScript.Arguments(0))
-  TakeError
-  On Error GoTo 0
   CheckError "LoadFileSet without the file-system component", 91
+  On Error GoTo 0
   Check "no files", fs.FileCount, 0
 End Sub

@@ -16,17 +16,15 @@ Sub PropertyCollectionCalls()
                       Array("eins", 13, "Typen unverträglich"), Array(3000000000, 6, "Überlauf"))
     On Error Resume Next
     x = pc.PropertyNameByIndex(c(0))
-    TakeError
-    On Error GoTo 0
     CheckError "PropertyNameByIndex(" & c(0) & ")", c(1)
+    On Error GoTo 0
     Check "its description", errDescription, c(2)
     Check "its source", errSource, "TarveskLogManager"
   Next
   On Error Resume Next
   x = pc.NoSuchMember
-  TakeError
-  On Error GoTo 0
   CheckError "unknown member", 438
+  On Error GoTo 0
 End Sub
 
 Sub FileSetOnFolder(folder)
@@ -70,15 +68,12 @@ Sub ActionList(ld)
   Check "a number given as key is a key, not a position", list("2"), "numbered"
   On Error Resume Next
   entry = list(0)
-  TakeError
   CheckError "collection index 0", 9
   list.Add "again", "schlüssel"
-  TakeError
   CheckError "a key given twice", 457
   entry = list("unknown")
-  TakeError
-  On Error GoTo 0
   CheckError "an unknown key", 5
+  On Error GoTo 0
   list.Remove "Schlüssel"
   Check "Remove by key", list.Count, 6
   position = 1
@@ -93,9 +88,8 @@ Sub ObjectArguments()
   Check "new Parent", ld.Parent Is Nothing, True
   On Error Resume Next
   Set ld.Parent = CreateObject("TarveskLogManager.PropertyCollection")
-  TakeError
-  On Error GoTo 0
   CheckError "another class as Parent", 13
+  On Error GoTo 0
   Set fs = CreateObject("TarveskLogManager.FileSet")
   Set ld.Parent = fs
   Check "Parent set by the host", ld.Parent Is fs, True

@@ -1,12 +1,14 @@
-' ActionHandler undoes logged actions against SQLite through the data layer component. The dialog answerer answers the boxes and records
-' them; the test script checks them and the database. Arguments: the folder of the undo
+' ActionHandler undoes logged actions against SQLite through the data layer component. The
+' dialog answerer answers the boxes and records them; the test script checks them and the
+' database. Arguments: the folder of the undo
 ' logs, an empty folder for this suite's session logs, the database (shop.sql, guard.sql).
 ' log_undo.xml: three updates, the last of a missing record, a new record, a deleted one;
 ' log_zmissing.xml: an update in a database that does not exist; log_guard.xml: an update
 ' whose query is recursive. Runs between SuiteStart.vbs and SuiteEnd.vbs.
 
-' A fresh handler for one undo of the log whose name holds LOG, as the viewer makes it.
-Sub Undo(fs, log, position)
+' A fresh handler undoes the action at POSITION of the log whose name holds LOG, as the viewer
+' makes it; its error is checked against EXPECTED.
+Sub Undo(fs, log, position, expected)
   Dim ah, i
   Set ah = CreateObject("TarveskLogManager.ActionHandler")
   For i = 1 To fs.FileCount
@@ -16,8 +18,7 @@ Sub Undo(fs, log, position)
   ah.ActionHandle = position
   On Error Resume Next
   ah.UndoAction
-  TakeError
-  On Error GoTo 0
+  CheckError "undo of " & log & " at " & position, expected
 End Sub
 
 Sub Main()
@@ -28,16 +29,13 @@ Sub Main()
   ' Yes: Ort of 7 back to München; No: 8 stays Berlin; record 99 is not there; Yes: the new
   ' record 9 deleted; Yes: the deleted record 5 created again.
   For Each position In Array(1, 9, 17, 25, 30)
-    Undo fs, "log_undo", position
-    CheckError "undo at " & position, 0
+    Undo fs, "log_undo", position, 0
   Next
   ' Refused before anything is asked: a database that does not exist, and a query the data
   ' layer refuses (its error 5 with the reason).
-  Undo fs, "log_zmissing", 1
-  CheckError "missing database", 53
+  Undo fs, "log_zmissing", 1, 53
   Check "missing database named", InStr(errDescription, "wurde nicht gefunden") > 0, True
-  Undo fs, "log_guard", 1
-  CheckError "refused query", 5
+  Undo fs, "log_guard", 1, 5
   Check "reason (" & errDescription & ")", InStr(errDescription, "rekursive Abfragen") > 0, True
 
   ' Values plain text cannot carry: deleted through the data layer, restored by the undo.
@@ -55,7 +53,6 @@ Sub Main()
   Set entries = sessions.LogContent(1).GetActionList
   Check "deletes logged", entries.Count, 3
   For id = entries.Count To 1 Step -1
-    Undo sessions, "", CLng(Left(entries(id), InStr(entries(id), ":") - 1))
-    CheckError "restore " & id, 0
+    Undo sessions, "", CLng(Left(entries(id), InStr(entries(id), ":") - 1)), 0
   Next
 End Sub

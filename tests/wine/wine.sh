@@ -19,11 +19,8 @@ root=$PWD
 # CTest, reading it through a pipe, would wait for them. The step writes into a file instead.
 if [ -z "${WINE_SH_STEP:-}" ]; then
   output=$(mktemp)
-  status=0
-  WINE_SH_STEP=1 "$root/tests/wine/wine.sh" "$@" >"$output" 2>&1 || status=$?
-  cat "$output"
-  rm -f "$output"
-  exit "$status"
+  WINE_SH_STEP=1 "$root/tests/wine/wine.sh" "$@" >"$output" 2>&1 && status=0 || status=$?
+  cat "$output" && rm -f "$output" && exit "$status"
 fi
 
 # Wine through the loader of the bitness meant: `wine` alone picks the 32-bit system programs
@@ -46,23 +43,17 @@ use_bits() { bits=$1 bin=${bins[$1]}; }  # the bitness of the next wine calls an
 wine() { "${loaders[$bits]}" "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }  # Wine maps / to drive Z:
 failed=0
-fail() {
-  echo "FAIL ($bits-bit): $*"
-  failed=1
-}
+fail() { echo "FAIL ($bits-bit): $*" && failed=1; }
+expect() { [ "$2" == "$3" ] || fail "$1: [$2]"; }  # expect WHAT ACTUAL EXPECTED
 # Ends the prefix's Wine server and waits until it is gone (it saves the registry then).
-cleanup() {
-  "$wineserver" -k 2>/dev/null || true
-  "$wineserver" -w 2>/dev/null || true
-}
+cleanup() { "$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true; }
 
 # A fresh prefix of the given architecture (win64 or win32) in FOLDER, made the current one,
 # with one server kept for the whole run (each wine call starts faster).
 fresh_prefix() {
   echo "-- fresh Wine prefix ($2)"
   cleanup
-  rm -rf "$1"
-  mkdir -p "$1"
+  rm -rf "$1" && mkdir -p "$1"
   export WINEPREFIX=$1/prefix WINEARCH=$2
   [ "$2" == win64 ] && use_bits 64 || use_bits 32
   wine wineboot -i >/dev/null 2>&1
@@ -89,21 +80,19 @@ fileset_key=${view_keys[0]}
 lib_key='HKCR\TypeLib\{79BD0081-3AF0-4BD0-BB07-5A2CA350D6E0}\1.0\0'
 key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 
-# register|unregister [FOLDER]: every COM DLL of the current bitness (from its build, or
-# from FOLDER) with the regsvr32 of that bitness.
+# regsvr [/u] DLL...: (un)registers each DLL (its path without .dll) with the regsvr32 of the
+# current bitness; "${dlls[@]/#/FOLDER/}" names ours in FOLDER.
 regsvr() {
   local flag=() dll
-  [ "$1" == unregister ] && flag=(/u)
-  for dll in "${dlls[@]}"; do
-    wine regsvr32 /s "${flag[@]}" "$(winpath "${2:-$bin}/$dll.dll")" || fail "regsvr32 ${flag[*]} $dll"
-  done
+  [ "$1" == /u ] && flag=(/u) && shift
+  for dll; do wine regsvr32 /s "${flag[@]}" "$(winpath "$dll.dll")" || fail "regsvr32 ${flag[*]} $dll"; done
 }
 
 # present|absent view|all: the current bitness's view has, or lacks, each key of ours
-# (view: only the keys of its own view).
+# (view: only the keys of its own view, with its bitness's type library entry).
 check_keys() {
-  local key keys=("${all_keys[@]}")
-  [ "$2" == view ] && keys=("${view_keys[@]}")
+  local key keys=("${view_keys[@]}" "$lib_key\\win$bits")
+  [ "$2" == view ] || keys+=("${all_keys[@]}")
   for key in "${keys[@]}"; do
     if key_exists "$key"; then
       [ "$1" == present ] || fail "left after unregistering: $key"
@@ -130,13 +119,10 @@ check_summary() {
 # through the current bitness's cscript, in the code page cscript reads; checks the process
 # architecture the suite reports and its summary.
 script() {
-  local file=$1 output attempt
+  local file=$1 output attempt parts=("$1")
   shift
-  if [[ $file == *.vbs ]]; then
-    cat tests/wine/{SuiteStart.vbs,$file,SuiteEnd.vbs}
-  else
-    cat "tests/wine/$file"
-  fi | iconv -f UTF-8 -t CP1252 >"$work/$file"
+  [[ $file == *.js ]] || parts=(SuiteStart.vbs "$file" SuiteEnd.vbs)
+  (cd tests/wine && cat "${parts[@]}") | iconv -f UTF-8 -t CP1252 >"$work/$file"
   # Wine's start.exe has now and then failed to start cscript at all ("ShellExecuteEx
   # failed"): the suite never ran, so it is started once more.
   for attempt in 1 2; do
@@ -166,8 +152,7 @@ answered() {
 # A fresh work folder for the current bitness with a copy of the test logs ($logs: its path).
 fresh_work() {
   work=${WINEPREFIX%/prefix}/work$bits
-  rm -rf "$work"
-  mkdir -p "$work"
+  rm -rf "$work" && mkdir -p "$work"
   cp -r tests/wine/data/logs "$work/logs"
   logs=$(winpath "$work/logs")
 }
@@ -191,18 +176,14 @@ customers() { sqlite3 "$work/undo/shop.db" 'SELECT ID, Ort FROM Kunden ORDER BY 
 suite_fileset() { script fileset.vbs "$logs\\"; }
 suite_jscript() { script jscript.js "$logs\\"; }
 
-# Our tag parser, called directly, and a foreign one, called by name, read alike: logs of
-# CR LF, of LF-only lines and without a last line end.
+# Our tag parser, called directly, and a foreign one, called by name, read alike: the test
+# logs and those of CR LF, of LF-only lines and without a last line end.
 suite_tagparser() {
-  local head=$'x\r\n<TarveskDataLayerLog>\r\n<HEAD>\r\n<DATABASE>OFFLINE</DATABASE>\r\n</HEAD>\r\n<LOGDATA>\r\n'
-  local action=$'<ACTION Info="UPDATE RECORDID=7">\r\n<TABLE>Kunden</TABLE>\r\n<QueryString>SELECT * FROM Kunden WHERE ID = 7</QueryString>\r\n<TIME>t</TIME>\r\n<FieldName>Ort</FieldName>\r\n<OldValue>K\xf6ln &amp; Bonn</OldValue>\r\n<NewValue>Ulm</NewValue>\r\n</ACTION>\r\n'
-  printf '%s' "$head$action"$'</LOGDATA>\r\n</TarveskDataLayerLog>\r\n' >"$work/logs/crlf.xml"
-  printf '%s' "$head${action//$'\r\n'/$'\n'}"$'</LOGDATA>\n</TarveskDataLayerLog>\n' >"$work/logs/lf.xml"
-  printf '%s' "$head$action$action"$'</LOGDATA>\r\n</TarveskDataLayerLog>' >"$work/logs/open-end.xml"
+  cp tests/wine/data/tagparser/*.xml "$work/logs/"
   script tagparser.vbs "$logs\\" "$(winpath "$work/own.txt")" own
-  wine regsvr32 /s "$(winpath "$bin/test_tag_parser.dll")" || fail "regsvr32 test_tag_parser"
+  regsvr "$bin/test_tag_parser"
   script tagparser.vbs "$logs\\" "$(winpath "$work/foreign.txt")" foreign
-  wine regsvr32 /s "$(winpath "$bin/TarveskXMLHandler.dll")" || fail "regsvr32 TarveskXMLHandler"
+  regsvr "$bin/TarveskXMLHandler"
   [ -s "$work/own.txt" ] && cmp -s "$work/own.txt" "$work/foreign.txt" ||
     fail "the foreign tag parser read otherwise: $(diff <(iconv -f UTF-16 "$work/own.txt") <(iconv -f UTF-16 "$work/foreign.txt") | head -5)"
 }
@@ -211,14 +192,12 @@ suite_tagparser() {
 # from the other one's registration through a surrogate process): its message once, then the
 # operation fails.
 suite_factories() {
-  local each dll=TarveskFileManager.dll
-  for each in 64 32; do "${loaders[$each]}" regsvr32 /s /u "$(winpath "${bins[$each]}/$dll")"; done
+  local mine=$bits
+  for bits in 64 32; do use_bits $bits && regsvr /u "$bin/TarveskFileManager"; done
+  use_bits $mine
   answered "$work/messages.txt" ok script factories.vbs "$logs\\"
-  [ "$(cat "$work/messages.txt")" == "Komponente nicht verfügbar!"$'\t'"Die Komponente Tarvesk FileManager konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!" ] ||
-    fail "message of the missing component: $(cat "$work/messages.txt")"
-  for each in 64 32; do
-    "${loaders[$each]}" regsvr32 /s "$(winpath "${bins[$each]}/$dll")" || fail "regsvr32 $dll ($each-bit)"
-  done
+  expect "message of the missing component" "$(cat "$work/messages.txt")" "Komponente nicht verfügbar!"$'\t'"Die Komponente Tarvesk FileManager konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!"
+  for bits in 64 32; do use_bits $bits && regsvr "$bin/TarveskFileManager"; done
 }
 
 # The folder picker shows its caption and starts in the given folder, else in the data
@@ -226,8 +205,7 @@ suite_factories() {
 suite_folderpicker() {
   vbs_timeout=60  # a dialog that an answer does not close waits for nobody
   answered "$work/messages.txt" cancel script folderpicker.vbs "$logs" ""
-  [ "$(cut -f1 "$work/messages.txt")" == "Pfad für das oder die Logfiles auswählen" ] ||
-    fail "folder dialog: $(cat "$work/messages.txt")"
+  expect "folder dialog" "$(cut -f1 "$work/messages.txt")" "Pfad für das oder die Logfiles auswählen"
   answered "$work/messages.txt" ok script folderpicker.vbs "$logs" "$logs"
   TARVESK_DATALAYER_LOGDIR=$(winpath "$work") answered "$work/messages.txt" ok \
     script folderpicker.vbs "" "$(winpath "$work")"
@@ -237,60 +215,63 @@ suite_folderpicker() {
 # before anything is asked, three exact restores (Yes, OK each).
 suite_undo() {
   undo_data "shop guard" log_undo log_zmissing log_guard
-  local exact="SELECT ID, typeof(T), hex(T), typeof(R), R, typeof(B), hex(B), typeof(X), hex(X) FROM Werte"
-  local before
+  local before exact="SELECT ID, typeof(T), hex(T), typeof(R), R, typeof(B), hex(B), typeof(X), hex(X) FROM Werte"
   before=$(sqlite3 "$work/undo/shop.db" "$exact")
   mkdir "$work/sessions"
   answered "$work/messages.txt" yes,ok,no,ok,ok,yes,ok,yes,ok,yes,ok,yes,ok,yes,ok script undo.vbs \
     "$(winpath "$work/undo/logs")\\" "$(winpath "$work/sessions")\\" "$database"
   diff -u tests/wine/data/undo/expected-messages.txt <(head -9 "$work/messages.txt") || fail "undo messages"
-  [ "$(wc -l <"$work/messages.txt")" -eq 15 ] && [ "$(grep -c '^Datensatz angelegt' "$work/messages.txt")" -eq 4 ] ||
-    fail "message boxes of the restores: $(tail -n +10 "$work/messages.txt")"
-  [ "$(sqlite3 "$work/undo/shop.db" "$exact")" == "$before" ] ||
-    fail "restored records differ: $(sqlite3 "$work/undo/shop.db" "$exact")"
-  [ "$(customers)" == "5|Ulm 7|München 8|Berlin " ] || fail "database after the undos: $(customers)"
+  expect "message boxes of the restores" "$(tail -n +10 "$work/messages.txt" | cut -f1 | paste -sd,)" \
+    "$(printf 'Datensatz wieder anlegen,Datensatz angelegt,%.0s' 1 2 3 | sed 's/,$//')"
+  expect "restored records" "$(sqlite3 "$work/undo/shop.db" "$exact")" "$before"
+  expect "database after the undos" "$(customers)" "5|Ulm 7|München 8|Berlin "
+}
+
+# host NAME PROGRAM ARG...: a test program of the current bitness's build; checks its summary.
+host() {
+  local name=$1 output
+  shift
+  output=$(timeout 300 "${loaders[$bits]}" "$bin/$@" 2>&1 | tr -d '\r') || true
+  check_summary "$name" "$output"
 }
 
 # The viewer window, driven through its controls, with the stand-in folder picker; its undo
 # says yes, then no to the same action a second time.
-viewer_driver() {
-  local output
-  output=$(timeout 300 "${loaders[$bits]}" "$bin/viewer_driver.exe" test "$(winpath "$work/undo/logs")" "$database" 2>&1 |
-    tr -d '\r') || true
-  check_summary viewer_driver "$output"
-}
 suite_viewer() {
   undo_data shop log_undo
   cp tests/wine/data/logs/* "$work/undo/logs/"
-  wine regsvr32 /s "$(winpath "$bin/test_folder_picker.dll")" || fail "regsvr32 test_folder_picker"
-  answered "$work/messages.txt" yes,ok,no,ok viewer_driver
-  wine regsvr32 /s "$(winpath "$bin/TarveskFileManager.dll")" || fail "regsvr32 TarveskFileManager"
+  regsvr "$bin/test_folder_picker"
+  answered "$work/messages.txt" yes,ok,no,ok host viewer_driver viewer_driver.exe test \
+    "$(winpath "$work/undo/logs")" "$database"
+  regsvr "$bin/TarveskFileManager"
   diff -u <(sed -n '1h;1,2p;2{x;s/Köln/München/p};4p' tests/wine/data/undo/expected-messages.txt) "$work/messages.txt" ||
     fail "message boxes of the undo from the window"
-  [ "$(customers)" == "7|München 8|Berlin 9|Trier " ] || fail "database after the undo from the window: $(customers)"
+  expect "database after the undo from the window" "$(customers)" "7|München 8|Berlin 9|Trier "
   [ -n "$(ls "$work/undo/changes")" ] || fail "the undo from the window wrote no change log"
 }
 
-# The C++ host, early-bound, in a German and an English locale.
+# The C++ host, early-bound, in a German and an English locale; big: a log of 4,000 actions.
 suite_early_bound() {
-  local locale half time output
+  local locale half time
+  mkdir "$work/big"
+  { scripts/bench-log.sh /dev/stdout 2>/dev/null | head -n 32007 || true
+    printf '</LOGDATA>\r\n</TarveskDataLayerLog>\r\n'; } >"$work/big/big.xml"
   for locale in "de_DE.UTF-8|1,5|01.12.2026 08:30:00" "en_US.UTF-8|1.5|12/1/2026 8:30:00 AM"; do
     IFS='|' read -r locale half time <<<"$locale"
-    output=$(LANG=$locale LC_ALL=$locale timeout 300 "${loaders[$bits]}" "$bin/early_bound_host.exe" \
-      "$logs\\" "$(winpath "$bin/TarveskLogManager.dll")" "$half" "$time" 2>&1 | tr -d '\r') || true
-    check_summary "early_bound_host ($locale)" "$output"
+    LANG=$locale LC_ALL=$locale host "early_bound_host ($locale)" early_bound_host.exe "$logs\\" \
+      "$(winpath "$work/big")\\" "$(winpath "$bin/TarveskLogManager.dll")" "$half" "$time"
   done
 }
 
 # logmanager.exe over the COM components: a listing in the console, an error's exit code.
 suite_logmanager_exe() {
   local listing status=0
-  listing=$(timeout 120 "${loaders[$bits]}" "$bin/logmanager.exe" files "$logs" 2>/dev/null | tr -d '\r') ||
+  listing=$(timeout 120 wine "$bin/logmanager.exe" files "$logs" 2>/dev/null | tr -d '\r') ||
     fail "logmanager.exe files exited with an error"
-  [ "$listing" == $'1: 01.12.2026 08:30:12: C:\\db\\shop.db (log_a.xml), 2 Aktionen, Benutzer mbauer, Fehler aufgezeichnet\n2: 03.12.2026 14:15:00: OFFLINE (log_b.xml), 1 Aktion, Benutzer Jürgen Weiß' ] ||
-    fail "logmanager.exe files: $listing"
-  timeout 120 "${loaders[$bits]}" "$bin/logmanager.exe" files "$logs\\missing" >/dev/null 2>&1 || status=$?
-  [ "$status" -eq 1 ] || fail "logmanager.exe on a missing folder exits with $status, not 1"
+  expect "logmanager.exe files" "$listing" $'1: 01.12.2026 08:30:12: C:\\db\\shop.db (log_a.xml), 2 Aktionen, Benutzer mbauer, Fehler aufgezeichnet\n2: 03.12.2026 14:15:00: OFFLINE (log_b.xml), 1 Aktion, Benutzer Jürgen Weiß'
+
+  timeout 120 wine "$bin/logmanager.exe" files "$logs\\missing" >/dev/null 2>&1 || status=$?
+  expect "exit code of logmanager.exe on a missing folder" "$status" 1
 }
 
 # The current bitness works from FOLDER (a Windows path): FileSet is served from there, and
@@ -306,73 +287,70 @@ works_from() {
 
 step_prefix() {
   fresh_prefix "$run" win64
-  for bits in 64 32; do
-    use_bits $bits
-    regsvr register
-  done
+  for bits in 64 32; do use_bits $bits && regsvr "${dlls[@]/#/$bin/}"; done
   for bits in 64 32; do
     use_bits $bits
     check_keys present all
-    key_exists "$lib_key\\win$bits" || fail "type library not registered for win$bits"
     [[ $(wine reg query "$fileset_key\\InprocServer32" /v ThreadingModel 2>/dev/null) == *Apartment* ]] ||
       fail "FileSet is not registered apartment-threaded"
   done
 }
 
+unregistered() {  # BITS FOLDER OTHER-BITS OTHER-FOLDER
+  echo "-- unregistering the $1-bit DLLs leaves the $3-bit ones working"
+  use_bits "$1"
+  regsvr /u "${dlls[@]/#/$2/}"
+  check_keys absent view
+  use_bits "$3"
+  check_keys present all
+  works_from "$(winpath "$4")"
+}
+
 step_registration() {
   export WINEPREFIX=$run/prefix WINEARCH=win64
-  echo "-- unregistering the 32-bit DLLs leaves the 64-bit ones working"
-  use_bits 32
-  regsvr unregister
-  check_keys absent view
-  ! key_exists "$lib_key\\win32" || fail "type library still registered for win32"
-  use_bits 64
-  check_keys present all
-  key_exists "$lib_key\\win64" || fail "type library for win64 lost"
-  works_from "$(winpath "$bin")"
-
+  local installed="$run/drive/Programme (x86)/Tarvesk Prüfung Ärger"
+  unregistered 32 "${bins[32]}" 64 "${bins[64]}"
   echo "-- a 32-bit registration from a folder with spaces and non-ASCII letters"
   use_bits 32
-  installed="$run/drive/Programme (x86)/Tarvesk Prüfung Ärger"
   mkdir -p "$installed"
   cp "$bin"/*.dll "$installed/"
-  regsvr register "$installed"
+  regsvr "${dlls[@]/#/$installed/}"
   works_from "$(winpath "$installed")"
-
-  echo "-- unregistering the 64-bit DLLs leaves the 32-bit ones working"
-  use_bits 64
-  regsvr unregister
-  check_keys absent view
-  use_bits 32
-  check_keys present all
-  works_from "$(winpath "$installed")"
-
+  unregistered 64 "${bins[64]}" 32 "$installed"
   echo "-- unregistering both leaves no key of ours"
-  regsvr unregister "$installed"
-  for bits in 32 64; do
-    use_bits $bits
-    check_keys absent all
-  done
+  regsvr /u "${dlls[@]/#/$installed/}"
+  for bits in 32 64; do use_bits $bits && check_keys absent all; done
 }
 
 # Runs a setup program or uninstaller (32-bit programs) silently and waits for the
 # uninstaller's copy of itself, which it starts from the temp folder and does not wait for.
 run_setup() {
   timeout 300 /usr/lib/wine/wine "$@" /S || fail "$(basename "$1") /S exited with $?"
-  local waited=0
-  sleep 1
-  while pgrep -f '_[?]=' >/dev/null && [ $waited -lt 120 ]; do  # the copy runs with _?=FOLDER
-    sleep 1
-    waited=$((waited + 1))
-  done
+  sleep 1  # the copy runs with _?=FOLDER
+  timeout 120 bash -c "while pgrep -f '_[?]=' >/dev/null; do sleep 1; done" || true
 }
 reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 
-# Uninstalls from the current prefix and checks that nothing of ours is left.
-uninstall() {
+# installed ARCH "SETUP..." BITS=FOLDER...: the setup programs in turn in a fresh prefix.
+installed() {
+  local setups=($2) arch=$1 pair setup uninstall_key
+  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarveskLogManager'
+  shift 2
+  fresh_prefix "$root/build/installer/$arch" "$arch"
+  drive=$WINEPREFIX/drive_c
+  for setup in "${setups[@]}"; do run_setup "$setup"; done
+  expect "DisplayVersion" "$(reg_value "$uninstall_key" DisplayVersion)" "$(sed 's/.*-\([0-9.]*\)-setup.exe/\1/' <<<"$setup")"
+  for name in DisplayName Publisher EstimatedSize UninstallString; do
+    [ -n "$(reg_value "$uninstall_key" "$name")" ] || fail "Add/Remove Programs entry lacks $name"
+  done
+  [ -f "$drive/$menu_entry" ] || fail "no Start-menu entry"
+  for pair; do
+    use_bits "${pair%%=*}"
+    works_from "${pair#*=}"
+  done
   run_setup "$drive/Program Files/Tarvesk/LogManager/uninstall.exe"
-  for bits in "$@"; do
-    use_bits $bits
+  for pair; do
+    use_bits "${pair%%=*}"
     check_keys absent all
   done
   ! key_exists "$uninstall_key" || fail "the Add/Remove Programs entry is left"
@@ -382,35 +360,14 @@ uninstall() {
 }
 
 step_installer() {
-  echo "== the setup program"
+  echo "== the setup program: an upgrade in a 64-bit Windows, a 32-bit Windows"
+  local setup older=$root/build/installer/TarveskLogManager-1.0.0-setup.exe
   setup=$(scripts/make-installer.sh)
-  older=$root/build/installer/TarveskLogManager-1.0.0-setup.exe
   scripts/make-installer.sh --version 1.0.0 --out "$older" >/dev/null
-  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarveskLogManager'
   menu_entry='ProgramData/Microsoft/Windows/Start Menu/Programs/Tarvesk/LogManager.lnk'
-
-  fresh_prefix "$root/build/installer/wine64" win64
-  drive=$WINEPREFIX/drive_c
-  run_setup "$older"
-  run_setup "$setup"
-  [ "$(reg_value "$uninstall_key" DisplayVersion)" == "$(basename "$setup" | sed 's/.*-\([0-9.]*\)-setup.exe/\1/')" ] ||
-    fail "the newer setup did not upgrade: DisplayVersion $(reg_value "$uninstall_key" DisplayVersion)"
-  for name in DisplayName Publisher EstimatedSize UninstallString; do
-    [ -n "$(reg_value "$uninstall_key" "$name")" ] || fail "Add/Remove Programs entry lacks $name"
-  done
-  [ -f "$drive/$menu_entry" ] || fail "no Start-menu entry"
-  use_bits 64
-  works_from 'C:\Program Files\Tarvesk\LogManager'
-  use_bits 32
-  works_from 'C:\Program Files (x86)\Tarvesk\LogManager'
-  uninstall 64 32
-
-  echo "-- a 32-bit Windows: only the 32-bit part"
-  fresh_prefix "$root/build/installer/wine32" win32
-  drive=$WINEPREFIX/drive_c
-  run_setup "$setup"
-  works_from 'C:\Program Files\Tarvesk\LogManager'
-  uninstall 32
+  installed win64 "$older $setup" '64=C:\Program Files\Tarvesk\LogManager' \
+    '32=C:\Program Files (x86)\Tarvesk\LogManager'
+  installed win32 "$setup" '32=C:\Program Files\Tarvesk\LogManager'
   cleanup
 }
 
