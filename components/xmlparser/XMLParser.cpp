@@ -132,6 +132,11 @@ bool XMLParser::TagValueInLine(std::string_view line, std::string_view tagName,
   return value.find('&') == std::string_view::npos;  // no reference to decode
 }
 
+bool XMLParser::TagInLine(std::string_view line, std::string_view& name, std::string_view& value) {
+  name = FirstTagName(line);
+  return TagValueInLine(line, name, value);
+}
+
 void XMLParser::ParseSingleTag(const std::string& line, std::string& name, std::string& value) {
   name = GetTagName(line);
   value = GetTagValue(line, name);

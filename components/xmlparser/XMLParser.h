@@ -19,6 +19,7 @@ class XMLParser : public IXmlParser {
   bool TagNameIsPartOfLine() const override { return true; }
   bool TagValueInLine(std::string_view line, std::string_view tagName,
                       std::string_view& value) override;
+  bool TagInLine(std::string_view line, std::string_view& name, std::string_view& value) override;
 };
 
 // Decodes &lt; &gt; &amp; &quot; &apos; and &#N; / &#xH; references; others stay as they are.

@@ -44,14 +44,14 @@ constexpr size_t kSharedValueLength = 1 << 16;
 
 void AddField(PropertyCollection& properties, IXmlParser& parser, std::string_view line,
               const std::shared_ptr<const void>& text) {
-  const std::string name = parser.GetTagName(line);
-  std::string_view inLine;
-  if (!parser.TagValueInLine(line, name, inLine)) {
-    properties.AddProperty(name, parser.GetTagValue(line, name));
+  std::string_view name, inLine;
+  if (!parser.TagInLine(line, name, inLine)) {
+    const std::string asked = parser.GetTagName(line);
+    properties.AddProperty(asked, parser.GetTagValue(line, asked));
   } else if (inLine.size() >= kSharedValueLength) {
-    properties.AddProperty(name, inLine, text);
+    properties.AddProperty(std::string(name), inLine, text);
   } else {
-    properties.AddProperty(name, std::string(inLine));
+    properties.AddProperty(std::string(name), std::string(inLine));
   }
 }
 
@@ -63,6 +63,22 @@ void AppendTagValue(std::string& out, IXmlParser& parser, std::string_view line,
     out += inLine;
   } else {
     out += parser.GetTagValue(line, tagName);
+  }
+}
+
+// Appends the parser's tag name of line, separator and its value.
+void AppendTag(std::string& out, IXmlParser& parser, std::string_view line,
+               std::string_view separator) {
+  std::string_view name, inLine;
+  if (parser.TagInLine(line, name, inLine)) {
+    out += name;
+    out += separator;
+    out += inLine;
+  } else {
+    const std::string asked = parser.GetTagName(line);
+    out += asked;
+    out += separator;
+    out += parser.GetTagValue(line, asked);
   }
 }
 
@@ -163,15 +179,12 @@ bool LogData::ComposeEntry(IXmlParser& parser, size_t n, std::string& entry) con
   const LineList& lines = *colLogLines;
   const std::string_view second = n < lines.Count() ? lines.Line(n) : std::string_view();
   const std::string_view third = n + 1 < lines.Count() ? lines.Line(n + 1) : std::string_view();
-  const std::string name = parser.GetTagName(second);
   char digits[24];
   entry.assign(digits, std::to_chars(digits, digits + sizeof digits, n).ptr);
   entry += ": ";
   entry += KindText(line, equals);
   entry += " / ";
-  entry += name;
-  entry += ": ";
-  AppendTagValue(entry, parser, second, name);
+  AppendTag(entry, parser, second, ": ");
   entry += " (QueryString: ";
   AppendTagValue(entry, parser, third, "QueryString");
   entry += ')';

@@ -44,6 +44,11 @@ class IXmlParser {
                               std::string_view& value) {
     return false;
   }
+  // True, with name and value set to parts of line, when GetTagName(line) answers exactly
+  // name and GetTagValue(line, name) exactly value; false when they are to be asked.
+  virtual bool TagInLine(std::string_view line, std::string_view& name, std::string_view& value) {
+    return false;
+  }
 };
 
 // TarveskFileManager.FileSystem: lists the files of a folder.

@@ -92,6 +92,9 @@ class InProcessXmlParserAdapter : public IXmlParser {
                       std::string_view& value) override {
     return parser_.TagValueInLine(line, tagName, value);
   }
+  bool TagInLine(std::string_view line, std::string_view& name, std::string_view& value) override {
+    return parser_.TagInLine(line, name, value);
+  }
 
  private:
   ComPtr<IInProcessXmlParser> object_;

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "tests/support/TestFiles.h"
@@ -39,7 +38,7 @@ class Connection {
       throw std::runtime_error(text + " in: " + sql);
     }
   }
-  // Rows as "typeof:value|typeof:value" lines, in the order the query gives.
+  // Rows as "typeof:value|typeof:value" lines ("null" alone), in the order the query gives.
   std::string Dump(const std::string& query) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db_, query.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
@@ -48,21 +47,17 @@ class Connection {
     std::string out;
     while (sqlite3_step(statement) == SQLITE_ROW) {
       for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-        if (i) out += '|';
-        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
+        const int type = sqlite3_column_type(statement, i);  // before any conversion
         char real[40];
         std::snprintf(real, sizeof real, "real:%.17g", sqlite3_column_double(statement, i));
-        switch (sqlite3_column_type(statement, i)) {
-          case SQLITE_NULL:
-            out += "null";
-            break;
-          case SQLITE_FLOAT:
-            out += real;
-            break;
-          default:
-            out += (sqlite3_column_type(statement, i) == SQLITE_INTEGER ? "int:" : "text:");
-            out += text;
-        }
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
+        out += i ? "|" : "";
+        if (type == SQLITE_NULL)
+          out += "null";
+        else if (type == SQLITE_FLOAT)
+          out += real;
+        else
+          out += (type == SQLITE_INTEGER ? "int:" : "text:") + std::string(text);
       }
       out += '\n';
     }
@@ -109,14 +104,11 @@ inline std::string Content(const std::string& path) {
 
 inline std::string Bytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary);
-  file << bytes;
+  std::ofstream(path, std::ios::binary) << bytes;
 }
 
 // Sets an environment variable for the life of the object, restoring the old value.

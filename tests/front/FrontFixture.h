@@ -1,7 +1,6 @@
 // The common fixture of the front-end tests: a test environment whose folder picker answers
 // as scripted and whose views record what the presenter tells them, the thread's window
-// (which each test starts without), and log files written as the data layer writes them
-// (Windows-1252, CR LF) into a temporary folder.
+// (which each test starts without), and log files written as the data layer writes them.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -9,7 +8,6 @@
 
 #include <functional>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,35 +22,34 @@ namespace tarvesk::test {
 
 using enum ControlId;
 using ::testing::ElementsAre;
-using EventLog = std::vector<std::string>;  // what a fake saw, in order
-using Lines = std::vector<std::string>;
+using Lines = std::vector<std::string>;  // also what a fake saw, in order
 
 // What the pickers answer (strResultFullPath, "" as a cancelled choice) and were told.
 struct PickerScript {
   std::string answer;
   int created = 0;
-  EventLog calls;
+  Lines calls;
 };
 
 class FakeFolderPicker : public IFolderPicker {
  public:
   explicit FakeFolderPicker(PickerScript& script) : s_(script) { ++s_.created; }
-  void SetShowDirectoryOnly(bool v) override { Note("bolShowDirectoryOnly=" + Bool(v)); }
-  void SetHideIcon(bool v) override { Note("bolHideIcon=" + Bool(v)); }
+  void SetShowDirectoryOnly(bool v) override { Note("bolShowDirectoryOnly=", v); }
+  void SetHideIcon(bool v) override { Note("bolHideIcon=", v); }
   void SetDefaultPath(const std::string& path) override { Note("strDefaultPath=" + path); }
   void SetFormCaption(const std::string& text) override { Note("strFormCaption=" + text); }
   void DisplayFileManager() override { Note("DisplayFileManager"); }
   std::string ResultFullPath() override { return Note("strResultFullPath"), s_.answer; }
 
  private:
-  static std::string Bool(bool v) { return v ? "True" : "False"; }
+  void Note(const std::string& call, bool v) { Note(call + (v ? "True" : "False")); }
   void Note(std::string call) { s_.calls.push_back(std::move(call)); }
   PickerScript& s_;
 };
 
 // What the views of a test record; onClose runs inside Close.
 struct ViewRecord {
-  EventLog log;
+  Lines log;
   int created = 0;
   std::function<void()> onClose;
 };
@@ -81,43 +78,24 @@ class FakeView : public IViewerWindowView {
   ViewRecord& record_;
 };
 
-// The lines of a log file: marker, header with DATABASE and SESSIONTIME (left out when
-// "-"), the body after <LOGDATA>, then the tail, with the error information if given.
-inline Lines LogFile(const std::string& database, const std::string& sessionTime, const Lines& body,
-                     const std::string& errorInfo = "") {
-  Lines lines = {R"(<?xml version="1.0" encoding="windows-1252"?>)", "<TarveskDataLayerLog>",
-                 "<HEAD>"};
-  if (database != "-") lines.push_back("  <DATABASE>" + database + "</DATABASE>");
-  if (sessionTime != "-") lines.push_back("  <SESSIONTIME>" + sessionTime + "</SESSIONTIME>");
-  lines.insert(lines.end(), {"  <USER>pruefer</USER>", "</HEAD>", "<LOGDATA>"});
-  lines.insert(lines.end(), body.begin(), body.end());
-  if (!errorInfo.empty()) {
-    lines.insert(lines.end(),
-                 {"<ERRORINFO>" + errorInfo + "</ERRORINFO>", "<ERRORCOUNT>1</ERRORCOUNT>"});
-  }
-  lines.insert(lines.end(), {"</LOGDATA>", "</TarveskDataLayerLog>"});
-  return lines;
-}
-
-// The body of one action: its first line, TABLE and QueryString, then the field lines.
-inline Lines Action(const std::string& kind, int recordId, const std::string& table,
-                    const Lines& fields) {
-  const std::string id = std::to_string(recordId);
-  Lines lines = {"<ACTION Info=\"" + kind + " RECORDID=" + id + "\">",
-                 "<TABLE>" + table + "</TABLE>",
-                 "<QueryString>SELECT * FROM " + table + " WHERE ID=" + id + "</QueryString>"};
-  lines.insert(lines.end(), fields.begin(), fields.end());
-  lines.push_back("</ACTION>");
-  return lines;
-}
-inline Lines UpdateAction(int recordId, const std::string& table, const std::string& field,
+// An update of one field of record id, or a new record, as the data layer writes them.
+inline Lines UpdateAction(int id, const std::string& table, const std::string& field,
                           const std::string& oldValue, const std::string& newValue) {
-  return Action("UPDATE", recordId, table,
-                {"<FIELDS>", "<FieldName>" + field + "</FieldName>",
-                 "<OldValue>" + oldValue + "</OldValue>", "<NewValue>" + newValue + "</NewValue>"});
+  const std::string n = std::to_string(id);
+  return {"<ACTION Info=\"UPDATE RECORDID=" + n + "\">",
+          "<TABLE>" + table + "</TABLE>",
+          "<QueryString>SELECT * FROM " + table + " WHERE ID=" + n + "</QueryString>",
+          "<FIELDS>",
+          "<FieldName>" + field + "</FieldName>",
+          "<OldValue>" + oldValue + "</OldValue>",
+          "<NewValue>" + newValue + "</NewValue>",
+          "</ACTION>"};
 }
-inline Lines NewRecordAction(int recordId, const std::string& table) {
-  return Action("NEWRECORD", recordId, table, {"<FIELDS></FIELDS>"});
+inline Lines NewRecordAction(int id, const std::string& table) {
+  const std::string n = std::to_string(id);
+  return {"<ACTION Info=\"NEWRECORD RECORDID=" + n + "\">", "<TABLE>" + table + "</TABLE>",
+          "<QueryString>SELECT * FROM " + table + " WHERE ID=" + n + "</QueryString>",
+          "<FIELDS></FIELDS>", "</ACTION>"};
 }
 inline Lines Concat(Lines a, const Lines& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -147,7 +125,10 @@ class FrontTest : public ::testing::Test {
     return Window();
   }
   frmLogManager& Window() { return frmLogManager::ForCurrentThread(env); }
-  void Write(const std::string& name, const Lines& lines) { folder.WriteLines(name, lines); }
+  void Write(const std::string& name, const std::string& database, const std::string& time,
+             const Lines& body, const std::string& errorInfo = "") {
+    folder.WriteLines(name, LogLines(database, time, body, errorInfo));
+  }
   void Load(const std::string& path) {
     picker.answer = path;
     Window().Click(cmdFileManager);
@@ -166,16 +147,18 @@ class FrontTest : public ::testing::Test {
            (Seen(fmeNextActions) ? "N" : "-");
   }
   // The view events recorded since the last call.
-  EventLog TakeViewLog() {
-    EventLog taken(view.log.begin() + static_cast<long>(viewLogRead), view.log.end());
+  Lines TakeViewLog() {
+    Lines taken(view.log.begin() + static_cast<long>(viewLogRead), view.log.end());
     viewLogRead = view.log.size();
     return taken;
   }
-  // The only message shown so far.
-  const UserMessage& OnlyMessage() {
+  // Title and text of the only message shown since the last call.
+  std::string TakeMessage() {
     EXPECT_EQ(messages.shown.size(), 1u);
-    if (messages.shown.empty()) throw std::logic_error("no message shown");
-    return messages.shown.front();
+    const std::string shown =
+        messages.shown.empty() ? "" : messages.shown[0].title + ": " + messages.shown[0].text;
+    messages.shown.clear();
+    return shown;
   }
 
   TestEnvironment env;

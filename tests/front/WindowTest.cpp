@@ -1,5 +1,9 @@
-// The window's layout table and its life: start state, close, reopen, and which clicks
-// and selections reach the presenter.
+// The window's layout table and its life: start state, close, reopen, which clicks and
+// selections reach the presenter; the entry class LogManager: which file set the host sees,
+// which object the window keeps alive and when the window closes.
+#include <thread>
+
+#include "automation/Error.h"
 #include "tests/front/FrontFixture.h"
 
 namespace tarvesk::test {
@@ -21,7 +25,7 @@ TEST(WindowLayoutRules, TableIsInTabOrderAndEveryControlFitsIntoItsFrameOrTheCli
 class WindowLifecycle : public FrontTest {
  protected:
   void Browse() {
-    Write("a.xml", LogFile("db.mdb", "06.12.2026", UpdateAction(7, "Kunden", "Name", "A", "B")));
+    Write("a.xml", "db.mdb", "06.12.2026", UpdateAction(7, "Kunden", "Name", "A", "B"));
     Load(folder.Path());
     ChooseFile(0);
     ChooseAction(0);
@@ -34,7 +38,7 @@ class WindowLifecycle : public FrontTest {
       EXPECT_TRUE(Entries(list).empty()) << LayoutOf(list).name;
       EXPECT_EQ(Window().ListIndex(list), -1) << LayoutOf(list).name;
     }
-    std::vector<std::string> seen;
+    Lines seen;
     for (const ControlLayout& control : WindowLayout()) {
       if (Seen(control.id)) seen.push_back(control.name);
     }
@@ -42,12 +46,33 @@ class WindowLifecycle : public FrontTest {
                                   "cmdClose"));
     EXPECT_FALSE(Window().Checked(chkDoAll));
   }
+  long Closes() { return std::count(view.log.begin(), view.log.end(), "Close"); }
 };
 
-// Close unloads and ignores clicks, the target and its files stay; the reopened window is
-// in its start state with an empty default path.
-TEST_F(WindowLifecycle, CloseUnloadsAndTheReopenedWindowStartsAfresh) {
-  Open();
+// Display makes the thread's window, targets it and returns with it shown; another object's
+// Display targets the same window and resets it without closing it, since the first object
+// is still held by the host. Close unloads and ignores clicks, the target and its files
+// stay; the reopened window is in its start state with an empty default path.
+TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndCloseUnloadsIt) {
+  frmLogManager& window = Open();
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), &window);
+  EXPECT_EQ(view.log.back(), "Show loaded");
+  ExpectStartState();
+  Browse();
+  setsToEject.push_back(manager->FileSetManager());
+  TakeViewLog();
+  const auto first = manager;
+  manager = NewManager();
+  manager->Display();
+  const auto events = TakeViewLog();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "Close"), 0);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "Cleared lstAction"), 1);
+  EXPECT_EQ(events.back(), "Show loaded");
+  EXPECT_EQ(&Window(), &window);
+  EXPECT_EQ(view.created, 1);
+  EXPECT_EQ(window.LogManagerObject(), manager);
+  ExpectStartState();
+
   Browse();
   TakeViewLog();
   Window().Click(cmdClose);
@@ -57,8 +82,7 @@ TEST_F(WindowLifecycle, CloseUnloadsAndTheReopenedWindowStartsAfresh) {
   EXPECT_EQ(Window().LogManagerObject(), manager);
   EXPECT_EQ(manager->FileSetManager()->FileCount(), 1);
   Window().Click(cmdFileManager);
-  EXPECT_EQ(picker.created, 1);  // the load of Browse alone
-
+  EXPECT_EQ(picker.created, 2);  // the loads of Browse alone
   setsToEject.push_back(manager->FileSetManager());
   manager->Display();
   ExpectStartState();
@@ -67,40 +91,12 @@ TEST_F(WindowLifecycle, CloseUnloadsAndTheReopenedWindowStartsAfresh) {
   EXPECT_EQ(picker.calls.at(2), "strDefaultPath=");
 }
 
-// Display makes the thread's window, targets it and returns with it shown; another
-// object's Display targets the same window and resets it without closing it, since the
-// first object is still held by the host.
-TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndAnotherObjectResetsIt) {
-  frmLogManager& window = Open();
-  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), &window);
-  EXPECT_EQ(window.LogManagerObject(), manager);
-  EXPECT_EQ(view.log.back(), "Show loaded");
-  ExpectStartState();
-  Browse();
-  setsToEject.push_back(manager->FileSetManager());
-  TakeViewLog();
-  auto other = NewManager();
-  other->Display();
-  const auto events = TakeViewLog();
-  EXPECT_EQ(std::count(events.begin(), events.end(), "Close"), 0);
-  EXPECT_EQ(std::count(events.begin(), events.end(), "Cleared lstAction"), 1);
-  EXPECT_EQ(std::count(events.begin(), events.end(), "Visible fmeNextActions"), 1);
-  EXPECT_EQ(events.back(), "Show loaded");
-  EXPECT_EQ(&Window(), &window);
-  EXPECT_EQ(view.created, 1);
-  EXPECT_EQ(window.LogManagerObject(), other);
-  ExpectStartState();
-  setsToEject.push_back(other->FileSetManager());
-}
-
 TEST_F(WindowLifecycle, ClicksReachOnlyControlsOnTheScreenAndSelectionsOnlyEntries) {
   Window().Show();  // without a target, a command reports 91
   Load(folder.Path());
-  EXPECT_EQ(OnlyMessage().text,
-            "Laufzeitfehler 91: Objektvariable oder With-Blockvariable nicht festgelegt");
+  EXPECT_EQ(TakeMessage(),
+            "Fehler: Laufzeitfehler 91: Objektvariable oder With-Blockvariable nicht festgelegt");
   EXPECT_EQ(picker.created, 0);
-  messages.shown.clear();
-
   Open();
   Browse();
   // The check box and the redo command stay hidden, whatever the view forwards.
@@ -114,6 +110,97 @@ TEST_F(WindowLifecycle, ClicksReachOnlyControlsOnTheScreenAndSelectionsOnlyEntri
   EXPECT_EQ(Window().ListIndex(lstFileSet), -1);
   Window().SelectListEntry(lstFileSet, 0);
   EXPECT_EQ(Window().ListIndex(lstFileSet), 0);
+}
+
+// One set until EjectFileset (the host's reference sees it emptied) or Display replaces it
+// (released, not ejected); without a set, EjectFileset raises 91.
+TEST_F(WindowLifecycle, LogManagerHasOneSetUntilEjectOrDisplayReplacesIt) {
+  Write("a.xml", "db", "01.01.2026", {});
+  NewManager()->FileSetManager();  // an object that never displayed makes no window at its end
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
+  auto lm = NewManager();
+  EXPECT_THROW(lm->EjectFileset(), Error);
+  const auto first = lm->FileSetManager();
+  EXPECT_EQ(lm->FileSetManager(), first);
+  ASSERT_TRUE(first->LoadFileSet(folder.Path()));
+  lm->EjectFileset();
+  EXPECT_EQ(first->FileCount(), 0);
+  EXPECT_THROW(lm->EjectFileset(), Error);  // twice in a row
+  const auto second = lm->FileSetManager();
+  EXPECT_NE(second, first);
+  ASSERT_TRUE(second->LoadFileSet(folder.Path()));
+  lm->Display();
+  EXPECT_NE(lm->FileSetManager(), second);
+  EXPECT_EQ(lm->FileSetManager()->FileCount(), 0);
+  EXPECT_EQ(second->FileCount(), 1);
+  setsToEject = {second, lm->FileSetManager()};
+}
+
+// The window holds the object that displayed last: it outlives the host's reference, a
+// Display of its own keeps it, and a Display of another object ends it. The end of an object
+// that displayed closes the window, after releasing its set, unless the window is closed
+// already; the window keeps its target.
+TEST_F(WindowLifecycle, TheWindowKeepsTheObjectThatDisplayedLastAlive) {
+  Open();
+  const auto set = manager->FileSetManager();
+  std::weak_ptr<LogManager> watched = manager;
+  manager.reset();
+  ASSERT_FALSE(watched.expired());
+  EXPECT_EQ(Window().LogManagerObject()->FileSetManager(), set);
+  watched.lock()->Display();
+  EXPECT_FALSE(watched.expired());
+  EXPECT_EQ(Closes(), 0);
+  TakeViewLog();
+  auto second = NewManager();
+  second->Display();
+  EXPECT_TRUE(watched.expired());
+  const Lines events = TakeViewLog();
+  ASSERT_GE(events.size(), 2u);
+  EXPECT_EQ(events.front(), "Close");
+  EXPECT_EQ(events.back(), "Show loaded");
+
+  auto third = NewManager();
+  third->Display();
+  Window().Click(cmdClose);
+  TakeViewLog();
+  second.reset();  // the window is closed already
+  EXPECT_TRUE(TakeViewLog().empty());
+  auto fourth = NewManager();
+  fourth->Display();
+  std::weak_ptr<FileSet> thirdSet = third->FileSetManager();
+  bool setGoneAtClose = false;
+  view.onClose = [&] { setGoneAtClose = thirdSet.expired(); };
+  third.reset();
+  EXPECT_TRUE(setGoneAtClose);
+  EXPECT_FALSE(Window().IsLoaded());
+  EXPECT_EQ(Window().LogManagerObject(), fourth);
+}
+
+TEST_F(WindowLifecycle, EachThreadHasItsOwnWindowWhichEndsWithTheThreadOrADiscard) {
+  frmLogManager& mine = Open();
+  frmLogManager* theirs = nullptr;
+  std::weak_ptr<LogManager> theirManager;
+  std::thread worker([&] {
+    auto lm = NewManager();
+    lm->Display();
+    theirs = frmLogManager::CurrentThreadWindow();
+    theirManager = lm;
+  });
+  worker.join();
+  EXPECT_NE(theirs, nullptr);
+  EXPECT_NE(theirs, &mine);
+  EXPECT_EQ(view.created, 2);
+  // The thread's end took its window, and with it the last reference to its LogManager,
+  // whose end found no window left to close: ours is untouched.
+  EXPECT_TRUE(theirManager.expired());
+  EXPECT_TRUE(mine.IsLoaded());
+  EXPECT_EQ(mine.LogManagerObject(), manager);
+  std::weak_ptr<LogManager> watched = manager;
+  manager->FileSetManager()->EjectFileset();
+  manager.reset();
+  frmLogManager::DiscardCurrentThreadWindow();
+  EXPECT_TRUE(watched.expired());
+  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
 }
 
 }  // namespace

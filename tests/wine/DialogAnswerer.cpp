@@ -2,8 +2,8 @@
 // finds each new dialog box (window class #32770) on the desktop, appends its title and
 // text to a record file (UTF-8, one line per box: title, a tab, the text with each CR LF
 // written as "\n"), and presses a button by its ID: the k-th box gets the k-th answer
-// (ok, yes, no or cancel), the last answer serving every later box. It ends when the stop file
-// exists or after the given number of seconds.
+// (ok, yes, no or cancel), the last one serving every later box. It ends when the stop
+// file exists or after the given number of seconds.
 // Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...
 #include <windows.h>
 
@@ -18,53 +18,12 @@
 
 namespace {
 
-BOOL CALLBACK KeepDialog(HWND window, LPARAM list) {
-  wchar_t name[16] = {};
-  GetClassNameW(window, name, 16);
-  if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-  }
-  return TRUE;
-}
-
-std::vector<HWND> Dialogs() {
-  std::vector<HWND> found;
-  EnumWindows(KeepDialog, reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
 std::string TextOf(HWND window) {
-  const int length = GetWindowTextLengthW(window);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const int n = GetWindowTextW(window, text.data(), length + 1);
-  return tarvesk::com::WideToUtf8(text.data(), static_cast<size_t>(n));
-}
-
-// The message of a box: its static text control (ID 0xFFFF), else its longest static.
-std::string MessageOf(HWND dialog) {
-  if (HWND text = GetDlgItem(dialog, 0xFFFF)) return TextOf(text);
-  std::string longest;
-  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-    wchar_t name[16] = {};
-    GetClassNameW(child, name, 16);
-    if (_wcsicmp(name, L"Static") == 0) {
-      std::string text = TextOf(child);
-      if (text.size() > longest.size()) longest = std::move(text);
-    }
-  }
-  return longest;
-}
-
-std::string Escaped(std::string text) {
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
-  return text;
-}
-
-int ButtonOf(const std::wstring& answer) {
-  if (answer == L"yes") return IDYES;
-  if (answer == L"no") return IDNO;
-  if (answer == L"cancel") return IDCANCEL;
-  return IDOK;
+  wchar_t text[4096] = {};
+  GetWindowTextW(window, text, 4096);
+  std::string utf8 = tarvesk::com::WideToUtf8(text, wcslen(text));
+  for (size_t at; (at = utf8.find("\r\n")) != std::string::npos;) utf8.replace(at, 2, "\\n");
+  return utf8;
 }
 
 }  // namespace
@@ -76,30 +35,29 @@ int wmain(int argc, wchar_t** argv) {
   }
   const std::wstring record = argv[1], stop = argv[2];
   const DWORD deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[3])) * 1000;
-  std::vector<std::wstring> answers(argv + 4, argv + argc);
+  std::vector<int> buttons;
+  for (const std::wstring& a : std::vector<std::wstring>(argv + 4, argv + argc)) {
+    buttons.push_back(a == L"yes" ? IDYES : a == L"no" ? IDNO : a == L"cancel" ? IDCANCEL : IDOK);
+  }
   std::set<HWND> answered;
   size_t next = 0;
   while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
          static_cast<LONG>(deadline - GetTickCount()) > 0) {
-    for (HWND dialog : Dialogs()) {
-      if (answered.count(dialog)) continue;
+    for (HWND dialog = nullptr; (dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr));) {
+      if (!IsWindowVisible(dialog) || answered.count(dialog)) continue;
       Sleep(200);  // let the box finish building its controls
-      const std::string line = TextOf(dialog) + "\t" + Escaped(MessageOf(dialog)) + "\n";
+      // A message box's text is its control 0xFFFF.
+      const std::string line = TextOf(dialog) + "\t" + TextOf(GetDlgItem(dialog, 0xFFFF)) + "\n";
       const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(record.c_str(), L"ab"),
                                                                &std::fclose);
       if (file) std::fwrite(line.data(), 1, line.size(), file.get());
-      const int button = ButtonOf(answers[std::min(next, answers.size() - 1)]);
-      ++next;
+      const int button = buttons[std::min(next++, buttons.size() - 1)];
       PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
       answered.insert(dialog);
     }
     // Forget boxes that are gone, so that a new box with a reused handle counts.
-    std::set<HWND> alive;
-    for (HWND dialog : answered) {
-      if (IsWindow(dialog)) alive.insert(dialog);
-    }
-    answered = std::move(alive);
+    std::erase_if(answered, [](HWND dialog) { return !IsWindow(dialog); });
     Sleep(50);
   }
   return 0;

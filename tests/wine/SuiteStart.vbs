@@ -1,7 +1,7 @@
 ' The start of every VBScript suite, put before it by the test script: counters, the
 ' checks and the error capture the suites share.
 Option Explicit
-Dim checks, failures, errNumber, errDescription, errSource
+Dim checks, failures, errDescription, errSource
 checks = 0
 failures = 0
 
@@ -25,14 +25,11 @@ Sub Check(what, actual, expected)
   End If
 End Sub
 
-' Compares the error taken by TakeError with the expected number.
+' Under On Error Resume Next: the error of the last statement (0: none) against the expected
+' number; cleared, with its description kept in errDescription and its source in errSource.
 Sub CheckError(what, expectedNumber)
-  Check what & " error number", errNumber, expectedNumber
-End Sub
-
-Sub TakeError()
-  errNumber = Err.Number
   errDescription = Err.Description
   errSource = Err.Source
+  Check what & " error number", Err.Number, expectedNumber
   Err.Clear
 End Sub

@@ -1,31 +1,32 @@
 // The GUI tests' driver: opens the viewer as a host does (TarveskLogManager.LogManager
-// through COM, Display) and works the real window with the messages a user's clicks send:
-// BM_CLICK on buttons, a selection plus LBN_SELCHANGE to the list's parent for list boxes.
-// It reads back what the window shows (list entries, texts, visibility, geometry). The
-// folder picker registered in the prefix is the test stand-in, answered through
-// TARVESK_TEST_PICKER_ANSWER; message boxes are answered by dialog_answerer.
-//   viewer_driver test LOGS DATABASE  the scenarios; LOGS holds log_a, log_b (OFFLINE) and
-//                                     log_undo (on DATABASE); prints FAIL lines and
-//                                     "SUMMARY checks=N failures=M" last
-//   viewer_driver pose LOGS FILE ACTION READY STOP  loads LOGS, picks the FILE-th file and
-//                                     ACTION-th action (from 0), creates READY and keeps the
-//                                     window up until STOP exists (for a screenshot)
+// through COM, Display) and works the real window with the messages a user's clicks send
+// (BM_CLICK; a selection plus LBN_SELCHANGE to the list's parent), reading back what it
+// shows. The folder picker is the test stand-in, answered through TARVESK_TEST_PICKER_ANSWER;
+// dialog_answerer answers message boxes. What the presenter decides is the native tests'.
+//   viewer_driver test LOGS DATABASE  the scenarios on log_a, log_b (OFFLINE) and log_undo
+//                                     (on DATABASE); prints FAIL lines, "SUMMARY ..." last
+//   viewer_driver pose LOGS FILE ACTION READY STOP  shows the FILE-th file's ACTION-th action
+//                                     (from 0) from READY until STOP exists (a screenshot)
 //   viewer_driver measure LOGS        times listing the actions of the first file
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "automation/Error.h"
 #include "front/frmLogManager.h"
-#include "platform/windows/ViewerWindowView.h"
 #include "platform/windows/DispatchCaller.h"
+#include "platform/windows/ViewerWindowView.h"
 
 using tarvesk::ControlId;
+using tarvesk::FindThreadViewerWindow;
 using tarvesk::com::DispatchCaller;
+using enum tarvesk::ControlId;
 
 namespace {
 
@@ -42,15 +43,7 @@ void Check(const std::string& what, bool ok) {
   }
 }
 
-std::string Utf8(const std::wstring& wide) {
-  return tarvesk::com::WideToUtf8(wide.data(), wide.size());
-}
-
-std::string Join(const std::vector<std::string>& lines) {
-  std::string out;
-  for (const std::string& line : lines) out += "[" + line + "]";
-  return out;
-}
+std::string Utf8(const wchar_t* text) { return tarvesk::com::WideToUtf8(text, wcslen(text)); }
 
 // Delivers what is queued for the thread's windows, as a host's message loop would.
 void Pump() {
@@ -61,102 +54,96 @@ void Pump() {
   }
 }
 
-DispatchCaller CreateLogManager() {
-  CLSID clsid;
-  tarvesk::com::ComPtr<IDispatch> object;
-  if (FAILED(CLSIDFromProgID(L"TarveskLogManager.LogManager", &clsid)) ||
-      FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                              reinterpret_cast<void**>(object.Out())))) {
-    return {};
-  }
-  return DispatchCaller(std::move(object), L"TarveskLogManager.LogManager");
-}
-
 void Display(DispatchCaller& logManager) {
-  try {
-    logManager.Method(L"Display");
-  } catch (const tarvesk::Error& error) {
-    Check("Display: " + error.Description(), false);
-  }
+  logManager.Method(L"Display");  // as a host calls it, late-bound
   Pump();
 }
 
-void SetPickerAnswer(const std::string& folder) {
-  SetEnvironmentVariableW(L"TARVESK_TEST_PICKER_ANSWER", tarvesk::com::Utf8ToWide(folder).c_str());
+// A new LogManager that shows its window; none created: error 91, reported by wmain.
+DispatchCaller DisplayedLogManager() {
+  CLSID clsid;
+  tarvesk::com::ComPtr<IDispatch> object;
+  CLSIDFromProgID(L"TarveskLogManager.LogManager", &clsid);
+  CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                   reinterpret_cast<void**>(object.Out()));
+  DispatchCaller logManager(std::move(object), L"TarveskLogManager.LogManager");
+  Display(logManager);
+  return logManager;
 }
 
+// What the stand-in picker was given last: caption, a tab, start folder.
 std::string PickerSeen() {
   wchar_t value[2048] = {};
-  const DWORD length = GetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", value, 2048);
+  GetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", value, 2048);
   SetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", nullptr);
-  return length ? Utf8(std::wstring(value, length)) : "(picker not called)";
+  return Utf8(value);
 }
 
-struct ControlSearch {
-  int id;
-  HWND found;
-};
-BOOL CALLBACK KeepControl(HWND child, LPARAM data) {
-  auto* search = reinterpret_cast<ControlSearch*>(data);
-  if (GetDlgCtrlID(child) != search->id) return TRUE;
-  search->found = child;
-  return FALSE;
-}
-
-// A control of the viewer by its ID, wherever it sits (frames hold theirs).
-HWND Control(ControlId id) {
-  ControlSearch search{kFirstControlId + static_cast<int>(id), nullptr};
-  if (HWND viewer = tarvesk::FindThreadViewerWindow()) {
-    EnumChildWindows(viewer, KeepControl, reinterpret_cast<LPARAM>(&search));
+HWND ChildWithId(HWND parent, int id) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == id) return child;
+    if (HWND found = ChildWithId(child, id)) return found;  // frames hold their controls
   }
-  return search.found;
+  return nullptr;
+}
+
+HWND Control(ControlId id) {
+  HWND viewer = FindThreadViewerWindow();
+  return viewer ? ChildWithId(viewer, kFirstControlId + static_cast<int>(id)) : nullptr;
+}
+
+LRESULT Send(ControlId id, UINT message, WPARAM w = 0, LPARAM l = 0) {
+  return SendMessageW(Control(id), message, w, l);
 }
 
 std::string TextOf(HWND window) {
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(
-      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  wchar_t text[1024] = {};
+  GetWindowTextW(window, text, 1024);
   return Utf8(text);
 }
 
 std::vector<std::string> Entries(ControlId list) {
-  HWND control = Control(list);
   std::vector<std::string> entries;
-  const auto n = SendMessageW(control, LB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < n; ++i) {
-    std::wstring text(static_cast<size_t>(SendMessageW(control, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
-    text.resize(static_cast<size_t>(
-        SendMessageW(control, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+  wchar_t text[1024];  // the test logs' entries are shorter
+  for (LRESULT i = 0; i < Send(list, LB_GETCOUNT); ++i) {
+    Send(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
     entries.push_back(Utf8(text));
   }
   return entries;
 }
 
-bool Shown(ControlId id) {
-  HWND control = Control(id);
-  return control && IsWindowVisible(control);
+std::string Listed(ControlId list) {
+  std::string out;
+  for (const std::string& entry : Entries(list)) out += "[" + entry + "]";
+  return out;
 }
 
-// Which of the window's frames and of the undo frame's buttons are on the screen, as
-// letters: A actions, D details, N next actions, U undo, R redo, C the check box.
+// Which frames and undo-frame buttons are on the screen, as letters: A actions, D details,
+// N next actions, U undo, R redo, C the check box.
 std::string ShownFrames() {
+  const ControlId ids[] = {fmeActions, fmeDetails, fmeNextActions, cmdUndo, cmdRedo, chkDoAll};
   std::string shown;
-  if (Shown(ControlId::fmeActions)) shown += 'A';
-  if (Shown(ControlId::fmeDetails)) shown += 'D';
-  if (Shown(ControlId::fmeNextActions)) shown += 'N';
-  if (Shown(ControlId::cmdUndo)) shown += 'U';
-  if (Shown(ControlId::cmdRedo)) shown += 'R';
-  if (Shown(ControlId::chkDoAll)) shown += 'C';
+  for (int i = 0; i < 6; ++i) {
+    if (IsWindowVisible(Control(ids[i]))) shown += "ADNURC"[i];
+  }
   return shown;
 }
 
-// A list scrolls sideways as far as its widest entry reaches (the scroll bar shows when
-// that is wider than the box).
+// What the window shows: path box, the three lists, the frames on the screen.
+std::string Shown() {
+  if (!FindThreadViewerWindow()) return "no window";
+  return TextOf(Control(txtPath)) + "|" + Listed(lstFileSet) + "|" + Listed(lstAction) + "|" +
+         Listed(lstDetails) + "|" + ShownFrames();
+}
+
+void Expect(const std::string& what, const std::string& shown) {
+  Check(what + ": shows " + Shown(), Shown() == shown);
+}
+
+// A list scrolls sideways as far as its widest entry reaches.
 bool ScrollsToWidestEntry(ControlId list) {
-  HWND control = Control(list);
-  HDC dc = GetDC(control);
-  HGDIOBJ old =
-      SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  HDC dc = GetDC(Control(list));
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(Send(list, WM_GETFONT)));
   LONG widest = 0;
   for (const std::string& entry : Entries(list)) {
     const std::wstring text = tarvesk::com::Utf8ToWide(entry);
@@ -165,102 +152,79 @@ bool ScrollsToWidestEntry(ControlId list) {
     widest = std::max(widest, size.cx);
   }
   SelectObject(dc, old);
-  ReleaseDC(control, dc);
-  return widest > 0 && SendMessageW(control, LB_GETHORIZONTALEXTENT, 0, 0) >= widest;
+  ReleaseDC(Control(list), dc);
+  return widest > 0 && Send(list, LB_GETHORIZONTALEXTENT) >= widest;
 }
 
 void Click(ControlId button) {
-  SendMessageW(Control(button), BM_CLICK, 0, 0);
+  Send(button, BM_CLICK);
   Pump();
 }
 
 // A user's click on a list entry: the list selects it and tells its parent.
 void Choose(ControlId list, int index) {
-  HWND control = Control(list);
-  SendMessageW(control, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  SendMessageW(GetParent(control), WM_COMMAND,
+  Send(list, LB_SETCURSEL, static_cast<WPARAM>(index));
+  SendMessageW(GetParent(Control(list)), WM_COMMAND,
                MAKEWPARAM(kFirstControlId + static_cast<int>(list), LBN_SELCHANGE),
-               reinterpret_cast<LPARAM>(control));
+               reinterpret_cast<LPARAM>(Control(list)));
   Pump();
 }
 
+// The load button with the stand-in picker answering FOLDER ("": the user cancels).
 void Load(const std::string& folder) {
-  SetPickerAnswer(folder);
-  Click(ControlId::cmdFileManager);
+  SetEnvironmentVariableW(L"TARVESK_TEST_PICKER_ANSWER", tarvesk::com::Utf8ToWide(folder).c_str());
+  Click(cmdFileManager);
 }
 
-std::string ClassOf(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return Utf8(name);
-}
+// The window class and the style bits (under a mask) of each kind of control, in the order
+// of ControlKind: Label, TextBox, CommandButton, Frame, ListBox, CheckBox.
+constexpr std::tuple<const char*, LONG, LONG> kLooks[] = {
+    {"Static", 0, 0},
+    {"Edit", ES_READONLY | ES_MULTILINE, ES_READONLY},
+    {"Button", 0xF, BS_PUSHBUTTON},
+    {"Button", 0xF, BS_GROUPBOX},
+    {"ListBox", LBS_SORT, 0},
+    {"Button", 0xF, BS_AUTOCHECKBOX}};
 
-// The window as drawn: caption, client size, and each control's class, parent, place,
-// caption and own visibility, from the layout in twips at the screen's DPI.
+// The window as drawn: caption, client size, and each control's class, style, parent, place,
+// caption and own visibility, from the layout in twips at the screen's DPI; its colours and
+// tab order.
 void CheckWindow() {
-  HWND viewer = tarvesk::FindThreadViewerWindow();
+  HWND viewer = FindThreadViewerWindow();
   Check("window shown", viewer && IsWindowVisible(viewer));
   if (!viewer) return;
   Check("caption: " + TextOf(viewer), TextOf(viewer) == tarvesk::kWindowCaption);
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
   auto pixels = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
-  RECT client{};
-  GetClientRect(viewer, &client);
-  Check("client area", client.right == pixels(tarvesk::kClientWidthTwips) &&
-                           client.bottom == pixels(tarvesk::kClientHeightTwips));
+  RECT rect{};
+  GetClientRect(viewer, &rect);
+  Check("client area", rect.right == pixels(tarvesk::kClientWidthTwips) &&
+                           rect.bottom == pixels(tarvesk::kClientHeightTwips));
   for (const tarvesk::ControlLayout& layout : tarvesk::WindowLayout()) {
-    const std::string name = layout.name;
-    HWND control = Control(layout.id);
-    Check(name + " exists", control != nullptr);
-    if (!control) continue;
-    HWND parent = layout.parent ? Control(*layout.parent) : viewer;
-    Check(name + " parent", GetParent(control) == parent);
-    RECT rect{};
+    HWND control = Control(layout.id), parent = layout.parent ? Control(*layout.parent) : viewer;
+    const auto [windowClass, mask, kindStyle] = kLooks[static_cast<int>(layout.kind)];
+    wchar_t name[64] = {};
+    GetClassNameW(control, name, 64);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
     GetWindowRect(control, &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    Check(name + " place", rect.left == pixels(layout.left) && rect.top == pixels(layout.top) &&
-                               rect.right - rect.left == pixels(layout.width) &&
-                               rect.bottom - rect.top == pixels(layout.height));
-    Check(name + " visibility",
-          ((GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0) == layout.visibleAtStart);
-    const LONG style = GetWindowLongW(control, GWL_STYLE);
-    const char* expectedClass = "Button";
-    bool kind = true;
-    switch (layout.kind) {
-      case tarvesk::ControlKind::Label:
-        expectedClass = "Static";
-        break;
-      case tarvesk::ControlKind::TextBox:
-        expectedClass = "Edit";
-        kind = (style & ES_READONLY) && !(style & ES_MULTILINE);
-        break;
-      case tarvesk::ControlKind::ListBox:
-        expectedClass = "ListBox";
-        kind = !(style & LBS_SORT);
-        break;
-      case tarvesk::ControlKind::CommandButton:
-        kind = (style & 0xF) == BS_PUSHBUTTON;
-        break;
-      case tarvesk::ControlKind::CheckBox:
-        kind = (style & 0xF) == BS_AUTOCHECKBOX &&
-               SendMessageW(control, BM_GETCHECK, 0, 0) == BST_UNCHECKED;
-        break;
-      case tarvesk::ControlKind::Frame:
-        kind = (style & 0xF) == BS_GROUPBOX;
-        break;
-    }
-    Check(name + " kind " + ClassOf(control),
-          _stricmp(ClassOf(control).c_str(), expectedClass) == 0 && kind);
-    if (layout.kind != tarvesk::ControlKind::ListBox &&
-        layout.kind != tarvesk::ControlKind::TextBox) {
-      Check(name + " caption " + TextOf(control), TextOf(control) == layout.caption);
-    }
+    const bool captioned = layout.kind != tarvesk::ControlKind::ListBox &&
+                           layout.kind != tarvesk::ControlKind::TextBox;
+    Check(std::string(layout.name) + " (" + Utf8(name) + " '" + TextOf(control) +
+              "'): class, style, parent, place, visibility, caption",
+          control && _stricmp(Utf8(name).c_str(), windowClass) == 0 &&
+              (style & mask) == kindStyle && GetParent(control) == parent &&
+              rect.left == pixels(layout.left) && rect.top == pixels(layout.top) &&
+              rect.right - rect.left == pixels(layout.width) &&
+              rect.bottom - rect.top == pixels(layout.height) &&
+              ((style & WS_VISIBLE) != 0) == layout.visibleAtStart &&
+              (!captioned || TextOf(control) == layout.caption));
   }
   // A read-only box asks its parent for its colours as a static control does.
-  HWND path = Control(ControlId::txtPath);
-  HDC dc = GetDC(path);
+  HWND path = Control(txtPath);
+  dc = GetDC(path);
   const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
       viewer, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(path)));
   ReleaseDC(path, dc);
@@ -269,186 +233,136 @@ void CheckWindow() {
         brush && GetObjectW(brush, sizeof fill, &fill) && fill.lbColor == RGB(192, 192, 192));
   // Tab goes from the path box to the load button, into the file list and so on.
   std::vector<ControlId> tabOrder;
-  for (HWND at = GetNextDlgTabItem(viewer, Control(ControlId::txtPath), FALSE);
-       at && at != Control(ControlId::txtPath) && tabOrder.size() < 20;
+  for (HWND at = GetNextDlgTabItem(viewer, path, FALSE); at && at != path && tabOrder.size() < 20;
        at = GetNextDlgTabItem(viewer, at, FALSE)) {
     tabOrder.push_back(static_cast<ControlId>(GetDlgCtrlID(at) - kFirstControlId));
   }
-  Check("tab order at start",
-        tabOrder == std::vector<ControlId>{ControlId::cmdFileManager, ControlId::lstFileSet,
-                                           ControlId::cmdClose});
-  Check("start: frames " + ShownFrames(), ShownFrames().empty() && Shown(ControlId::fmeFileSet));
+  Check("tab order at start", tabOrder == std::vector{cmdFileManager, lstFileSet, cmdClose});
 }
 
-bool IsStartState(const std::string& what) {
-  const bool start =
-      tarvesk::FindThreadViewerWindow() && TextOf(Control(ControlId::txtPath)).empty() &&
-      Entries(ControlId::lstFileSet).empty() && Entries(ControlId::lstAction).empty() &&
-      Entries(ControlId::lstDetails).empty() && ShownFrames().empty();
-  Check(what + ": start state", start);
-  return start;
-}
-
-int RunScenarios(const std::string& logs, const std::string& database) {
+void RunScenarios(const std::string& logs, const std::string& database) {
   const std::string caption = tarvesk::kPickerCaption;
-  std::optional<DispatchCaller> first(CreateLogManager());
-  Check("TarveskLogManager.LogManager created", static_cast<bool>(*first));
-  if (!*first) return 1;
-  Display(*first);
+  std::optional<DispatchCaller> first(DisplayedLogManager());
   CheckWindow();
-  HWND viewer = tarvesk::FindThreadViewerWindow();
+  Expect("first Display", "||||");
+  HWND viewer = FindThreadViewerWindow();
 
-  // The road: load the folder, a file, an action, the error entry.
+  // The road: load the folder, a file, an action.
   Load(logs);
   Check("picker asked with the caption, no start folder", PickerSeen() == caption + "\t");
-  Check("path box", TextOf(Control(ControlId::txtPath)) == logs);
-  const std::vector<std::string> files = {"01.12.2026 08:30:12: C:\\db\\shop.db (log_a.xml)",
-                                          "03.12.2026 14:15:00: OFFLINE (log_b.xml)",
-                                          "01.12.2026 08:30:12: " + database + " (log_undo.xml)"};
-  Check("file list " + Join(Entries(ControlId::lstFileSet)),
-        Entries(ControlId::lstFileSet) == files);
-
-  Choose(ControlId::lstFileSet, 0);
-  const std::vector<std::string> actions = Entries(ControlId::lstAction);
-  Check("actions of log_a " + Join(actions),
-        actions.size() == 3 && actions[0].starts_with("1: UPDATE RECORDID=7") &&
-            actions[2] == "Errors were recorded in this Logfile");
-  Check("after a file: frames " + ShownFrames(), ShownFrames() == "A");
+  Expect("loaded", logs +
+                       "|[01.12.2026 08:30:12: C:\\db\\shop.db (log_a.xml)][03.12.2026 14:15:00: "
+                       "OFFLINE (log_b.xml)][01.12.2026 08:30:12: " +
+                       database + " (log_undo.xml)]|||");
+  Choose(lstFileSet, 0);
+  Check("actions of log_a " + Listed(lstAction) + ShownFrames(),
+        Send(lstAction, LB_GETCOUNT) == 3 &&
+            Listed(lstAction).starts_with("[1: UPDATE RECORDID=7") && ShownFrames() == "A");
   Check("lists scroll to their widest entry",
-        ScrollsToWidestEntry(ControlId::lstFileSet) && ScrollsToWidestEntry(ControlId::lstAction));
-  Choose(ControlId::lstAction, 0);
-  const std::vector<std::string> details = {"ACTION: UPDATE", "FieldName: Ort", "OldValue: München",
-                                            "NewValue: Köln", "RECORDID: 7"};
-  Check("details " + Join(Entries(ControlId::lstDetails)),
-        Entries(ControlId::lstDetails) == details);
-  Check("after an action: frames " + ShownFrames(), ShownFrames() == "ADNU");
-  Choose(ControlId::lstAction, 2);
-  Check("error entry " + Join(Entries(ControlId::lstDetails)),
-        Entries(ControlId::lstDetails) == std::vector<std::string>{"Datensatz 12 gesperrt"});
-  Check("after the error entry: frames " + ShownFrames(), ShownFrames() == "AD");
-
-  // An offline log offers no undo.
-  Choose(ControlId::lstFileSet, 1);
-  Check("second file empties the details: frames " + ShownFrames(), ShownFrames() == "A");
-  Choose(ControlId::lstAction, 0);
-  Check("offline action " + Join(Entries(ControlId::lstDetails)),
-        Entries(ControlId::lstDetails).size() == 5 && ShownFrames() == "AD");
+        ScrollsToWidestEntry(lstFileSet) && ScrollsToWidestEntry(lstAction));
+  Choose(lstAction, 0);
+  Check("details " + Listed(lstDetails) + ShownFrames(),
+        Listed(lstDetails) + ShownFrames() ==
+            "[ACTION: UPDATE][FieldName: Ort][OldValue: München][NewValue: Köln][RECORDID: 7]ADNU");
 
   // Undo from the window, twice: the answerer says yes, ok, then no, ok.
-  Choose(ControlId::lstFileSet, 2);
-  Choose(ControlId::lstAction, 0);
-  const std::vector<std::string> undoActions = Entries(ControlId::lstAction);
-  Check("undo offered: frames " + ShownFrames(), ShownFrames() == "ADNU");
-  Click(ControlId::cmdUndo);
-  Click(ControlId::cmdUndo);
-  Check("undo leaves the window as it was",
-        Entries(ControlId::lstAction) == undoActions && ShownFrames() == "ADNU" &&
-            SendMessageW(Control(ControlId::lstAction), LB_GETCURSEL, 0, 0) == 0 &&
-            SendMessageW(Control(ControlId::lstFileSet), LB_GETCURSEL, 0, 0) == 2);
+  Choose(lstFileSet, 2);
+  Choose(lstAction, 0);
+  const std::string before = Shown();
+  Click(cmdUndo);
+  Click(cmdUndo);
+  Check("undo leaves the window as it was: " + Shown(),
+        Shown() == before && ShownFrames() == "ADNU" && Send(lstAction, LB_GETCURSEL) == 0 &&
+            Send(lstFileSet, LB_GETCURSEL) == 2);
 
   // Cancel in the picker: nothing loaded, the lists of the old set go.
   Load("");
   Check("picker starts in the chosen folder", PickerSeen() == caption + "\t" + logs);
-  IsStartState("after cancel");
+  Expect("after cancel", "||||");
 
   // A second Display by another LogManager: the same window, back in its start state.
   Load(logs);
-  Choose(ControlId::lstFileSet, 0);
-  std::optional<DispatchCaller> second(CreateLogManager());
-  Display(*second);
-  Check("one window for the thread", tarvesk::FindThreadViewerWindow() == viewer);
-  IsStartState("second Display");
-  Load(logs);
-  Check("second LogManager loads", Entries(ControlId::lstFileSet).size() == 3);
+  Choose(lstFileSet, 0);
+  std::optional<DispatchCaller> second(DisplayedLogManager());
+  Check("one window for the thread", FindThreadViewerWindow() == viewer);
+  Expect("second Display", "||||");
 
   // The end of the first LogManager closes the window, though it shows the second's.
   first.reset();
   Pump();
-  Check("end of a LogManager closes the window", tarvesk::FindThreadViewerWindow() == nullptr);
+  Expect("end of a LogManager closes the window", "no window");
 
   // Close and open again; a host that lets go of its LogManager leaves the window open.
   Display(*second);
-  IsStartState("shown again after the end");
   Load(logs);
-  Click(ControlId::cmdClose);
-  Check("Schliessen closes the window", tarvesk::FindThreadViewerWindow() == nullptr);
+  Click(cmdClose);
+  Expect("Schliessen closes the window", "no window");
   Display(*second);
-  IsStartState("re-opened");
+  Expect("re-opened", "||||");
   second.reset();
   Pump();
-  Check("window stays open without the host's reference",
-        tarvesk::FindThreadViewerWindow() != nullptr);
   Load(logs);
-  Choose(ControlId::lstFileSet, 2);
-  Check("and works", Entries(ControlId::lstAction).size() == 5);
-  SendMessageW(tarvesk::FindThreadViewerWindow(), WM_CLOSE, 0, 0);
+  Choose(lstFileSet, 2);
+  Check("without the host's reference the window stays and works",
+        Send(lstAction, LB_GETCOUNT) == 5);
+  SendMessageW(FindThreadViewerWindow(), WM_CLOSE, 0, 0);
   Pump();
-  Check("closed from its title bar", tarvesk::FindThreadViewerWindow() == nullptr);
-
-  std::printf("SUMMARY checks=%d failures=%d\n", checks, failures);
-  return failures == 0 ? 0 : 1;
+  Expect("closed from its title bar", "no window");
 }
 
-int Pose(const std::string& logs, int file, int action, const std::wstring& ready,
-         const std::wstring& stop) {
-  DispatchCaller logManager = CreateLogManager();
-  if (!logManager) return 1;
-  Display(logManager);
+void Pose(const std::string& logs, int file, int action, const wchar_t* ready,
+          const wchar_t* stop) {
+  DispatchCaller logManager = DisplayedLogManager();
   Load(logs);
-  Choose(ControlId::lstFileSet, file);
-  Choose(ControlId::lstAction, action);
-  CloseHandle(CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  Choose(lstFileSet, file);
+  Choose(lstAction, action);
+  CloseHandle(CreateFileW(ready, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   const DWORD deadline = GetTickCount() + 120000;
-  while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
+  while (GetFileAttributesW(stop) == INVALID_FILE_ATTRIBUTES &&
          static_cast<LONG>(deadline - GetTickCount()) > 0) {
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
     Pump();
   }
-  return 0;
 }
 
-int Measure(const std::string& logs) {
-  DispatchCaller logManager = CreateLogManager();
-  if (!logManager) return 1;
-  Display(logManager);
-  LARGE_INTEGER frequency, start, loaded, listed, again;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  Load(logs);
-  QueryPerformanceCounter(&loaded);
-  Choose(ControlId::lstFileSet, 0);  // reads and parses the log, then lists it
-  QueryPerformanceCounter(&listed);
-  Choose(ControlId::lstFileSet, 0);  // lists it from the file set's cache
-  QueryPerformanceCounter(&again);
-  auto ms = [&](LARGE_INTEGER from, LARGE_INTEGER to) {
-    return static_cast<double>(to.QuadPart - from.QuadPart) * 1000.0 /
-           static_cast<double>(frequency.QuadPart);
-  };
-  std::printf("files listed: %.0f ms\n", ms(start, loaded));
+// Times loading LOGS, listing its first file (read and parsed) and listing it again (from
+// the file set's cache).
+void Measure(const std::string& logs) {
+  DispatchCaller logManager = DisplayedLogManager();
+  double ms[3];
+  for (int step = 0; step < 3; ++step) {
+    const auto start = std::chrono::steady_clock::now();
+    step == 0 ? Load(logs) : Choose(lstFileSet, 0);
+    ms[step] =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  }
+  std::printf("files listed: %.0f ms\n", ms[0]);
   std::printf("%ld actions listed on the first click: %.0f ms, on the second: %.0f ms\n",
-              static_cast<long>(SendMessageW(Control(ControlId::lstAction), LB_GETCOUNT, 0, 0)),
-              ms(loaded, listed), ms(listed, again));
-  return 0;
+              static_cast<long>(Send(lstAction, LB_GETCOUNT)), ms[1], ms[2]);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(Utf8(argv[i]));
-  int result = 2;
-  if (args.size() == 3 && args[0] == "test") {
-    result = RunScenarios(args[1], args[2]);
-  } else if (args.size() == 6 && args[0] == "pose") {
-    result = Pose(args[1], std::stoi(args[2]), std::stoi(args[3]), argv[5], argv[6]);
-  } else if (args.size() == 2 && args[0] == "measure") {
-    result = Measure(args[1]);
-  } else {
-    std::fprintf(stderr,
-                 "usage: viewer_driver test LOGS DATABASE | pose LOGS FILE ACTION "
-                 "READY STOP | measure LOGS\n");
+  const std::string mode = argc > 1 ? Utf8(argv[1]) : "";
+  try {
+    if (argc == 4 && mode == "test") {
+      RunScenarios(Utf8(argv[2]), Utf8(argv[3]));
+    } else if (argc == 7 && mode == "pose") {
+      Pose(Utf8(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), argv[5], argv[6]);
+    } else if (argc == 3 && mode == "measure") {
+      Measure(Utf8(argv[2]));
+    } else {
+      std::fprintf(stderr,
+                   "usage: viewer_driver test LOGS DATABASE | pose LOGS FILE ACTION "
+                   "READY STOP | measure LOGS\n");
+      return 2;
+    }
+  } catch (const tarvesk::Error& error) {
+    Check("unexpected error " + std::to_string(error.Number()) + ": " + error.Description(), false);
   }
+  if (mode == "test") std::printf("SUMMARY checks=%d failures=%d\n", checks, failures);
   CoUninitialize();
-  return result;
+  return failures == 0 ? 0 : 1;
 }

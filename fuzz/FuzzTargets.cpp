@@ -1,0 +1,192 @@
+// The libFuzzer targets, one function each; FUZZ_TARGET names the one a program runs. Only the
+// core's own errors may come out of the code under test; a broken promise aborts.
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "automation/Conversions.h"
+#include "automation/Error.h"
+#include "components/datalayer/DataLayer.h"
+#include "components/xmlparser/XMLParser.h"
+#include "fileset/FileSet.h"
+#include "logdata/LogData.h"
+#include "platform/posix/PosixEnvironment.h"
+#include "service/modService.h"
+
+namespace tarvesk {
+namespace {
+
+// A fresh folder for the files a target writes (in /dev/shm where there is one: a file per
+// input), removed when the process ends.
+const std::string& Folder() {
+  static const std::string folder = [] {
+    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
+                                           ? "/dev/shm"
+                                           : std::filesystem::temp_directory_path();
+    std::string pattern = (base / "tarvesk-fuzz-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    return pattern;
+  }();
+  static const bool removed = !std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove_all(Folder(), ec);
+  });
+  (void)removed;
+  return folder;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Writes the input as the one log of the folder and hands read the set that loaded it.
+template <class Read>
+void WithLogFile(std::string_view bytes, Read read) {
+  std::ofstream(Folder() + "/log.xml", std::ios::binary | std::ios::trunc) << bytes;
+  static PosixEnvironment environment;  // the reference components, messages on stderr
+  auto set = std::make_shared<FileSet>(environment);
+  try {
+    if (set->LoadFileSet(Folder()) && set->FileCount() == 1) read(*set);
+  } catch (const Error&) {
+  }
+  set->EjectFileset();
+}
+
+}  // namespace
+
+// The targets: only the one FUZZ_TARGET names is called, the others are kept in the program.
+namespace fuzz {
+
+// The log reader: the set loads the file, its action list, the details and query string of
+// every listed action.
+void LogReader(std::string_view bytes) {
+  WithLogFile(bytes, [](FileSet& set) {
+    const auto log = set.LogContent(1);
+    for (const std::string& entry : log->GetActionList()) {
+      if (entry == kErrorEntry) continue;
+      const int32_t position = LeadingNumber(entry);
+      try {
+        if (const auto details = log->GetActionData(position)) {
+          for (int32_t i = 1; i <= details->PropertyCount(); ++i) {
+            (void)details->PropertyValueByIndex(i);
+          }
+        }
+        (void)log->RetrieveActionQueryString(position);
+      } catch (const Error&) {
+      }
+    }
+  });
+}
+
+// The header reader: marker test, header properties, the file's own name always the last.
+void Header(std::string_view bytes) {
+  WithLogFile(bytes, [](FileSet& set) {
+    set.ReadFileSetProperties();
+    const auto properties = set.HeaderProperties(1);
+    const int32_t count = properties->PropertyCount();
+    if (count < 1 || properties->PropertyNameByIndex(count) != "FILENAME") std::abort();
+    (void)ParseDate(set.FileProperties(1, "SESSIONTIME"));
+  });
+}
+
+// The tag parser on every line: each member answers and never raises, and a value found
+// within the line is what GetTagValue answers.
+void TagParser(std::string_view text) {
+  XMLParser parser;
+  for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+    end = std::min(text.find('\r', start), text.size());
+    const std::string line(text.substr(start, end - start));
+    const std::string name = parser.GetTagName(line);
+    const std::string value = parser.GetTagValue(line, name);
+    std::string_view inLine, inLineName;
+    if (parser.TagValueInLine(line, name, inLine) && inLine != value) std::abort();
+    if (parser.TagInLine(line, inLineName, inLine) && (inLineName != name || inLine != value)) {
+      std::abort();
+    }
+    (void)parser.GetTagValue(line, "QueryString");
+    std::string single, singleValue, first, second, attributes;
+    parser.ParseSingleTag(line, single, singleValue);
+    parser.ParseRubriqueTag(line, first, second, attributes);
+  }
+}
+
+// The VB conversions: overflow the only error of Val and CLng; a date that parses formats to
+// text that parses back to the same date.
+void Conversions(std::string_view text) {
+  try {
+    const double number = Val(text);
+    (void)CStr(Variant(number));
+    (void)CLng(number);
+  } catch (const Error& error) {
+    if (error.Number() != kOverflow) std::abort();
+  }
+  if (const auto date = ParseDate(text)) {
+    const auto again = ParseDate(FormatDate(*date));
+    if (!again || std::fabs(again->serial - date->serial) > 1.0 / 86400) std::abort();
+    (void)SplitDate(*date);
+  }
+}
+
+// The field splitter against the plain reading of its rule: the text followed by the
+// delimiter is cut at each occurrence from the left; field n is the piece before the n-th.
+// Input: one byte field number (signed), one byte delimiter length (0 to 3), the delimiter,
+// the text.
+void FieldSplitter(std::string_view bytes) {
+  if (bytes.size() < 2) return;
+  const int32_t n = static_cast<int8_t>(bytes[0]);
+  const std::string_view delimiter = bytes.substr(2, static_cast<uint8_t>(bytes[1]) % 4);
+  const std::string_view text = bytes.substr(2 + delimiter.size());
+  std::string expected, working = std::string(text) + std::string(delimiter);
+  for (int32_t count = 1; !delimiter.empty(); ++count) {
+    const size_t at = working.find(delimiter);
+    if (at == std::string::npos) break;
+    if (count == n) expected = working.substr(0, at);
+    if (count >= n) break;
+    working.erase(0, at + delimiter.size());
+  }
+  if (GetDelimitedField(text, delimiter, n) != expected) std::abort();
+}
+
+// The data layer's query guard on any text as a query: whatever it accepts or refuses (a
+// refusal is raised), the database keeps its bytes and no other file appears beside it.
+void QueryGuard(std::string_view bytes) {
+  static const std::string database = [] {
+    const std::string file = Folder() + "/shop.db";
+    sqlite3* db = nullptr;
+    sqlite3_open(file.c_str(), &db);
+    sqlite3_exec(db,
+                 "CREATE TABLE Kunden (ID INTEGER PRIMARY KEY, Name TEXT, Ort TEXT);"
+                 "CREATE TABLE Artikel (ID INTEGER PRIMARY KEY, Preis REAL);"
+                 "INSERT INTO Kunden VALUES (1, 'Müller', 'Köln'), (2, 'Weiß', NULL);"
+                 "INSERT INTO Artikel VALUES (1, 0.5);",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return file;
+  }();
+  static const std::string before = ReadFile(database);
+  std::string query(bytes);
+  try {
+    DataLayer layer;
+    layer.SetLogFolder("");
+    layer.SetDatabaseByPath(database);
+    layer.GetRecordset(query);
+  } catch (const Error&) {
+  }
+  const auto files = std::filesystem::directory_iterator(Folder());
+  if (std::distance(begin(files), end(files)) != 1 || ReadFile(database) != before) std::abort();
+}
+
+}  // namespace fuzz
+}  // namespace tarvesk
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tarvesk::fuzz::FUZZ_TARGET({reinterpret_cast<const char*>(data), size});
+  return 0;
+}
