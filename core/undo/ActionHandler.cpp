@@ -128,7 +128,7 @@ Variant ActionHandler::UndoAction() {
 
   if (TextOf(Use(objDataLayer).errorstatus()) != "") {
     outcome_ = UndoOutcome::ErrorsReported;
-    Tell("Folgende Fehler wurden gemeldet: " + std::string(kBreak) +
+    Tell(kErrorsReported + std::string(kBreak) +
              TextOf(Use(objDataLayer).errorstatus()),
          "Fehler bei Ausführung", MessageIcon::Exclamation);
   }

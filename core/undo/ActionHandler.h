@@ -35,6 +35,9 @@ class FileSet;
 // message texts (the command line's exit status).
 enum class UndoOutcome { NotRun, Done, Declined, RecordNotFound, ErrorsReported };
 
+// The first line of the report of errors; the errors follow on the next lines.
+inline constexpr const char* kErrorsReported = "Folgende Fehler wurden gemeldet: ";
+
 class ActionHandler {
  public:
   // The environment creates the data layer and shows the messages.

@@ -1,6 +1,7 @@
 #include "programs/cli/TerminalMessages.h"
 
 #include "programs/cli/Output.h"
+#include "undo/ActionHandler.h"
 
 namespace tarvesk::cli {
 namespace {
@@ -16,14 +17,14 @@ std::string Folded(std::string text) {
 }
 
 // Message texts break lines with CR LF. Each line is escaped; one that ends in ": "
-// (a field without a value) says so.
+// (a field without a value) says so, but for the heading of the reported errors.
 void WriteText(std::ostream& out, const std::string& text) {
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) end = text.size();
     std::string line = Escaped(std::string_view(text).substr(start, end - start));
-    if (line.size() >= 2 && line.compare(line.size() - 2, 2, ": ") == 0) line += "(leer)";
+    if (line.ends_with(": ") && line != kErrorsReported) line += "(leer)";
     out << line << '\n';
     if (end == text.size()) break;
     start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);

@@ -125,7 +125,8 @@ TEST_F(UndoCommand, DryRunsConflictsAndFailures) {
       {"-y undo @ 2 1", "", 0, "", Db | Log},   // deletes the new order 5
       {"-y undo @ 3 25", "", 0, "", Db | Log},  // restores customer 3
       {"-y undo @ 2 1", "", 1, "=== Aktion nicht möglich (Fehler) ==="},
-      {"-y undo @ 3 25", "", 1, "=== Fehler bei Ausführung (Warnung) ===", Log},  // id taken
+      {"-y undo @ 3 25", "", 1,  // id taken
+       "=== Fehler bei Ausführung (Warnung) ===\nFolgende Fehler wurden gemeldet: \nDer", Log},
       {"actions @ 2 --kind update", "", 2},
       {"actions @ 2 --since gestern", "", 2},
       {"history @ --table Kunden", "", 2},
