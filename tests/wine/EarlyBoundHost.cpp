@@ -1,11 +1,8 @@
-// A C++ host that uses TarveskLogManager.dll early-bound, through the vtables of its
-// interfaces: creation through COM, QueryInterface, the slot order of the registered type
-// library, by-reference and variant arguments, error results with their error objects, the
-// module's unload rule, and that sets dropped without EjectFileset do not pile up in memory.
-// What a script host sees is the script suites'. Arguments: the folder of the test logs and
-// that of a log of 1.5 MB (Windows paths ending in "\"), the DLL's path, and 1.5 and
-// 1.12.2026 08:30 as the user's locale writes them. Prints a line per failed check and
-// "SUMMARY checks=N failures=M" last.
+// A C++ host using TarveskLogManager.dll early-bound, through its interfaces' vtables: creation,
+// QueryInterface, the type library's slot order, by-reference and variant arguments, error
+// results and objects, the unload rule, dropped sets freed. Arguments: the test logs' folder, a
+// 1.5 MB log's folder (both ending in "\"), the DLL, and 1.5 and 1.12.2026 08:30 as the locale
+// writes them. Prints a line per failed check and "SUMMARY checks=N failures=M" last.
 #include <windows.h>
 // after windows.h
 #include <oleauto.h>
@@ -117,23 +114,6 @@ void EveryInterface() {
   }
 }
 
-void PropertyCollectionCalls() {
-  auto pc = Create<_PropertyCollection>(CLSID_PropertyCollection);
-  if (!pc) return Check("PropertyCollection", false);
-  Bstr name("Ort"), content(""), text;
-  VariantOwner result;
-  long index = 0;
-  Check("AddProperty writes the placeholder back",
-        SUCCEEDED(pc->AddProperty(name.OutKeep(), content.OutKeep(), result.Out())) &&
-            BstrToUtf8(content.Get()) == "!###!");
-  const HRESULT failed = pc->get_PropertyNameByIndex(&index, text.Out());
-  ComPtr<IErrorInfo> info;
-  if (GetErrorInfo(0, info.Out()) == S_OK && info) info->GetDescription(text.Out());
-  Check("index 0 gives VB error 9 with its German text",
-        failed == VbErrorResult(tarvesk::kSubscriptOutOfRange) &&
-            BstrToUtf8(text.Get()) == "Index außerhalb des gültigen Bereichs");
-}
-
 // An object that is not ours but answers as a _FileSet: refused with error 13, never called.
 class ForeignFileSet : public IUnknown {
  public:
@@ -159,13 +139,22 @@ ComPtr<_LogData> FirstLog(const std::string& folder, long* count = nullptr) {
   return log;
 }
 
-void FileSetCalls(const std::string& folder) {
-  long count = 0, entries = 0;
+// The calls through the vtables: by-reference and variant arguments, results, and the error
+// results of a bad call as rows of {what, result, expected}, the last one's error object read.
+void Calls(const std::string& folder) {
+  long count = 0, entries = 0, index = 0;
   ComPtr<_LogData> first = FirstLog(folder, &count);
-  Check("LoadFileSet gives -1 for True, FileCount, LogContent", first && count == 2);
-  if (!first) return;
+  auto pc = Create<_PropertyCollection>(CLSID_PropertyCollection);
+  auto handler = Create<_ActionHandler>(CLSID_ActionHandler);
+  Check("created; LoadFileSet gives -1 for True, FileCount, LogContent",
+        first && count == 2 && pc && handler);
+  if (!first || !pc || !handler) return;
+  Bstr name("Ort"), content(""), query, text;
+  VariantOwner result, item, position;
+  Check("AddProperty writes the placeholder back",
+        SUCCEEDED(pc->AddProperty(name.OutKeep(), content.OutKeep(), result.Out())) &&
+            BstrToUtf8(content.Get()) == "!###!");
   ComPtr<_Collection> list;
-  VariantOwner item, position;
   FromCore(tarvesk::Variant(1), position.Out());
   Check("GetActionList: Count and Item(1)",
         SUCCEEDED(first->GetActionList(list.Out())) && list && SUCCEEDED(list->Count(&entries)) &&
@@ -173,23 +162,28 @@ void FileSetCalls(const std::string& folder) {
             V_VT(&item.Get()) == VT_BSTR &&
             BstrToUtf8(V_BSTR(&item.Get())).rfind("1: UPDATE", 0) == 0);
   FromCore(tarvesk::Variant("1"), position.Out());  // any whole number a variant holds
-  Bstr query;
   Check("RetrieveActionQueryString with a variant position, left as it was",
         SUCCEEDED(first->RetrieveActionQueryString(&position.Get(), query.Out())) &&
             BstrToUtf8(query.Get()) == "SELECT * FROM Kunden WHERE ID = 7" &&
             V_VT(&position.Get()) == VT_BSTR && std::wstring(V_BSTR(&position.Get())) == L"1");
   FromCore(tarvesk::Variant(1e12), position.Out());
-  Check("a position beyond 32 bits gives error 6",
-        first->RetrieveActionQueryString(&position.Get(), query.Out()) ==
-            VbErrorResult(tarvesk::kOverflow));
   ForeignFileSet foreign;
-  Check("a foreign FileSet gives error 13",
-        first->putref_Parent(reinterpret_cast<_FileSet*>(&foreign)) ==
-            VbErrorResult(tarvesk::kTypeMismatch));
-  auto handler = Create<_ActionHandler>(CLSID_ActionHandler);
-  VariantOwner result;
-  Check("UndoAction without a file set does nothing",
-        handler && handler->UndoAction(result.Out()) == S_OK && V_VT(&result.Get()) == VT_EMPTY);
+  const std::tuple<const char*, HRESULT, HRESULT> results[] = {
+      {"UndoAction without a file set does nothing", handler->UndoAction(result.Out()), S_OK},
+      {"a position beyond 32 bits gives error 6",
+       first->RetrieveActionQueryString(&position.Get(), query.Out()),
+       VbErrorResult(tarvesk::kOverflow)},
+      {"a foreign FileSet gives error 13",
+       first->putref_Parent(reinterpret_cast<_FileSet*>(&foreign)),
+       VbErrorResult(tarvesk::kTypeMismatch)},
+      {"index 0 gives error 9", pc->get_PropertyNameByIndex(&index, text.Out()),
+       VbErrorResult(tarvesk::kSubscriptOutOfRange)}};
+  for (const auto& [what, got, expected] : results) Check(what, got == expected);
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.Out()) == S_OK && info) info->GetDescription(text.Out());
+  Check("the last one's error object with its German text; UndoAction's result empty",
+        BstrToUtf8(text.Get()) == "Index außerhalb des gültigen Bereichs" &&
+            V_VT(&result.Get()) == VT_EMPTY);
 }
 
 // An outside component's error reaches the host with its own number and text: a VB error
@@ -289,8 +283,7 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < 6; ++i) args[i] = tarvesk::com::WideToUtf8(argv[i], wcslen(argv[i]));
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   EveryInterface();
-  PropertyCollectionCalls();
-  FileSetCalls(args[1]);
+  Calls(args[1]);
   DroppedSetsAreFreed(args[2]);
   OutsideErrorsPassThrough();
   LocaleConversions(args[4], args[5]);
