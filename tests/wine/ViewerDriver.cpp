@@ -1,13 +1,8 @@
-// The GUI tests' driver: opens the viewer as a host does (TarveskLogManager.LogManager
-// through COM, Display) and works the real window with the messages a user's clicks send
-// (BM_CLICK; a selection plus LBN_SELCHANGE to the list's parent), reading back what it
-// shows. The folder picker is the test stand-in, answered through TARVESK_TEST_PICKER_ANSWER;
-// dialog_answerer answers message boxes. What the presenter decides is the native tests'.
-//   viewer_driver test LOGS DATABASE  the scenarios on log_a, log_b (OFFLINE) and log_undo
-//                                     (on DATABASE); prints FAIL lines, "SUMMARY ..." last
-//   viewer_driver pose LOGS FILE ACTION READY STOP  shows the FILE-th file's ACTION-th action
-//                                     (from 0) from READY until STOP exists (a screenshot)
-//   viewer_driver measure LOGS        times listing the actions of the first file
+// Drives the viewer as a host opens it (TarveskLogManager.LogManager, Display, late-bound) with
+// the messages a user's clicks send, reading back what the window shows; the stand-in folder
+// picker answers through TARVESK_TEST_PICKER_ANSWER, dialog_answerer the message boxes.
+// Modes (see wmain): test (the scenarios; FAIL lines, "SUMMARY ..." last), pose (holds a
+// file's action on the screen from READY until STOP exists), measure (times a listing).
 #include <windows.h>
 
 #include <algorithm>
@@ -194,10 +189,10 @@ void CheckWindow() {
   Check("window shown", viewer && IsWindowVisible(viewer));
   if (!viewer) return;
   Check("caption: " + TextOf(viewer), TextOf(viewer) == tarvesk::kWindowCaption);
-  HDC dc = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
-  auto pixels = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+  HDC dc = GetDC(viewer);
+  auto pixels = [dpi = GetDeviceCaps(dc, LOGPIXELSX)](int twips) {
+    return MulDiv(twips, dpi, 1440);
+  };
   RECT rect{};
   GetClientRect(viewer, &rect);
   Check("client area", rect.right == pixels(tarvesk::kClientWidthTwips) &&
@@ -224,10 +219,9 @@ void CheckWindow() {
   }
   // A read-only box asks its parent for its colours as a static control does.
   HWND path = Control(txtPath);
-  dc = GetDC(path);
   const auto brush = reinterpret_cast<HBRUSH>(SendMessageW(
       viewer, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(path)));
-  ReleaseDC(path, dc);
+  ReleaseDC(viewer, dc);
   LOGBRUSH fill{};
   Check("path box light grey",
         brush && GetObjectW(brush, sizeof fill, &fill) && fill.lbColor == RGB(192, 192, 192));
