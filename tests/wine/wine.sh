@@ -1,16 +1,13 @@
 #!/usr/bin/env bash
-# The Wine steps CTest runs (tests/CMakeLists.txt, windows preset; scripts/test-windows.sh
-# builds both bitnesses first). Both bitnesses live side by side in one 64-bit prefix,
-# build/wine, every COM DLL registered with the regsvr32 of its bitness:
+# The Wine steps CTest runs (tests/CMakeLists.txt); both bitnesses side by side in one 64-bit
+# prefix, build/wine, each DLL registered by the regsvr32 of its bitness. Non-zero on a failure.
 #   wine.sh prefix        a fresh prefix, both bitnesses registered, their keys checked
-#   wine.sh BITS SUITE    one suite through the script host and loader of that bitness (64, 32)
-#   wine.sh registration  unregistering one bitness leaves the other working; a DLL registers
-#                         from a path with spaces and non-ASCII letters; unregistering both
-#                         leaves no key of ours
+#   wine.sh 64|32 SUITE   one suite through the script host and loader of that bitness
+#   wine.sh registration  one bitness unregistered leaves the other working; a registration from
+#                         a path with spaces and umlauts; both unregistered leave no key of ours
 #   wine.sh stop          ends the prefix's Wine server (it saves the registry then)
 #   wine.sh installer     the setup program in fresh 64- and 32-bit prefixes: an upgrade, both
 #                         bitnesses used, a silent uninstall that leaves nothing
-# Non-zero on any failure. No display needed: Wine's null graphics driver carries the windows.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -33,11 +30,7 @@ run=$root/build/wine
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" LANG=C.UTF-8 DISPLAY=
 unset WAYLAND_DISPLAY
 dlls=(TarveskLogManager TarveskXMLHandler TarveskFileManager TarveskDataLayer)
-for bits in 64 32; do
-  for program in "${loaders[$bits]}" "${dlls[@]/#/${bins[$bits]}/}"; do
-    [ -e "$program" ] || [ -e "$program.dll" ] || { echo "missing $program" >&2; exit 1; }
-  done
-done
+for dll in "${bins[@]/%//TarveskLogManager.dll}"; do [ -e "$dll" ] || { echo "missing $dll" >&2; exit 1; }; done
 
 use_bits() { bits=$1 bin=${bins[$1]}; }  # the bitness of the next wine calls and its build
 wine() { "${loaders[$bits]}" "$@"; }
@@ -104,8 +97,7 @@ check_keys() {
   done
 }
 
-# Output of a suite: its last line must be a summary of more than no checks with no
-# failures (exit codes of cscript say nothing).
+# A suite's output must end in a summary of some checks, none failed (cscript's exit code lies).
 check_summary() {
   echo "$2" | grep -v '^SUMMARY' || true
   local summary
@@ -115,9 +107,8 @@ check_summary() {
     fail "$1"
 }
 
-# script FILE ARG...: a suite (.vbs: its Main between SuiteStart.vbs and SuiteEnd.vbs; .js)
-# through the current bitness's cscript, in the code page cscript reads; checks the process
-# architecture the suite reports and its summary.
+# script FILE ARG...: a suite (.vbs: its Main between SuiteStart.vbs and SuiteEnd.vbs; .js) through
+# the current bitness's cscript in its code page; checks the process architecture and summary.
 script() {
   local file=$1 output attempt parts=("$1")
   shift
@@ -176,8 +167,7 @@ customers() { sqlite3 "$work/undo/shop.db" 'SELECT ID, Ort FROM Kunden ORDER BY 
 suite_fileset() { script fileset.vbs "$logs\\"; }
 suite_jscript() { script jscript.js "$logs\\"; }
 
-# Our tag parser, called directly, and a foreign one, called by name, read alike: the test
-# logs and those of CR LF, of LF-only lines and without a last line end.
+# Our tag parser and a foreign one read the test logs and those in data/tagparser alike.
 suite_tagparser() {
   cp tests/wine/data/tagparser/*.xml "$work/logs/"
   script tagparser.vbs "$logs\\" "$(winpath "$work/own.txt")" own
@@ -200,8 +190,6 @@ suite_factories() {
   for bits in 64 32; do use_bits $bits && regsvr "$bin/TarveskFileManager"; done
 }
 
-# The folder picker shows its caption and starts in the given folder, else in the data
-# layer's log folder; cancelled, it chooses nothing.
 suite_folderpicker() {
   vbs_timeout=60  # a dialog that an answer does not close waits for nobody
   answered "$work/messages.txt" cancel script folderpicker.vbs "$logs" ""
@@ -211,8 +199,7 @@ suite_folderpicker() {
     script folderpicker.vbs "" "$(winpath "$work")"
 }
 
-# Undo against SQLite with answered message boxes: the undos of log_undo, two refusals
-# before anything is asked, three exact restores (Yes, OK each).
+# Undo against SQLite: the boxes answered in order, the records restored byte for byte.
 suite_undo() {
   undo_data "shop guard" log_undo log_zmissing log_guard
   local before exact="SELECT ID, typeof(T), hex(T), typeof(R), R, typeof(B), hex(B), typeof(X), hex(X) FROM Werte"
@@ -235,8 +222,7 @@ host() {
   check_summary "$name" "$output"
 }
 
-# The viewer window, driven through its controls, with the stand-in folder picker; its undo
-# says yes, then no to the same action a second time.
+# The viewer window with the stand-in folder picker; its undo says yes, then no to one action.
 suite_viewer() {
   undo_data shop log_undo
   cp tests/wine/data/logs/* "$work/undo/logs/"
@@ -274,13 +260,13 @@ suite_logmanager_exe() {
   expect "exit code of logmanager.exe on a missing folder" "$status" 1
 }
 
-# The current bitness works from FOLDER (a Windows path): FileSet is served from there, and
-# a host creates every class and lists a folder.
+# The current bitness works from FOLDER (a Windows path): FileSet is served from there,
+# apartment-threaded, and a host creates every class and lists a folder.
 works_from() {
-  local server
-  server=$(wine reg query "$fileset_key\\InprocServer32" /ve 2>/dev/null | tr -d '\r' |
-    sed -n 's/.*REG_SZ *//p' | iconv -f CP437 -t UTF-8)
-  [ "${server,,}" == "${1,,}\\tarvesklogmanager.dll" ] || fail "FileSet is served by [$server]"
+  local values
+  values=$(wine reg query "$fileset_key\\InprocServer32" 2>/dev/null | tr -d '\r' | tr -s ' ' | iconv -f CP437 -t UTF-8 | paste -sd' ')
+  [[ ${values,,} == *"reg_sz ${1,,}\\tarvesklogmanager.dll"* && $values == *"ThreadingModel REG_SZ Apartment"* ]] ||
+    fail "FileSet is served otherwise: [$values]"
   fresh_work
   script installed.vbs "$logs\\"
 }
@@ -288,12 +274,7 @@ works_from() {
 step_prefix() {
   fresh_prefix "$run" win64
   for bits in 64 32; do use_bits $bits && regsvr "${dlls[@]/#/$bin/}"; done
-  for bits in 64 32; do
-    use_bits $bits
-    check_keys present all
-    [[ $(wine reg query "$fileset_key\\InprocServer32" /v ThreadingModel 2>/dev/null) == *Apartment* ]] ||
-      fail "FileSet is not registered apartment-threaded"
-  done
+  for bits in 64 32; do use_bits $bits && check_keys present all; done
 }
 
 unregistered() {  # BITS FOLDER OTHER-BITS OTHER-FOLDER
@@ -385,9 +366,6 @@ case "${1:-}" in
     fresh_work
     "suite_$2"
     ;;
-  *)
-    echo "usage: $0 prefix | registration | installer | stop | 64|32 SUITE" >&2
-    exit 2
-    ;;
+  *) grep '^#   wine.sh' "$0" >&2 && exit 2 ;;
 esac
 [ "$failed" -eq 0 ]
