@@ -1,10 +1,7 @@
-// A helper of the Wine tests: answers the message boxes that another process shows. It
-// finds each new dialog box (window class #32770) on the desktop, appends its title and
-// text to a record file (UTF-8, one line per box: title, a tab, the text with each CR LF
-// written as "\n"), and presses a button by its ID: the k-th box gets the k-th answer
-// (ok, yes, no or cancel), the last one serving every later box. It ends when the stop
-// file exists or after the given number of seconds.
-// Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...
+// Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER... Answers the message boxes (class
+// #32770) other processes show: appends each one's title, a tab and its text (CR LF as "\n") to
+// RECORDFILE in UTF-8 and presses the k-th ANSWER (ok, yes, no, cancel; the last one repeats)
+// on the k-th box, until STOPFILE exists or SECONDS have passed.
 #include <windows.h>
 
 #include <algorithm>

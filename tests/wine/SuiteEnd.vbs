@@ -1,7 +1,5 @@
-' The end of every VBScript suite, put after it by the test script: runs Main, counts an
-' error that escaped it, and prints the summary line the test script reads (cscript's exit
-' code says nothing), after the processor architecture of the script host's process, so the
-' test script sees which bitness ran the suite.
+' The end of every VBScript suite: runs Main, counts an error that escaped it, prints the host
+' process's architecture (the bitness that ran) and the summary the test script reads.
 On Error Resume Next
 Main
 If Err.Number <> 0 Then

@@ -1,7 +1,5 @@
-// test_folder_picker.dll: a stand-in for the folder picker TarveskFileManager.clsFileManager
-// in the GUI tests, registered over the real one in the test prefix (same class, same type
-// library). DisplayFileManager shows no dialog: it answers the folder in the environment
-// variable TARVESK_TEST_PICKER_ANSWER of the process ("" or unset: the user cancelled), and
+// test_folder_picker.dll: the GUI tests' stand-in for TarveskFileManager.clsFileManager (same
+// class): DisplayFileManager answers TARVESK_TEST_PICKER_ANSWER ("" or unset: cancelled) and
 // leaves what it was given in TARVESK_TEST_PICKER_SEEN: caption, a tab, start folder.
 #include "com/components/FolderPickerObject.h"
 #include "com/components/TarveskFileManager.h"

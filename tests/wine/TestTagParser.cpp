@@ -6,8 +6,8 @@
 #include <string>
 
 #include "com/components/TarveskXMLHandler.h"
-#include "components/xmlparser/XMLParser.h"
 #include "com/kit/ComServer.h"
+#include "components/xmlparser/XMLParser.h"
 
 namespace tarvesk::com {
 namespace {

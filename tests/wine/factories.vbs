@@ -1,6 +1,5 @@
-' With the file-system component unregistered, the factory tells the user once (the test's
-' dialog answerer records the box) and the operation that needed the component fails.
-' Argument: the folder of the test logs. Runs between SuiteStart.vbs and SuiteEnd.vbs.
+' The file-system component unregistered: the factory tells the user once (recorded by the
+' dialog answerer) and the operation that needed it fails. Argument: the test logs' folder.
 Sub Main()
   Dim fs, loaded
   Set fs = CreateObject("TarveskLogManager.FileSet")

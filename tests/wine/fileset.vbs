@@ -1,8 +1,7 @@
 ' FileSet, PropertyCollection, LogData and LogManager driven late-bound, as a script host
 ' drives them: what crosses the COM boundary (by-reference arguments, conversions, errors
-' with their German texts, identity, collections, dates, object arguments); the rules
-' behind it are the native tests'. Argument: the folder of the test logs (a fresh copy; it
-' is changed). Runs between SuiteStart.vbs and SuiteEnd.vbs.
+' with their German texts, identity, collections, dates, object arguments); the rules are
+' the native tests'. Argument: the folder of a fresh copy of the test logs (it is changed).
 Sub PropertyCollectionCalls()
   Dim pc, name, content, index, x, c
   Set pc = CreateObject("TarveskLogManager.PropertyCollection")

@@ -1,8 +1,5 @@
-' The folder picker TarveskFileManager.clsFileManager as the viewer drives it; the test
-' script checks the dialog's caption and answers it: it cancels, or confirms the start
-' folder (the given one, else the data layer's log folder). Arguments: the folder to start
-' in ("" for none), the folder the answer chooses ("" when it cancels).
-' Runs between SuiteStart.vbs and SuiteEnd.vbs.
+' The folder picker as the viewer drives it, answered by the test script (its caption checked):
+' cancelled or confirmed. Arguments: the start folder ("": none), the folder chosen ("": none).
 Sub Main()
   Dim picker
   Set picker = CreateObject("TarveskFileManager.clsFileManager")

@@ -1,6 +1,5 @@
-' The component as the setup program installed it: every public class created by its
-' ProgID, and a folder of logs listed through the entry class, as a host first uses it.
-' Argument: the folder of the test logs. Runs between SuiteStart.vbs and SuiteEnd.vbs.
+' The component as installed: every public class created by its ProgID, and a folder of logs
+' listed through the entry class as a host first uses it. Argument: the test logs' folder.
 Sub Main()
   Dim name, created, manager, files
   For Each name In Array("LogManager", "FileSet", "PropertyCollection", "LogData", "ActionHandler")

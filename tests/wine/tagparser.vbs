@@ -1,9 +1,6 @@
-' Writes what the log manager reads through the registered tag parser (headers, action
-' lists, every action's details and query string, and the errors of positions outside a
-' log) to a file, so that the test script compares the runs with our own parser (called
-' directly) and with a foreign one (called by name). Arguments: the folder of the logs,
-' the output file, and "own" or "foreign": which parser is registered.
-' Runs between SuiteStart.vbs and SuiteEnd.vbs.
+' Writes what the log manager reads through the registered tag parser ("own" or "foreign", the
+' third argument) from the logs' folder to the output file (headers, action lists, each action's
+' details and query, the errors outside a log), for the test script to compare the two runs.
 Dim out
 
 ' The details and query string at a position, or the errors they raise.

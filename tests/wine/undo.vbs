@@ -1,10 +1,7 @@
-' ActionHandler undoes logged actions against SQLite through the data layer component. The
-' dialog answerer answers the boxes and records them; the test script checks them and the
-' database. Arguments: the folder of the undo
-' logs, an empty folder for this suite's session logs, the database (shop.sql, guard.sql).
-' log_undo.xml: three updates, the last of a missing record, a new record, a deleted one;
-' log_zmissing.xml: an update in a database that does not exist; log_guard.xml: an update
-' whose query is recursive. Runs between SuiteStart.vbs and SuiteEnd.vbs.
+' ActionHandler undoes logged actions against SQLite through the data layer; the test script
+' checks the answered boxes and the database. Arguments: the undo logs' folder (log_undo: see
+' Main; log_zmissing: a database that does not exist; log_guard: a recursive query), an empty
+' folder for the session logs, the database. Runs between SuiteStart.vbs and SuiteEnd.vbs.
 
 ' A fresh handler undoes the action at POSITION of the log whose name holds LOG, as the viewer
 ' makes it; its error is checked against EXPECTED.
