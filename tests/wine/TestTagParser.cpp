@@ -1,8 +1,6 @@
-// test_tag_parser.dll: a tag parser of the tests' own under TarveskXMLHandler.XMLParser
-// (same class, same type library), registered over the real one in the test prefix. It
-// answers as the reference parser does but only through its dispatch interface, as a
-// parser of another maker would, so the log manager calls it by name. Each call is counted
-// in the environment variable TARVESK_TEST_PARSER_CALLS of the process.
+// test_tag_parser.dll: a tag parser of the tests' own, registered over TarveskXMLHandler.XMLParser:
+// it answers as ours does but only through IDispatch, as another maker's would, so the log
+// manager calls it by name; it counts its calls in TARVESK_TEST_PARSER_CALLS.
 #include <string>
 
 #include "com/components/TarveskXMLHandler.h"

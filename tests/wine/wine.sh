@@ -84,16 +84,12 @@ regsvr() {
 # present|absent view|all: the current bitness's view has, or lacks, each key of ours
 # (view: only the keys of its own view, with its bitness's type library entry).
 check_keys() {
-  local key keys=("${view_keys[@]}" "$lib_key\\win$bits")
+  local key state keys=("${view_keys[@]}" "$lib_key\\win$bits")
   [ "$2" == view ] || keys+=("${all_keys[@]}")
   for key in "${keys[@]}"; do
-    if key_exists "$key"; then
-      [ "$1" == present ] || fail "left after unregistering: $key"
-    elif [ "$1" == present ]; then
-      # A fresh prefix has once answered the first query of a run with nothing: asked again.
-      sleep 2
-      key_exists "$key" || fail "not registered: $key ($(wine reg query "$key" 2>&1 | head -2))"
-    fi
+    # A fresh prefix has once answered the first query of a run with nothing: asked again.
+    key_exists "$key" || { [ "$1" == present ] && sleep 2 && key_exists "$key"; } && state=present || state=absent
+    [ "$state" == "$1" ] || fail "$key: $state, not $1"
   done
 }
 
@@ -129,11 +125,11 @@ script() {
 # answered RECORD ANSWERS COMMAND...: runs COMMAND while the dialog answerer answers its
 # message boxes (comma-separated: ok, yes, no, cancel; the last one repeats) and records them.
 answered() {
-  local record=$1 answers=$2
+  local record=$1 answers=$2 answerer
   shift 2
   rm -f "$record" "$work/stop"
   wine "$bin/dialog_answerer.exe" "$(winpath "$record")" "$(winpath "$work/stop")" 240 ${answers//,/ } &
-  local answerer=$!
+  answerer=$!
   "$@"
   touch "$work/stop"
   wait "$answerer" || true
@@ -314,8 +310,7 @@ reg_value() { wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^
 
 # installed ARCH "SETUP..." BITS=FOLDER...: the setup programs in turn in a fresh prefix.
 installed() {
-  local setups=($2) arch=$1 pair setup uninstall_key
-  uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarveskLogManager'
+  local setups=($2) arch=$1 pair setup uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\TarveskLogManager'
   shift 2
   fresh_prefix "$root/build/installer/$arch" "$arch"
   drive=$WINEPREFIX/drive_c
@@ -325,15 +320,9 @@ installed() {
     [ -n "$(reg_value "$uninstall_key" "$name")" ] || fail "Add/Remove Programs entry lacks $name"
   done
   [ -f "$drive/$menu_entry" ] || fail "no Start-menu entry"
-  for pair; do
-    use_bits "${pair%%=*}"
-    works_from "${pair#*=}"
-  done
+  for pair; do use_bits "${pair%%=*}"; works_from "${pair#*=}"; done
   run_setup "$drive/Program Files/Tarvesk/LogManager/uninstall.exe"
-  for pair; do
-    use_bits "${pair%%=*}"
-    check_keys absent all
-  done
+  for pair; do use_bits "${pair%%=*}"; check_keys absent all; done
   ! key_exists "$uninstall_key" || fail "the Add/Remove Programs entry is left"
   for left in "Program Files/Tarvesk" "Program Files (x86)/Tarvesk" "$menu_entry"; do
     [ ! -e "$drive/$left" ] || fail "left after uninstalling: C:/$left"
