@@ -24,21 +24,22 @@ namespace {
 
 // A fresh folder for the files a target writes (in /dev/shm where there is one: a file per
 // input), removed when the process ends.
-const std::string& Folder() {
-  static const std::string folder = [] {
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                           ? "/dev/shm"
-                                           : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "tarvesk-fuzz-XXXXXX").string();
+struct FuzzFolder {
+  std::string path = [] {
+    std::string pattern = std::filesystem::is_directory("/dev/shm")
+                              ? "/dev/shm/tarvesk-fuzz-XXXXXX"
+                              : std::filesystem::temp_directory_path() / "tarvesk-fuzz-XXXXXX";
     if (!mkdtemp(pattern.data())) std::abort();
     return pattern;
   }();
-  static const bool removed = !std::atexit([] {
+  ~FuzzFolder() {
     std::error_code ec;
-    std::filesystem::remove_all(Folder(), ec);
-  });
-  (void)removed;
-  return folder;
+    std::filesystem::remove_all(path, ec);
+  }
+};
+const std::string& Folder() {
+  static const FuzzFolder folder;
+  return folder.path;
 }
 
 std::string ReadFile(const std::string& path) {
@@ -71,14 +72,9 @@ void LogReader(std::string_view bytes) {
     const auto log = set.LogContent(1);
     for (const std::string& entry : log->GetActionList()) {
       if (entry == kErrorEntry) continue;
-      const int32_t position = LeadingNumber(entry);
       try {
-        if (const auto details = log->GetActionData(position)) {
-          for (int32_t i = 1; i <= details->PropertyCount(); ++i) {
-            (void)details->PropertyValueByIndex(i);
-          }
-        }
-        (void)log->RetrieveActionQueryString(position);
+        (void)log->GetActionData(LeadingNumber(entry));
+        (void)log->RetrieveActionQueryString(LeadingNumber(entry));
       } catch (const Error&) {
       }
     }
