@@ -1,6 +1,5 @@
 // The libFuzzer targets, one function each; FUZZ_TARGET names the one a program runs. Only the
 // core's own errors may come out of the code under test; a broken promise aborts.
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -18,6 +17,7 @@
 #include "logdata/LogData.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "service/modService.h"
+#include "tests/datalayer/SqliteFixtures.h"
 
 namespace tarvesk {
 namespace {
@@ -40,11 +40,6 @@ struct FuzzFolder {
 const std::string& Folder() {
   static const FuzzFolder folder;
   return folder.path;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 // Writes the input as the one log of the folder and hands read the set that loaded it.
@@ -153,20 +148,8 @@ void FieldSplitter(std::string_view bytes) {
 // The data layer's query guard on any text as a query: whatever it accepts or refuses (a
 // refusal is raised), the database keeps its bytes and no other file appears beside it.
 void QueryGuard(std::string_view bytes) {
-  static const std::string database = [] {
-    const std::string file = Folder() + "/shop.db";
-    sqlite3* db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_exec(db,
-                 "CREATE TABLE Kunden (ID INTEGER PRIMARY KEY, Name TEXT, Ort TEXT);"
-                 "CREATE TABLE Artikel (ID INTEGER PRIMARY KEY, Preis REAL);"
-                 "INSERT INTO Kunden VALUES (1, 'Müller', 'Köln'), (2, 'Weiß', NULL);"
-                 "INSERT INTO Artikel VALUES (1, 0.5);",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return file;
-  }();
-  static const std::string before = ReadFile(database);
+  static const std::string database = Folder() + "/shop.db";
+  static const std::string before = (testing::CreateShop(database), testing::Bytes(database));
   std::string query(bytes);
   try {
     DataLayer layer;
@@ -176,7 +159,8 @@ void QueryGuard(std::string_view bytes) {
   } catch (const Error&) {
   }
   const auto files = std::filesystem::directory_iterator(Folder());
-  if (std::distance(begin(files), end(files)) != 1 || ReadFile(database) != before) std::abort();
+  if (std::distance(begin(files), end(files)) != 1 || testing::Bytes(database) != before)
+    std::abort();
 }
 
 }  // namespace fuzz

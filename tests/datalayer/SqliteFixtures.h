@@ -2,13 +2,12 @@
 // built by SQL, and views of a database file (its bytes, its content) for comparisons.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "tests/support/TestFiles.h"

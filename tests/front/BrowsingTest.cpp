@@ -109,7 +109,8 @@ TEST_F(Browsing, ErrorsOfAClickAreReportedAndTheWindowStaysUsable) {
 TEST_F(FrontTest, TheLastOfFortyThousandActionsShowsItsDetailsAndOffersUndo) {
   Lines body;
   for (int id = 1; id <= 40000; ++id) {
-    body = Concat({body, Action(id, "K", "Ort", "alt", "neu" + std::to_string(id))});
+    const Lines action = Action(id, "K", "Ort", "alt", "neu" + std::to_string(id));
+    body.insert(body.end(), action.begin(), action.end());
   }
   Write("gross.xml", "db.mdb", "06.12.2026", body);
   Open();
