@@ -238,10 +238,6 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
       {"witness.xml", head + "<DATABASE>alt</DATABASE>\r\n</HEAD>\r\n"},
   };
   for (const auto& [name, bytes] : files) folder.WriteBytes(name, bytes);
-  const auto settle = [&] {
-    std::filesystem::last_write_time(
-        folder.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
-  };
   const auto headers = [&] {
     std::vector<std::string> all;
     for (int32_t i = 1; i <= set->FileCount(); ++i) {
@@ -252,7 +248,8 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
     }
     return all;
   };
-  settle();
+  std::filesystem::last_write_time(  // settled: the folder is as it was an hour ago
+      folder.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   ASSERT_EQ(set->FileCount(), static_cast<int32_t>(files.size()));
   // Rewritten in place: the folder stays as it was, so the first reading takes the header
@@ -270,7 +267,6 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
   }
 
   // A file removed after the loading changes the folder: the reading meets it.
-  settle();
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   std::filesystem::remove(folder / "lf.xml");
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kFileNotFound);

@@ -9,10 +9,7 @@
 #include "tests/datalayer/SqliteFixtures.h"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::cerr << "usage: datalayer_session DB LOGDIR COUNT\n";
-    return 2;
-  }
+  if (argc != 4) return 2;
   const std::string database = argv[1];
   const long count = std::stol(argv[3]);
   if (!std::filesystem::exists(database)) tarvesk::testing::CreateShop(database);
