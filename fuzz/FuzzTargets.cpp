@@ -1,6 +1,5 @@
 // The libFuzzer targets, one function each; FUZZ_TARGET names the one a program runs. Only the
 // core's own errors may come out of the code under test; a broken promise aborts.
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -18,32 +17,29 @@
 #include "logdata/LogData.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "service/modService.h"
+#include "tests/datalayer/SqliteFixtures.h"
 
 namespace tarvesk {
 namespace {
 
 // A fresh folder for the files a target writes (in /dev/shm where there is one: a file per
 // input), removed when the process ends.
-const std::string& Folder() {
-  static const std::string folder = [] {
-    const std::filesystem::path base = std::filesystem::is_directory("/dev/shm")
-                                           ? "/dev/shm"
-                                           : std::filesystem::temp_directory_path();
-    std::string pattern = (base / "tarvesk-fuzz-XXXXXX").string();
+struct FuzzFolder {
+  std::string path = [] {
+    std::string pattern = std::filesystem::is_directory("/dev/shm")
+                              ? "/dev/shm/tarvesk-fuzz-XXXXXX"
+                              : std::filesystem::temp_directory_path() / "tarvesk-fuzz-XXXXXX";
     if (!mkdtemp(pattern.data())) std::abort();
     return pattern;
   }();
-  static const bool removed = !std::atexit([] {
+  ~FuzzFolder() {
     std::error_code ec;
-    std::filesystem::remove_all(Folder(), ec);
-  });
-  (void)removed;
-  return folder;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), {});
+    std::filesystem::remove_all(path, ec);
+  }
+};
+const std::string& Folder() {
+  static const FuzzFolder folder;
+  return folder.path;
 }
 
 // Writes the input as the one log of the folder and hands read the set that loaded it.
@@ -71,14 +67,9 @@ void LogReader(std::string_view bytes) {
     const auto log = set.LogContent(1);
     for (const std::string& entry : log->GetActionList()) {
       if (entry == kErrorEntry) continue;
-      const int32_t position = LeadingNumber(entry);
       try {
-        if (const auto details = log->GetActionData(position)) {
-          for (int32_t i = 1; i <= details->PropertyCount(); ++i) {
-            (void)details->PropertyValueByIndex(i);
-          }
-        }
-        (void)log->RetrieveActionQueryString(position);
+        (void)log->GetActionData(LeadingNumber(entry));
+        (void)log->RetrieveActionQueryString(LeadingNumber(entry));
       } catch (const Error&) {
       }
     }
@@ -157,20 +148,8 @@ void FieldSplitter(std::string_view bytes) {
 // The data layer's query guard on any text as a query: whatever it accepts or refuses (a
 // refusal is raised), the database keeps its bytes and no other file appears beside it.
 void QueryGuard(std::string_view bytes) {
-  static const std::string database = [] {
-    const std::string file = Folder() + "/shop.db";
-    sqlite3* db = nullptr;
-    sqlite3_open(file.c_str(), &db);
-    sqlite3_exec(db,
-                 "CREATE TABLE Kunden (ID INTEGER PRIMARY KEY, Name TEXT, Ort TEXT);"
-                 "CREATE TABLE Artikel (ID INTEGER PRIMARY KEY, Preis REAL);"
-                 "INSERT INTO Kunden VALUES (1, 'Müller', 'Köln'), (2, 'Weiß', NULL);"
-                 "INSERT INTO Artikel VALUES (1, 0.5);",
-                 nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return file;
-  }();
-  static const std::string before = ReadFile(database);
+  static const std::string database = Folder() + "/shop.db";
+  static const std::string before = (testing::CreateShop(database), testing::Bytes(database));
   std::string query(bytes);
   try {
     DataLayer layer;
@@ -180,7 +159,8 @@ void QueryGuard(std::string_view bytes) {
   } catch (const Error&) {
   }
   const auto files = std::filesystem::directory_iterator(Folder());
-  if (std::distance(begin(files), end(files)) != 1 || ReadFile(database) != before) std::abort();
+  if (std::distance(begin(files), end(files)) != 1 || testing::Bytes(database) != before)
+    std::abort();
 }
 
 }  // namespace fuzz

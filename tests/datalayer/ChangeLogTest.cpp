@@ -153,39 +153,33 @@ TEST_F(LoggingSession, NotedErrorsGoIntoTheTail) {
   EXPECT_EQ(log->GetActionList(), Lines{kErrorEntry});
 }
 
-// A session that changes something writes a file of its own; without the folder it notes
-// that and still writes the database.
+// A session that changes something writes a file of its own, into the host's folder or else
+// the environment's; an empty folder turns the log off; a missing folder is noted and the
+// database still written.
 TEST_F(LoggingSession, EachSessionThatChangesSomethingWritesItsOwnFile) {
+  testing::TempFolder fromEnvironment;
+  testing::ScopedEnvironment variable(kLogFolderVariable, fromEnvironment.Path());
+  DataLayer plain, silent;
+  silent.SetLogFolder("");
   Change(layer_, "München");  // the value it has
   EXPECT_TRUE(LogFiles(logs_).empty());
   Change(layer_, "Bonn");
-  Change(layer_, "Ulm");
+  Change(plain, "Ulm");
+  Change(silent, "Essen");
+  Change(layer_, "Köln");
   EXPECT_EQ(LogFiles(logs_).size(), 2u);
-  std::filesystem::remove_all(logs_);
-  EXPECT_EQ(Change(layer_, "Essen"), Variant(true));
-  EXPECT_NE(Status().find("Das Logfile konnte nicht geschrieben werden"), std::string::npos);
-  EXPECT_NE(testing::Content(db_).find("Essen"), std::string::npos);
-}
-
-// The host's folder wins over the environment's, and an empty folder turns the log off.
-TEST_F(LoggingSession, TheEnvironmentGivesTheFolderWhenTheHostGivesNone) {
-  testing::TempFolder fromEnvironment;
+  EXPECT_EQ(LogFiles(fromEnvironment.Path()), Lines{plain.LogFilePath()});
   {
-    testing::ScopedEnvironment variable(kLogFolderVariable, fromEnvironment.Path());
-    DataLayer plain, silent;
-    silent.SetLogFolder("");
-    Change(plain, "Bonn");
-    Change(layer_, "Ulm");
-    Change(silent, "Essen");
-    EXPECT_EQ(LogFiles(fromEnvironment.Path()), Lines{plain.LogFilePath()});
-    EXPECT_EQ(LogFiles(logs_), Lines{layer_.LogFilePath()});
+    testing::ScopedEnvironment empty(kLogFolderVariable, "");
+    DataLayer off;
+    Change(off, "Bonn");
+    EXPECT_EQ(off.LogFilePath(), "");
   }
-  testing::ScopedEnvironment variable(kLogFolderVariable, "");
-  DataLayer layer;
-  Change(layer, "Köln");
-  EXPECT_EQ(layer.LogFilePath(), "");
   EXPECT_EQ(LogFiles(folder_.Path()).size(), 2u);  // the database and the folder of logs_
-  EXPECT_EQ(LogFiles(logs_).size(), 1u);
+  std::filesystem::remove_all(logs_);
+  EXPECT_EQ(Change(layer_, "Hamm"), Variant(true));
+  EXPECT_NE(Status().find("Das Logfile konnte nicht geschrieben werden"), std::string::npos);
+  EXPECT_NE(testing::Content(db_).find("Hamm"), std::string::npos);
 }
 
 // Values: markup, "=" and line breaks become references, as does what Windows-1252 lacks.

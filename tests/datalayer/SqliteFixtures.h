@@ -2,13 +2,12 @@
 // built by SQL, and views of a database file (its bytes, its content) for comparisons.
 #pragma once
 
-#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "tests/support/TestFiles.h"
@@ -44,27 +43,24 @@ class Connection {
     if (sqlite3_prepare_v2(db_, query.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
       throw std::runtime_error(sqlite3_errmsg(db_));
     }
+    static const char* const kTypes[] = {"", "int:", "real:", "text:", "text:", "null"};
     std::string out;
     while (sqlite3_step(statement) == SQLITE_ROW) {
       for (int i = 0; i < sqlite3_column_count(statement); ++i) {
         const int type = sqlite3_column_type(statement, i);  // before any conversion
         char real[40];
-        std::snprintf(real, sizeof real, "real:%.17g", sqlite3_column_double(statement, i));
+        std::snprintf(real, sizeof real, "%.17g", sqlite3_column_double(statement, i));
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, i));
-        out += i ? "|" : "";
-        if (type == SQLITE_NULL)
-          out += "null";
-        else if (type == SQLITE_FLOAT)
-          out += real;
-        else
-          out += (type == SQLITE_INTEGER ? "int:" : "text:") + std::string(text);
+        out += std::string(i ? "|" : "") + kTypes[type] +
+               (type == SQLITE_FLOAT           ? real
+                : type == SQLITE_NULL || !text ? ""
+                                               : text);
       }
       out += '\n';
     }
     sqlite3_finalize(statement);
     return out;
   }
-  sqlite3* Handle() { return db_; }
 
  private:
   sqlite3* db_ = nullptr;

@@ -11,6 +11,7 @@
 #include "components/ReferenceComponents.h"
 #include "components/xmlparser/XMLParser.h"
 #include "fileset/FileSet.h"
+#include "fileset/PropertyCollection.h"
 #include "logdata/LogData.h"
 #include "service/modService.h"
 #include "tests/support/Process.h"
@@ -26,15 +27,12 @@ using test::LogLines;
 using test::TempFolder;
 
 // Lists fixed names, whether or not the files exist.
-class FixedListing : public IFileSystem {
- public:
-  explicit FixedListing(std::vector<std::string> names) : names_(std::move(names)) {}
+struct FixedListing : IFileSystem {
+  explicit FixedListing(std::vector<std::string> listed) : names(std::move(listed)) {}
   std::vector<std::string> GetFilesInFolder(const std::string&, const std::string&) override {
-    return names_;
+    return names;
   }
-
- private:
-  std::vector<std::string> names_;
+  std::vector<std::string> names;
 };
 
 class FileSetTest : public ::testing::Test {
@@ -42,13 +40,9 @@ class FileSetTest : public ::testing::Test {
   test::TestEnvironment env;
   std::shared_ptr<FileSet> set = std::make_shared<FileSet>(env);
   TempFolder folder;
-  std::string sep{kPathSeparator};
 
-  // The cached LogData objects hold the set: eject to let both go. A test may have swapped a
-  // component.
-  void TearDown() override {
-    if (set) set->EjectFileset();
-  }
+  // The cached LogData objects hold the set: eject to let both go.
+  ~FileSetTest() override { set->EjectFileset(); }
   void List(std::vector<std::string> names) {
     env.Components().Register<IFileSystem>(
         kFileSystemProgId, [names] { return std::make_unique<FixedListing>(names); });
@@ -69,34 +63,28 @@ class FileSetTest : public ::testing::Test {
 
 using Loading = FileSetTest;
 
+// The files whose second line carries the marker, in a path ended by one separator; no *.xml
+// file answers False, *.xml files without the marker True.
 TEST_F(Loading, KeepsTheFilesWhoseSecondLineCarriesTheMarker) {
-  WriteLog("a.xml", "01.12.2026");
-  folder.WriteLines("b.xml", {"<TarveskDataLayerLog>", "x"});         // marker on line 1
-  folder.WriteLines("c.xml", {"x", "y", "<TarveskDataLayerLog>"});    // on line 3
-  folder.WriteLines("d.xml", {"x", "  <TarveskDataLayerLog> Rest"});  // text around it
-  folder.WriteLines("e.xml", {"x", "<tarveskdatalayerlog>"});         // other case
-  folder.WriteBytes("f.xml", "x\n<TarveskDataLayerLog>\n");           // LF ends no line
-  folder.WriteBytes("g.xml", "nur eine Zeile");                       // no second line
-  folder.WriteBytes("h.xml", "");
-  WriteLog("i.txt", "01.12.2026");
-  EXPECT_TRUE(set->LoadFileSet(folder.Path()));
-  EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "d.xml"}));
-}
-
-// The path ends in one separator; no *.xml file answers False, files without the marker True.
-TEST_F(Loading, AnswersWhetherThereWereXmlFilesAndEndsThePathInOneSeparator) {
-  folder.WriteBytes("a.txt", "x");
+  WriteLog("a.txt", "01.12.2026");
   EXPECT_FALSE(set->LoadFileSet(folder.Path()));
-  EXPECT_FALSE(set->DeleteOldFiles(DateValue{1e6}));  // not loaded
-  folder.WriteLines("b.xml", {"x", "y"});
+  EXPECT_FALSE(set->DeleteOldFiles(DateValue{1e6}));                // not loaded
+  folder.WriteLines("b.xml", {"<TarveskDataLayerLog>", "x"});       // marker on line 1
+  folder.WriteLines("c.xml", {"x", "y", "<TarveskDataLayerLog>"});  // on line 3
+  folder.WriteLines("e.xml", {"x", "<tarveskdatalayerlog>"});       // other case
+  folder.WriteBytes("f.xml", "x\n<TarveskDataLayerLog>\n");         // LF ends no line
+  folder.WriteBytes("g.xml", "nur eine Zeile");                     // no second line
+  folder.WriteBytes("h.xml", "");
   EXPECT_TRUE(set->LoadFileSet(folder.Path()));
   EXPECT_EQ(set->FileCount(), 0);
   WriteLog("a.xml", "01.12.2026");
-  for (const std::string& path : {folder.Path(), folder.Path() + sep}) {
+  folder.WriteLines("d.xml", {"x", "  <TarveskDataLayerLog> Rest"});  // text around it
+  for (const std::string& path : {folder.Path(), folder.Path() + "/"}) {
     ASSERT_TRUE(set->LoadFileSet(path));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "d.xml"}));
     EXPECT_EQ(set->File(1), folder / "a.xml");
   }
-  for (int32_t outside : {0, 2, -5}) EXPECT_EQ(set->File(outside), "");
+  for (int32_t outside : {0, 3, -5}) EXPECT_EQ(set->File(outside), "");
 }
 
 TEST_F(Loading, ReloadingDropsTheOldSetItsHeadersAndCache) {
@@ -118,11 +106,14 @@ TEST_F(Loading, ReloadingDropsTheOldSetItsHeadersAndCache) {
 }
 
 // A listed file that cannot be read fails the load with an error that names it, after the
-// standard text, whichever reading meets it.
-TEST_F(Loading, AnUnreadableFileFailsWithItsName) {
+// standard text, whichever reading meets it; a missing component shows the factory's message
+// once per reading, which fails.
+TEST_F(Loading, AnUnreadableFileOrAMissingComponentFailsTheReading) {
   WriteLog("a.xml", "01.12.2026");
   folder.WriteLines("b.xml", {"x", "y"});
   WriteLog("d.xml", "01.12.2026");
+  env.Components().Unregister(kFileSystemProgId);
+  EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); }), kObjectNotSet);
   List({"a.xml", "b.xml", "fehlt.xml", "b.xml", "d.xml"});
   EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); }), kFileNotFound);
   EXPECT_EQ(ErrorTextOf([&] { set->LoadFileSet(folder.Path()); }),
@@ -138,6 +129,12 @@ TEST_F(Loading, AnUnreadableFileFailsWithItsName) {
   std::filesystem::create_directory(folder / "d.xml");  // no file at all
   EXPECT_EQ(ErrorTextOf([&] { set->LogContent(2); }),
             "Fehler beim Zugriff auf Pfad/Datei: " + set->File(2));
+  env.Components().Unregister(kXmlParserProgId);
+  EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
+  EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kObjectNotSet);
+  ASSERT_EQ(env.messages.shown.size(), 3u);
+  EXPECT_EQ(env.messages.shown[0].title, "Komponente nicht verfügbar!");
+  EXPECT_NE(env.messages.shown[0].text, env.messages.shown[1].text);
 }
 
 // A FIFO, a device, a folder or a loop of links named *.xml, swapped in after the listing,
@@ -159,29 +156,10 @@ TEST_F(Loading, OnlyRegularFilesAreLogs) {
 
 using HeaderReading = FileSetTest;
 
-TEST_F(HeaderReading, StoresTheHeaderPropertiesThenTheFileName) {
-  // A name the tag parser would decode: FILENAME must stay the real file's path.
-  folder.WriteLines("Tom&amp;Jerry.xml", {"<?xml?>", "<TarveskDataLayerLog>", "<HEAD>",
-                                          "  <DATABASE>C:\\Daten\\shop.db</DATABASE>  ",
-                                          "\t<SESSIONTIME>01.12.2026</SESSIONTIME>",
-                                          "<USER></USER>", "freier Text", "</HEAD>", "<LOGDATA>"});
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  set->ReadFileSetProperties();
-  const auto properties = set->HeaderProperties(1);
-  ASSERT_EQ(properties->PropertyCount(), 4);
-  EXPECT_EQ(set->FileProperties(1, "DATABASE"), "C:\\Daten\\shop.db");
-  EXPECT_EQ(properties->PropertyNameByIndex(4), "FILENAME");
-  EXPECT_EQ(set->FileProperties(1, "FILENAME"), folder.Path() + sep + "Tom&amp;Jerry.xml");
-  EXPECT_EQ(set->FileProperties(1, "KEINE"), "");
-  for (int32_t outside : {0, 2}) {
-    EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(outside, "DATABASE"); }),
-              kSubscriptOutOfRange);
-  }
-}
-
-// Twenty lines at most; a file that ends inside its header keeps what it read; <HEAD> and
-// </HEAD> on one line open the header, and the first match of a name wins.
-TEST_F(HeaderReading, ReadsTwentyLinesAtMost) {
+// The header's properties, then the file's own path as FILENAME (a name the tag parser would
+// decode stays as it is); twenty lines at most; a file that ends inside its header keeps what
+// it read; <HEAD> and </HEAD> on one line open the header, and the first match of a name wins.
+TEST_F(HeaderReading, StoresTwentyLinesOfTheHeaderThenTheFileName) {
   std::vector<std::string> lines = {"x", "<TarveskDataLayerLog>", "<HEAD>"};
   for (int i = 4; i <= 22; ++i)
     lines.push_back("<P" + std::to_string(i) + ">v</P" + std::to_string(i) + ">");
@@ -196,6 +174,10 @@ TEST_F(HeaderReading, ReadsTwentyLinesAtMost) {
   folder.WriteLines("d.xml", {"x", "<TarveskDataLayerLog>", "<HEAD>", "<DATABASE>D</DATABASE>"});
   folder.WriteLines("e.xml", {"x", "<TarveskDataLayerLog>", "<HEAD></HEAD>",
                               "<FILENAME>eigener</FILENAME>", "</HEAD>"});
+  folder.WriteLines("Tom&amp;Jerry.xml", {"<?xml?>", "<TarveskDataLayerLog>", "<HEAD>",
+                                          "  <DATABASE>C:\\Daten\\shop.db</DATABASE>  ",
+                                          "\t<SESSIONTIME>01.12.2026</SESSIONTIME>",
+                                          "<USER></USER>", "freier Text", "</HEAD>", "<LOGDATA>"});
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   set->ReadFileSetProperties();
   EXPECT_EQ(set->HeaderProperties(1)->PropertyCount(), 17 + 1);  // lines 4..20, FILENAME
@@ -203,12 +185,21 @@ TEST_F(HeaderReading, ReadsTwentyLinesAtMost) {
   EXPECT_EQ(set->FileProperties(1, "P21"), "");
   EXPECT_EQ(set->HeaderProperties(2)->PropertyCount(), 1);
   EXPECT_EQ(set->HeaderProperties(3)->PropertyCount(), 2);
-  EXPECT_EQ(set->FileProperties(3, "VOR"), "");
-  EXPECT_EQ(set->FileProperties(3, "NACH"), "");
+  EXPECT_EQ(set->FileProperties(3, "DATABASE"), "D");
   EXPECT_EQ(set->FileProperties(4, "DATABASE"), "D");
   EXPECT_EQ(set->HeaderProperties(4)->PropertyNameByIndex(2), "FILENAME");
   EXPECT_EQ(set->FileProperties(5, "FILENAME"), "eigener");
   EXPECT_EQ(set->HeaderProperties(5)->PropertyValueByIndex(2), folder / "e.xml");
+  const auto properties = set->HeaderProperties(6);
+  ASSERT_EQ(properties->PropertyCount(), 4);
+  EXPECT_EQ(set->FileProperties(6, "DATABASE"), "C:\\Daten\\shop.db");
+  EXPECT_EQ(properties->PropertyNameByIndex(4), "FILENAME");
+  EXPECT_EQ(set->FileProperties(6, "FILENAME"), folder / "Tom&amp;Jerry.xml");
+  EXPECT_EQ(set->FileProperties(6, "KEINE"), "");
+  for (int32_t outside : {0, 7}) {
+    EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(outside, "DATABASE"); }),
+              kSubscriptOutOfRange);
+  }
 }
 
 // LoadFileSet reads each file's start once and keeps its header lines for the next
@@ -247,10 +238,6 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
       {"witness.xml", head + "<DATABASE>alt</DATABASE>\r\n</HEAD>\r\n"},
   };
   for (const auto& [name, bytes] : files) folder.WriteBytes(name, bytes);
-  const auto settle = [&] {
-    std::filesystem::last_write_time(
-        folder.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
-  };
   const auto headers = [&] {
     std::vector<std::string> all;
     for (int32_t i = 1; i <= set->FileCount(); ++i) {
@@ -261,7 +248,8 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
     }
     return all;
   };
-  settle();
+  std::filesystem::last_write_time(  // settled: the folder is as it was an hour ago
+      folder.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   ASSERT_EQ(set->FileCount(), static_cast<int32_t>(files.size()));
   // Rewritten in place: the folder stays as it was, so the first reading takes the header
@@ -271,37 +259,17 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
   auto withMarkers = headers();
   set->ReadFileSetProperties();
   const auto anew = headers();
-  const std::string alt = "witness.xml <DATABASE>alt</DATABASE>";
-  ASSERT_EQ(std::count(withMarkers.begin(), withMarkers.end(), alt), 1);
-  std::replace(withMarkers.begin(), withMarkers.end(), alt,
-               std::string("witness.xml <DATABASE>neu</DATABASE>"));
+  EXPECT_EQ(withMarkers.end()[-2], "witness.xml <DATABASE>alt</DATABASE>");  // the last file
+  withMarkers.end()[-2] = "witness.xml <DATABASE>neu</DATABASE>";
   EXPECT_EQ(withMarkers, anew);
   for (const char* entry : {"open-end.xml <A>ü</A>", "lf.xml <A>1</A>\n<B>2</B>"}) {
     EXPECT_EQ(std::count(anew.begin(), anew.end(), entry), 1) << entry;
   }
 
   // A file removed after the loading changes the folder: the reading meets it.
-  settle();
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   std::filesystem::remove(folder / "lf.xml");
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kFileNotFound);
-}
-
-// A missing component shows the factory's message once per reading; the reading fails.
-TEST_F(Loading, AMissingComponentShowsItsMessageOnceAndFails) {
-  WriteLog("a.xml", "01.12.2026");
-  WriteLog("b.xml", "01.12.2026");
-  auto& messages = env.messages;
-  env.Components().Unregister(kFileSystemProgId);
-  EXPECT_EQ(ErrorNumberOf([&] { set->LoadFileSet(folder.Path()); }), kObjectNotSet);
-  RegisterReferenceComponents(env.Components());
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  env.Components().Unregister(kXmlParserProgId);
-  EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
-  EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kObjectNotSet);
-  ASSERT_EQ(messages.shown.size(), 3u);
-  EXPECT_EQ(messages.shown[0].title, "Komponente nicht verfügbar!");
-  EXPECT_NE(messages.shown[0].text, messages.shown[1].text);
 }
 
 using ContentCache = FileSetTest;
@@ -315,8 +283,6 @@ TEST_F(ContentCache, HandsOutOneObjectPerFile) {
   const auto first = set->LogContent(2);
   std::filesystem::remove(folder / "b.xml");  // not read again
   EXPECT_EQ(set->LogContent(2), first);
-  EXPECT_EQ(first->FileIndex(), 2);
-  EXPECT_EQ(first->Parent(), set);
   const auto unbound = set->LogContent(0);
   EXPECT_EQ(unbound->FileIndex(), 0);
   EXPECT_FALSE(unbound->IsLoaded());
@@ -327,12 +293,9 @@ TEST_F(ContentCache, HandsOutOneObjectPerFile) {
   WriteLog("a.xml", "01.12.2026");
   std::weak_ptr<LogData> log = set->LogContent(1);
   EXPECT_TRUE(log.lock()->IsLoaded());
-  std::weak_ptr<FileSet> weakSet = set;
   set->EjectFileset();  // breaks the cycle with the cache
   EXPECT_TRUE(log.expired());
   EXPECT_EQ(set->FileCount(), 0);
-  set.reset();
-  EXPECT_TRUE(weakSet.expired());
 }
 
 using OldLogRemoval = FileSetTest;
@@ -401,6 +364,35 @@ TEST_F(OldLogRemoval, LiveLogsStayOnDiskAndAreReported) {
   EXPECT_TRUE(set->DeleteOldFiles(threshold));
   EXPECT_TRUE(set->SkippedLogs().empty());
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
+}
+
+// Empty content is stored (and written back) as the placeholder, which reads as empty; an
+// empty name adds nothing; repeated names keep their entries, lookups find the first, with
+// no limit on the size.
+TEST(PropertyStore, StoresPlaceholdersAndFindsTheFirstOfRepeatedNames) {
+  PropertyCollection store;
+  std::string empty, placeholder = "!###!", lost = "Wert", first = "1", second = "2";
+  store.AddProperty("Telefon", empty);
+  EXPECT_EQ(empty, "!###!");
+  store.AddProperty("X", placeholder);
+  store.AddProperty("", lost);
+  store.AddProperty("ID", first);
+  store.AddProperty("ID", second);
+  EXPECT_EQ(store.PropertyCount(), 4);
+  EXPECT_EQ(store.PropertyContent("Telefon") + store.PropertyValueByIndex(1), "");
+  EXPECT_EQ(store.PropertyContent("X"), "");
+  EXPECT_EQ(store.PropertyContent("ID"), "1");
+  EXPECT_EQ(store.PropertyNameByIndex(4) + store.PropertyValueByIndex(4), "ID2");
+  EXPECT_EQ(store.PropertyContent("id"), "");
+  for (int32_t index : {0, 5, -1, INT32_MAX}) {
+    EXPECT_EQ(ErrorNumberOf([&] { store.PropertyNameByIndex(index); }), kSubscriptOutOfRange);
+    EXPECT_EQ(ErrorNumberOf([&] { store.PropertyValueByIndex(index); }), kSubscriptOutOfRange);
+  }
+  for (int i = 0; i < 70000; ++i) {
+    std::string value = std::to_string(i);
+    store.AddProperty("N" + value, value);
+  }
+  EXPECT_EQ(store.PropertyContent("N69999"), "69999");
 }
 
 }  // namespace

@@ -22,6 +22,7 @@ namespace tarvesk::test {
 
 using enum ControlId;
 using ::testing::ElementsAre;
+using ::testing::StartsWith;
 using Lines = std::vector<std::string>;  // also what a fake saw, in order
 
 // What the pickers answer (strResultFullPath, "" as a cancelled choice) and were told.
@@ -56,50 +57,44 @@ struct ViewRecord {
 
 class FakeView : public IViewerWindowView {
  public:
-  FakeView(frmLogManager& window, ViewRecord& record) : window_(window), record_(record) {
-    ++record_.created;
+  FakeView(frmLogManager& window, ViewRecord& record) : window_(window), r_(record) {
+    ++r_.created;
   }
-  ~FakeView() override { record_.log.push_back("destroyed"); }
-  void Show() override {
-    record_.log.push_back(std::string("Show ") + (window_.IsLoaded() ? "loaded" : "unloaded"));
-  }
+  void Show() override { r_.log.push_back(window_.IsLoaded() ? "Show loaded" : "Show unloaded"); }
   void Close() override {
-    record_.log.push_back("Close");
-    if (record_.onClose) record_.onClose();
+    r_.log.push_back("Close");
+    if (r_.onClose) r_.onClose();
   }
   void ControlChanged(ControlId control, ControlChange change) override {
-    static const char* const kNames[] = {"Visible", "Text", "Cleared", "Appended"};
-    record_.log.push_back(std::string(kNames[static_cast<int>(change)]) + " " +
-                          LayoutOf(control).name);
+    static const char* const kNames[] = {"Visible ", "Text ", "Cleared ", "Appended "};
+    r_.log.push_back(kNames[static_cast<int>(change)] + std::string(LayoutOf(control).name));
   }
 
  private:
   frmLogManager& window_;
-  ViewRecord& record_;
+  ViewRecord& r_;
 };
 
-// An update of one field of record id, or a new record, as the data layer writes them.
-inline Lines UpdateAction(int id, const std::string& table, const std::string& field,
-                          const std::string& oldValue, const std::string& newValue) {
-  const std::string n = std::to_string(id);
-  return {"<ACTION Info=\"UPDATE RECORDID=" + n + "\">",
-          "<TABLE>" + table + "</TABLE>",
-          "<QueryString>SELECT * FROM " + table + " WHERE ID=" + n + "</QueryString>",
-          "<FIELDS>",
-          "<FieldName>" + field + "</FieldName>",
-          "<OldValue>" + oldValue + "</OldValue>",
-          "<NewValue>" + newValue + "</NewValue>",
-          "</ACTION>"};
+// An action of record id as the data layer writes it: an update of one field, or a new
+// record when no field is given.
+inline Lines Action(int id, const std::string& table, const std::string& field = "",
+                    const std::string& oldValue = "", const std::string& newValue = "") {
+  const std::string n = std::to_string(id), kind = field.empty() ? "NEWRECORD" : "UPDATE";
+  Lines lines = {
+      "<ACTION Info=\"" + kind + " RECORDID=" + n + "\">", "<TABLE>" + table + "</TABLE>",
+      "<QueryString>SELECT * FROM " + table + " WHERE ID=" + n + "</QueryString>", "<FIELDS>"};
+  if (!field.empty()) {
+    lines.insert(lines.end(),
+                 {"<FieldName>" + field + "</FieldName>", "<OldValue>" + oldValue + "</OldValue>",
+                  "<NewValue>" + newValue + "</NewValue>"});
+  }
+  lines.push_back("</ACTION>");
+  return lines;
 }
-inline Lines NewRecordAction(int id, const std::string& table) {
-  const std::string n = std::to_string(id);
-  return {"<ACTION Info=\"NEWRECORD RECORDID=" + n + "\">", "<TABLE>" + table + "</TABLE>",
-          "<QueryString>SELECT * FROM " + table + " WHERE ID=" + n + "</QueryString>",
-          "<FIELDS></FIELDS>", "</ACTION>"};
-}
-inline Lines Concat(Lines a, const Lines& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+inline Lines Concat(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
 }
 
 class FrontTest : public ::testing::Test {
@@ -110,7 +105,7 @@ class FrontTest : public ::testing::Test {
     env.views = [this](frmLogManager& window) { return std::make_unique<FakeView>(window, view); };
     frmLogManager::DiscardCurrentThreadWindow();
   }
-  void TearDown() override {
+  ~FrontTest() override {
     // A set with cached logs keeps itself alive; empty it so that nothing leaks.
     if (manager) manager->FileSetManager()->EjectFileset();
     for (const auto& set : setsToEject) set->EjectFileset();
@@ -137,8 +132,6 @@ class FrontTest : public ::testing::Test {
     Window().SelectListEntry(list, position);
     Window().Click(list);
   }
-  void ChooseFile(int position) { Choose(lstFileSet, position); }
-  void ChooseAction(int position) { Choose(lstAction, position); }
   const Lines& Entries(ControlId list) { return Window().Entries(list); }
   bool Seen(ControlId id) { return Window().IsVisible(id); }
   // Visibility of the three frames below the file list, as "AD-" (Actions, Details, Next).
