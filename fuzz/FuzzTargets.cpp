@@ -1,7 +1,5 @@
 // The libFuzzer targets, one function each; FUZZ_TARGET names the one a program runs. Only the
 // core's own errors may come out of the code under test; a broken promise aborts.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -22,34 +20,22 @@
 namespace tarvesk {
 namespace {
 
-// A fresh folder for the files a target writes (in /dev/shm where there is one: a file per
-// input), removed when the process ends.
-struct FuzzFolder {
-  std::string path = [] {
-    std::string pattern = std::filesystem::is_directory("/dev/shm")
-                              ? "/dev/shm/tarvesk-fuzz-XXXXXX"
-                              : std::filesystem::temp_directory_path() / "tarvesk-fuzz-XXXXXX";
-    if (!mkdtemp(pattern.data())) std::abort();
-    return pattern;
-  }();
-  ~FuzzFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-};
-const std::string& Folder() {
-  static const FuzzFolder folder;
-  return folder.path;
+// The folder of the files a target writes, in memory where it can (a file per input).
+const test::TempFolder& Folder() {
+  static const test::TempFolder folder(std::filesystem::is_directory("/dev/shm")
+                                           ? "/dev/shm"
+                                           : std::filesystem::temp_directory_path());
+  return folder;
 }
 
 // Writes the input as the one log of the folder and hands read the set that loaded it.
 template <class Read>
 void WithLogFile(std::string_view bytes, Read read) {
-  std::ofstream(Folder() + "/log.xml", std::ios::binary | std::ios::trunc) << bytes;
+  std::ofstream(Folder() / "log.xml", std::ios::binary | std::ios::trunc) << bytes;
   static PosixEnvironment environment;  // the reference components, messages on stderr
   auto set = std::make_shared<FileSet>(environment);
   try {
-    if (set->LoadFileSet(Folder()) && set->FileCount() == 1) read(*set);
+    if (set->LoadFileSet(Folder().Path()) && set->FileCount() == 1) read(*set);
   } catch (const Error&) {
   }
   set->EjectFileset();
@@ -57,11 +43,9 @@ void WithLogFile(std::string_view bytes, Read read) {
 
 }  // namespace
 
-// The targets: only the one FUZZ_TARGET names is called, the others are kept in the program.
 namespace fuzz {
 
-// The log reader: the set loads the file, its action list, the details and query string of
-// every listed action.
+// The log reader: the file, its action list, each listed action's details and query string.
 void LogReader(std::string_view bytes) {
   WithLogFile(bytes, [](FileSet& set) {
     const auto log = set.LogContent(1);
@@ -87,8 +71,7 @@ void Header(std::string_view bytes) {
   });
 }
 
-// The tag parser on every line: each member answers and never raises, and a value found
-// within the line is what GetTagValue answers.
+// The tag parser on every line: no member raises; a value found in the line is GetTagValue's.
 void TagParser(std::string_view text) {
   XMLParser parser;
   for (size_t start = 0, end; start <= text.size(); start = end + 1) {
@@ -108,8 +91,7 @@ void TagParser(std::string_view text) {
   }
 }
 
-// The VB conversions: overflow the only error of Val and CLng; a date that parses formats to
-// text that parses back to the same date.
+// VB conversions: overflow is Val's and CLng's only error; a parsed date formats and parses back.
 void Conversions(std::string_view text) {
   try {
     const double number = Val(text);
@@ -125,10 +107,8 @@ void Conversions(std::string_view text) {
   }
 }
 
-// The field splitter against the plain reading of its rule: the text followed by the
-// delimiter is cut at each occurrence from the left; field n is the piece before the n-th.
-// Input: one byte field number (signed), one byte delimiter length (0 to 3), the delimiter,
-// the text.
+// The field splitter against its plain rule: text + delimiter cut from the left, field n the
+// piece before the n-th cut. Input: field number (int8), delimiter length (% 4), delimiter, text.
 void FieldSplitter(std::string_view bytes) {
   if (bytes.size() < 2) return;
   const int32_t n = static_cast<int8_t>(bytes[0]);
@@ -145,10 +125,9 @@ void FieldSplitter(std::string_view bytes) {
   if (GetDelimitedField(text, delimiter, n) != expected) std::abort();
 }
 
-// The data layer's query guard on any text as a query: whatever it accepts or refuses (a
-// refusal is raised), the database keeps its bytes and no other file appears beside it.
+// The query guard on any text: the database keeps its bytes and no file appears beside it.
 void QueryGuard(std::string_view bytes) {
-  static const std::string database = Folder() + "/shop.db";
+  static const std::string database = Folder() / "shop.db";
   static const std::string before = (testing::CreateShop(database), testing::Bytes(database));
   std::string query(bytes);
   try {
@@ -158,7 +137,7 @@ void QueryGuard(std::string_view bytes) {
     layer.GetRecordset(query);
   } catch (const Error&) {
   }
-  const auto files = std::filesystem::directory_iterator(Folder());
+  const auto files = std::filesystem::directory_iterator(Folder().Path());
   if (std::distance(begin(files), end(files)) != 1 || testing::Bytes(database) != before)
     std::abort();
 }

@@ -9,8 +9,8 @@
 
 namespace tarvesk::test {
 
-TempFolder::TempFolder() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "tarvesk-XXXXXX").string();
+TempFolder::TempFolder(const std::filesystem::path& parent) {
+  std::string pattern = (parent / "tarvesk-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -10,11 +10,10 @@
 
 namespace tarvesk::test {
 
-// A fresh folder under the system's temp folder, removed with everything in it (read-only
-// files too).
+// A fresh folder under parent, removed with everything in it (read-only files too).
 class TempFolder {
  public:
-  TempFolder();
+  explicit TempFolder(const std::filesystem::path& parent = std::filesystem::temp_directory_path());
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
