@@ -1,5 +1,4 @@
-// Test support for the command line: logmanager run as a user runs it, its words given as
-// one line split at spaces, "@" standing for a folder (the example logs unless given).
+// Test support: logmanager run as a user runs it; "@" in its words stands for a folder.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -31,9 +30,8 @@ inline RunResult Logmanager(const std::string& line, const std::string& folder =
   return RunProgram(words, options);
 }
 
-// A run: its words; what a user types on the terminal (stdout then redirected; no input: no
-// terminal); its status; parts of what it says, split at "|" - on the terminal, else in
-// stdout when it succeeds or prints JSON, else in stderr; what it leaves (the undo's tests).
+// A run: its words, what is typed on its terminal (none: no terminal), its status, parts of
+// what it says ("|" between them) where a user looks, and what it leaves (the undo's tests).
 struct Row {
   std::string words, typed;
   int status = 0;
