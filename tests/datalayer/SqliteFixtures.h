@@ -1,5 +1,4 @@
-// Test support for the data layer and the undo: a small shop database
-// built by SQL, and views of a database file (its bytes, its content) for comparisons.
+// Test support for the data layer and the undo: the shop database and views of a file.
 #pragma once
 
 #include <sqlite3.h>

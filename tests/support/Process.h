@@ -1,7 +1,5 @@
-// Test support: runs a program of the build as a user runs it - with its arguments, an
-// environment change, text on stdin - its output caught in memory files, or on a
-// pseudo-terminal of its own, where stdout can still go to a file as with "> out.txt"; or
-// starts one beside the test (Spawned), which the test reads line by line and closes.
+// Test support: runs a program of the build with arguments, environment changes and stdin,
+// its output caught, or on a pseudo-terminal of its own; or starts one beside the test.
 #pragma once
 
 #include <sys/types.h>

@@ -1,6 +1,5 @@
-// The environment of the tests: the reference components in a registry of the test's own
-// (a test replaces or removes entries without restoring them), the one message fake of
-// the tests, and the views a test makes for the viewer window (none unless it says so).
+// The tests' environment: the reference components in a registry of the test's own, the
+// message fake, and the viewer's views a test makes (none unless it says so).
 #pragma once
 
 #include <functional>
@@ -13,8 +12,7 @@
 
 namespace tarvesk::test {
 
-// Records every message box; answers a question with questionAnswer, after whileAsked
-// (what another program does while the user reads) has run.
+// Records every message box; answers questions with questionAnswer after whileAsked has run.
 class ScriptedMessages : public IUserMessages {
  public:
   MessageAnswer Show(const UserMessage& message) override {

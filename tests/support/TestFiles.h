@@ -1,6 +1,4 @@
-// Test support shared by every native test program: temporary folders, log files written as
-// the data layer writes them (Windows-1252 bytes, CR LF), and the error number or text a call
-// raises.
+// Test support: temporary folders, logs as the data layer writes them, errors a call raises.
 #pragma once
 
 #include <filesystem>

@@ -1,7 +1,5 @@
-// Test support: an SQLite VFS whose files are the system VFS's own with one method changed:
-// from the moment it is armed, the n-th write fails, as on a full disk or a failing device.
-// Installed as the default VFS for its lifetime (one at a time), so the data layer's
-// connections go through it.
+// Test support: an SQLite VFS over the system's whose n-th write fails once armed (a full
+// disk, a failing device); the default VFS while it lives, so the data layer goes through it.
 #pragma once
 
 #include <sqlite3.h>

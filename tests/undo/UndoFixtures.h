@@ -1,5 +1,4 @@
-// Test support for the undo: a shop database, a folder for the logs of the sessions under
-// test and one for the logs that the undo itself writes, and sessions that change records.
+// Test support for the undo: the shop, folders for the sessions' and the undo's own logs.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -1,7 +1,6 @@
-// datalayer_session DB LOGDIR COUNT: a data-layer session in a process of its own, for the
-// live-log tests. Creates the shop at DB when there is none, then changes it COUNT times with
-// logging into LOGDIR. Prints "log PATH" once the log exists, "done" after the last change,
-// then keeps its log open until stdin closes.
+// datalayer_session DB LOGDIR COUNT: changes the shop at DB (made if missing) COUNT times,
+// logging into LOGDIR, in a process of its own. Prints "log PATH" once the log exists and
+// "done" after the last change, then holds its log open until stdin closes.
 #include <iostream>
 
 #include "components/datalayer/DataLayer.h"
