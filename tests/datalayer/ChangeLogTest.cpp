@@ -3,7 +3,6 @@
 #include <tuple>
 
 #include "automation/Conversions.h"
-#include "automation/Text.h"
 #include "components/datalayer/ChangeLog.h"
 #include "components/datalayer/DataLayer.h"
 #include "fileset/FileSet.h"
@@ -14,7 +13,6 @@
 namespace tarvesk {
 namespace {
 
-using testing::Connection;
 using Lines = std::vector<std::string>;
 
 Lines LogFiles(const std::string& folder) {

@@ -11,8 +11,6 @@ namespace {
 
 using test::ErrorNumberOf;
 using testing::Bytes;
-using testing::Connection;
-using testing::Content;
 using testing::UndoTest;
 
 size_t FilesIn(const std::string& folder) {
@@ -100,17 +98,17 @@ const Scene kScenes[] = {
 };
 
 TEST_F(UndoTest, EachSceneAsksReportsAndWritesAsItShould) {
-  const std::string start = Content(db_);
+  const std::string start = testing::Content(db_);
   ActionHandler handler(env);  // one for all scenes: each undo binds anew
   size_t writes = 0;
   for (const Scene& s : kScenes) {
     SCOPED_TRACE(&s - kScenes);  // the index of the scene
     if (!s.change.empty()) FreshShop(), Change(s.change);
-    if (!s.arrange.empty()) Connection(db_).Exec(s.arrange);
+    if (!s.arrange.empty()) testing::Connection(db_).Exec(s.arrange);
     std::string before = Bytes(db_);
     messages_.questionAnswer = s.answer;
     messages_.whileAsked = [&] {
-      if (!s.whileAsked.empty()) Connection(db_).Exec(s.whileAsked), before = Bytes(db_);
+      if (!s.whileAsked.empty()) testing::Connection(db_).Exec(s.whileAsked), before = Bytes(db_);
     };
     handler.SetLogFileHandle(1);
     handler.SetFileSetObject(Logs(logs_));
@@ -122,7 +120,7 @@ TEST_F(UndoTest, EachSceneAsksReportsAndWritesAsItShould) {
     EXPECT_NE(messages_.shown.back().text.find(s.last), std::string::npos)
         << messages_.shown.back().text;
     EXPECT_EQ(Seen(), s.titles);
-    EXPECT_TRUE(s.after == After::Restored ? Content(db_) == start
+    EXPECT_TRUE(s.after == After::Restored ? testing::Content(db_) == start
                                            : (Bytes(db_) == before) == (s.after == After::Kept));
     writes += s.after != After::Kept || s.titles.ends_with("Fehler bei Ausführung");
   }
