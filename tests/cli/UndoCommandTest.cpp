@@ -121,7 +121,7 @@ TEST_F(UndoCommand, DryRunsConflictsAndFailures) {
       {"redo @ 1", "", 2},
       {"undo @ 1 9 --force", "", 2},
   });
-  testing::WriteBytes(db_, "keine Datenbank");
+  folder_.WriteBytes("shop.db", "keine Datenbank");
   Expect({{"undo @ 1 --all --dry-run", "", 1, "ist keine Datenbank"}});
 }
 

@@ -56,7 +56,7 @@ TEST_F(DataLayerTest, WhatCannotBeOpenedIsNotedAndLeftAlone) {
   }
   EXPECT_FALSE(std::filesystem::exists(missing));
   EXPECT_FALSE(Noted("\r\n"));  // one failure, one line
-  testing::WriteBytes(text, std::string(4096, 'x'));
+  folder_.WriteBytes("notes.db", std::string(4096, 'x'));
   layer_.SetDatabaseByPath(text);
   EXPECT_TRUE(Status().ends_with("\r\nDie Datei \"" + text + "\" ist keine Datenbank."))
       << Status();

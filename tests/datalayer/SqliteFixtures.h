@@ -102,10 +102,6 @@ inline std::string Bytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 // Sets an environment variable for the life of the object, restoring the old value.
 class ScopedEnvironment {
  public:

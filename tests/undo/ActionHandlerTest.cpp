@@ -228,7 +228,7 @@ TEST_F(UndoTest, AFailedWriteLeavesTheDatabaseAsItWasAndShowsNoSuccess) {
       int n = 1;
       for (;; ++n) {
         ASSERT_LT(n, 40) << "the fault never stops striking";
-        testing::WriteBytes(db_, before);
+        folder_.WriteBytes("shop.db", before);
         vfs.Arm(n, code);
         Undo(1, file);
         vfs.Disarm();

@@ -85,7 +85,7 @@ TEST_F(RoundTrip, EveryCutOfEveryLogWriteKeepsTheCompleteActions) {
                         old.begin();  // where the write began
     for (size_t cut = from; cut <= next.size(); ++cut) {
       const std::string torn = next.substr(0, cut) + (cut < old.size() ? old.substr(cut) : "");
-      testing::WriteBytes(writer.Path(), torn);
+      std::ofstream(writer.Path(), std::ios::binary) << torn;
       size_t complete = 0;
       for (size_t at = 0; (at = torn.find("</ACTION>", at)) != std::string::npos; ++at) ++complete;
       const auto log = Logs(logs_)->LogContent(1);
