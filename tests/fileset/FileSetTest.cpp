@@ -82,8 +82,9 @@ TEST_F(Loading, KeepsTheFilesWhoseSecondLineCarriesTheMarker) {
   for (int32_t outside : {0, 3}) EXPECT_EQ(set->File(outside), "");
 }
 
-// An unreadable file fails the reading that meets it, named; a missing component tells once.
-TEST_F(Loading, AnUnreadableFileOrAMissingComponentFailsTheReading) {
+// An unreadable file fails the reading that meets it, named; a missing component tells once;
+// what is no regular file is no log.
+TEST_F(Loading, UnreadableFilesMissingComponentsAndIrregularFiles) {
   WriteLog("a.xml", "01.12.2026");
   folder.WriteLines("b.xml", {"x", "y"});
   WriteLog("d.xml", "01.12.2026");
@@ -109,16 +110,11 @@ TEST_F(Loading, AnUnreadableFileOrAMissingComponentFailsTheReading) {
   EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kObjectNotSet);
   ASSERT_EQ(env.messages.shown.size(), 3u);
   EXPECT_NE(env.messages.shown[0].text, env.messages.shown[1].text);
-}
-
-// FIFOs, devices, folders and link loops are no logs, and opening them never waits.
-TEST_F(Loading, OnlyRegularFilesAreLogs) {
-  WriteLog("a.xml", "01.12.2026");
+  // FIFOs, devices, folders and link loops are no logs, and opening them never waits.
   ASSERT_EQ(mkfifo((folder / "fifo.xml").c_str(), 0600), 0);
   std::filesystem::create_symlink("/dev/zero", folder / "device.xml");
-  std::filesystem::create_directory(folder / "folder.xml");
   std::filesystem::create_symlink("loop.xml", folder / "loop.xml");
-  List({"fifo.xml", "device.xml", "a.xml", "folder.xml", "loop.xml"});
+  List({"fifo.xml", "device.xml", "a.xml", "d.xml", "loop.xml"});
   alarm(30);  // a hang fails the whole run rather than waiting forever
   const bool loaded = set->LoadFileSet(folder.Path());
   alarm(0);
@@ -141,7 +137,6 @@ TEST_F(HeaderReading, StoresTwentyLinesOfTheHeaderThenTheFileName) {
   // b.xml never closed its header within 20 lines: c.xml's lines before <HEAD> stay unparsed.
   folder.WriteLines("c.xml", {"<VOR>1</VOR>", "<TarveskDataLayerLog>", "<HEAD>",
                               "<DATABASE>D</DATABASE>", "</HEAD>", "<NACH>1</NACH>"});
-  folder.WriteLines("d.xml", {"x", "<TarveskDataLayerLog>", "<HEAD>", "<DATABASE>D</DATABASE>"});
   folder.WriteLines("e.xml", {"x", "<TarveskDataLayerLog>", "<HEAD></HEAD>",
                               "<FILENAME>eigener</FILENAME>", "</HEAD>"});
   folder.WriteLines("Tom&amp;Jerry.xml", {"<?xml?>", "<TarveskDataLayerLog>", "<HEAD>",
@@ -155,15 +150,17 @@ TEST_F(HeaderReading, StoresTwentyLinesOfTheHeaderThenTheFileName) {
   EXPECT_EQ(set->HeaderProperties(2)->PropertyCount(), 1);
   EXPECT_EQ(set->HeaderProperties(3)->PropertyCount(), 2);
   EXPECT_EQ(set->FileProperties(3, "DATABASE"), "D");
-  EXPECT_EQ(set->FileProperties(4, "DATABASE"), "D");
-  EXPECT_EQ(set->FileProperties(5, "FILENAME"), "eigener");
-  EXPECT_EQ(set->HeaderProperties(5)->PropertyValueByIndex(2), folder / "e.xml");
-  const auto properties = set->HeaderProperties(6);
+  EXPECT_EQ(set->FileProperties(4, "FILENAME"), "eigener");
+  EXPECT_EQ(set->HeaderProperties(4)->PropertyValueByIndex(2), folder / "e.xml");
+  const auto properties = set->HeaderProperties(5);
   ASSERT_EQ(properties->PropertyCount(), 4);
-  EXPECT_EQ(set->FileProperties(6, "DATABASE"), "C:\\Daten\\shop.db");
+  EXPECT_EQ(set->FileProperties(5, "DATABASE"), "C:\\Daten\\shop.db");
   EXPECT_EQ(properties->PropertyNameByIndex(4), "FILENAME");
-  EXPECT_EQ(set->FileProperties(6, "FILENAME"), folder / "Tom&amp;Jerry.xml");
-  EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(7, "DATABASE"); }), kSubscriptOutOfRange);
+  EXPECT_EQ(set->FileProperties(5, "FILENAME"), folder / "Tom&amp;Jerry.xml");
+  for (int32_t outside : {0, 6}) {
+    EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(outside, "DATABASE"); }),
+              kSubscriptOutOfRange);
+  }
 }
 
 // The header lines LoadFileSet keeps are those the files give anew, unless the folder changed.
