@@ -78,6 +78,7 @@ TEST_F(Browsing, OffersUndoForActionsOfLogsThatAreNotOffline) {
     Choose(lstAction, row.action);
     EXPECT_EQ(Frames(), row.frames) << row.file << "/" << row.action;
     EXPECT_FALSE(Entries(lstDetails).empty());
+    EXPECT_FALSE(Seen(cmdRedo) || Seen(chkDoAll));
   }
   EXPECT_THAT(Entries(lstDetails), ElementsAre("Zeitüberschreitung"));
 }
