@@ -15,8 +15,7 @@ namespace {
 using test::ErrorNumberOf;
 using Lines = std::vector<std::string>;
 
-// The number before the first non-number, blanks inside skipped, halves rounded to the even
-// neighbour; outside 32 bits an overflow.
+// The number before the first non-number, inner blanks skipped, halves to even; 32 bits.
 TEST(LeadingNumberReading, TakesTheNumberBeforeTheFirstNonNumber) {
   const std::pair<const char*, int32_t> cases[] = {
       {"12: UPDATE", 12}, {"  42abc", 42}, {"1 2 3", 123}, {"-17", -17}, {"abc", 0},
@@ -39,8 +38,7 @@ TEST(TextForm, WritesValuesAsAGermanSystemDoes) {
   EXPECT_EQ(ErrorNumberOf([] { CStr(Variant::Null()); }), kInvalidUseOfNull);
 }
 
-// German and ISO forms are read, anything else is no date; serials count days from
-// 30.12.1899, and formatting gives back the same moment.
+// German and ISO forms read, others are no date; serials from 30.12.1899; formatting round-trips.
 TEST(DateText, ReadsGermanAndIsoFormsAndFormatsBackTheSameMoment) {
   const DateValue moment = *MakeDate(2026, 12, 6, 11, 36, 43);
   for (const char* text : {"6.12.2026 11:36:43", "2026-12-06 11:36:43", "2026-12-06T11:36:43"}) {
@@ -112,9 +110,8 @@ TEST(LineSplitting, EndsLinesAtCrAndCrLfOnlyAndCountsCharacters) {
   EXPECT_EQ(TrimBlanks("  \tx y \t "), "\tx y \t");
 }
 
-// A whole file as the splitter splits its decoded text, with breaks and umlauts across the
-// 1 MiB read chunks; its first lines one by one, one longer than the buffer.
-TEST(FileReading, WholeFilesAndFirstLinesSplitLikeTheText) {
+// Read as the text splits, across the 1 MiB chunks and past the buffer; errors name the cause.
+TEST(FileReading, SplitsLikeTheTextAndNamesTheCauseOfErrors) {
   test::TempFolder folder;
   std::string bytes;
   for (int i = 0; bytes.size() < (3u << 20); ++i) {
@@ -133,11 +130,6 @@ TEST(FileReading, WholeFilesAndFirstLinesSplitLikeTheText) {
   for (std::string line; reader.ReadLine(line);) lines.push_back(line);
   EXPECT_EQ(lines, (Lines{"eins", longLine, "", "vier\nmit LF"}));
   EXPECT_EQ(ErrorNumberOf([&] { reader.ReadLineOrFail(); }), kInputPastEndOfFile);
-}
-
-// Opening names the cause; a read-only file is not deleted.
-TEST(FileReading, ErrorsNameTheCause) {
-  test::TempFolder folder;
   const auto openError = [](const std::string& path) {
     return ErrorNumberOf([&] { LineReader reader(path); });
   };

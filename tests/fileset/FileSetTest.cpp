@@ -63,18 +63,13 @@ class FileSetTest : public ::testing::Test {
 
 using Loading = FileSetTest;
 
-// The files whose second line carries the marker, in a path ended by one separator; no *.xml
-// file answers False, *.xml files without the marker True.
+// The *.xml files whose second line carries the marker; none at all answers False.
 TEST_F(Loading, KeepsTheFilesWhoseSecondLineCarriesTheMarker) {
   WriteLog("a.txt", "01.12.2026");
   EXPECT_FALSE(set->LoadFileSet(folder.Path()));
-  EXPECT_FALSE(set->DeleteOldFiles(DateValue{1e6}));                // not loaded
-  folder.WriteLines("b.xml", {"<TarveskDataLayerLog>", "x"});       // marker on line 1
-  folder.WriteLines("c.xml", {"x", "y", "<TarveskDataLayerLog>"});  // on line 3
-  folder.WriteLines("e.xml", {"x", "<tarveskdatalayerlog>"});       // other case
-  folder.WriteBytes("f.xml", "x\n<TarveskDataLayerLog>\n");         // LF ends no line
-  folder.WriteBytes("g.xml", "nur eine Zeile");                     // no second line
-  folder.WriteBytes("h.xml", "");
+  folder.WriteLines("b.xml", {"<TarveskDataLayerLog>", "x"});  // marker on line 1
+  folder.WriteBytes("f.xml", "x\n<TarveskDataLayerLog>\n");    // LF ends no line
+  folder.WriteBytes("g.xml", "nur eine Zeile");                // no second line
   EXPECT_TRUE(set->LoadFileSet(folder.Path()));
   EXPECT_EQ(set->FileCount(), 0);
   WriteLog("a.xml", "01.12.2026");
@@ -84,31 +79,12 @@ TEST_F(Loading, KeepsTheFilesWhoseSecondLineCarriesTheMarker) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"a.xml", "d.xml"}));
     EXPECT_EQ(set->File(1), folder / "a.xml");
   }
-  for (int32_t outside : {0, 3, -5}) EXPECT_EQ(set->File(outside), "");
+  for (int32_t outside : {0, 3}) EXPECT_EQ(set->File(outside), "");
 }
 
-TEST_F(Loading, ReloadingDropsTheOldSetItsHeadersAndCache) {
-  WriteLog("a.xml", "01.12.2026");
-  WriteLog("b.xml", "02.12.2026");
-  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  set->ReadFileSetProperties();
-  const auto oldLog = set->LogContent(2);
-  TempFolder other;
-  other.WriteLines("z.xml", LogLines("X", "03.12.2026", {}));
-  other.WriteLines("y.xml", LogLines("Y", "04.12.2026", {}));
-  ASSERT_TRUE(set->LoadFileSet(other.Path()));
-  EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(1, "DATABASE"); }), kObjectNotSet);
-  const auto newLog = set->LogContent(2);
-  EXPECT_NE(newLog, oldLog);
-  EXPECT_EQ(newLog->Parent(), set);
-  set->ReadFileSetProperties();
-  EXPECT_EQ(set->FileProperties(2, "DATABASE"), "X");  // z.xml sorts after y.xml
-}
-
-// A listed file that cannot be read fails the load with an error that names it, after the
-// standard text, whichever reading meets it; a missing component shows the factory's message
-// once per reading, which fails.
-TEST_F(Loading, AnUnreadableFileOrAMissingComponentFailsTheReading) {
+// An unreadable file fails the reading that meets it, named; a missing component tells once;
+// what is no regular file is no log.
+TEST_F(Loading, UnreadableFilesMissingComponentsAndIrregularFiles) {
   WriteLog("a.xml", "01.12.2026");
   folder.WriteLines("b.xml", {"x", "y"});
   WriteLog("d.xml", "01.12.2026");
@@ -133,20 +109,12 @@ TEST_F(Loading, AnUnreadableFileOrAMissingComponentFailsTheReading) {
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
   EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kObjectNotSet);
   ASSERT_EQ(env.messages.shown.size(), 3u);
-  EXPECT_EQ(env.messages.shown[0].title, "Komponente nicht verfügbar!");
   EXPECT_NE(env.messages.shown[0].text, env.messages.shown[1].text);
-}
-
-// A FIFO, a device, a folder or a loop of links named *.xml, swapped in after the listing,
-// is no log of the set; opening none of them waits (a FIFO without writer would block an
-// open, a device such as /dev/zero never ends).
-TEST_F(Loading, OnlyRegularFilesAreLogs) {
-  WriteLog("a.xml", "01.12.2026");
+  // FIFOs, devices, folders and link loops are no logs, and opening them never waits.
   ASSERT_EQ(mkfifo((folder / "fifo.xml").c_str(), 0600), 0);
   std::filesystem::create_symlink("/dev/zero", folder / "device.xml");
-  std::filesystem::create_directory(folder / "folder.xml");
   std::filesystem::create_symlink("loop.xml", folder / "loop.xml");
-  List({"fifo.xml", "device.xml", "a.xml", "folder.xml", "loop.xml"});
+  List({"fifo.xml", "device.xml", "a.xml", "d.xml", "loop.xml"});
   alarm(30);  // a hang fails the whole run rather than waiting forever
   const bool loaded = set->LoadFileSet(folder.Path());
   alarm(0);
@@ -156,9 +124,7 @@ TEST_F(Loading, OnlyRegularFilesAreLogs) {
 
 using HeaderReading = FileSetTest;
 
-// The header's properties, then the file's own path as FILENAME (a name the tag parser would
-// decode stays as it is); twenty lines at most; a file that ends inside its header keeps what
-// it read; <HEAD> and </HEAD> on one line open the header, and the first match of a name wins.
+// 20 lines of header, then FILENAME (not decoded); a cut header keeps its lines; first match wins.
 TEST_F(HeaderReading, StoresTwentyLinesOfTheHeaderThenTheFileName) {
   std::vector<std::string> lines = {"x", "<TarveskDataLayerLog>", "<HEAD>"};
   for (int i = 4; i <= 22; ++i)
@@ -171,7 +137,6 @@ TEST_F(HeaderReading, StoresTwentyLinesOfTheHeaderThenTheFileName) {
   // b.xml never closed its header within 20 lines: c.xml's lines before <HEAD> stay unparsed.
   folder.WriteLines("c.xml", {"<VOR>1</VOR>", "<TarveskDataLayerLog>", "<HEAD>",
                               "<DATABASE>D</DATABASE>", "</HEAD>", "<NACH>1</NACH>"});
-  folder.WriteLines("d.xml", {"x", "<TarveskDataLayerLog>", "<HEAD>", "<DATABASE>D</DATABASE>"});
   folder.WriteLines("e.xml", {"x", "<TarveskDataLayerLog>", "<HEAD></HEAD>",
                               "<FILENAME>eigener</FILENAME>", "</HEAD>"});
   folder.WriteLines("Tom&amp;Jerry.xml", {"<?xml?>", "<TarveskDataLayerLog>", "<HEAD>",
@@ -182,30 +147,23 @@ TEST_F(HeaderReading, StoresTwentyLinesOfTheHeaderThenTheFileName) {
   set->ReadFileSetProperties();
   EXPECT_EQ(set->HeaderProperties(1)->PropertyCount(), 17 + 1);  // lines 4..20, FILENAME
   EXPECT_EQ(set->FileProperties(1, "P20"), "v");
-  EXPECT_EQ(set->FileProperties(1, "P21"), "");
   EXPECT_EQ(set->HeaderProperties(2)->PropertyCount(), 1);
   EXPECT_EQ(set->HeaderProperties(3)->PropertyCount(), 2);
   EXPECT_EQ(set->FileProperties(3, "DATABASE"), "D");
-  EXPECT_EQ(set->FileProperties(4, "DATABASE"), "D");
-  EXPECT_EQ(set->HeaderProperties(4)->PropertyNameByIndex(2), "FILENAME");
-  EXPECT_EQ(set->FileProperties(5, "FILENAME"), "eigener");
-  EXPECT_EQ(set->HeaderProperties(5)->PropertyValueByIndex(2), folder / "e.xml");
-  const auto properties = set->HeaderProperties(6);
+  EXPECT_EQ(set->FileProperties(4, "FILENAME"), "eigener");
+  EXPECT_EQ(set->HeaderProperties(4)->PropertyValueByIndex(2), folder / "e.xml");
+  const auto properties = set->HeaderProperties(5);
   ASSERT_EQ(properties->PropertyCount(), 4);
-  EXPECT_EQ(set->FileProperties(6, "DATABASE"), "C:\\Daten\\shop.db");
+  EXPECT_EQ(set->FileProperties(5, "DATABASE"), "C:\\Daten\\shop.db");
   EXPECT_EQ(properties->PropertyNameByIndex(4), "FILENAME");
-  EXPECT_EQ(set->FileProperties(6, "FILENAME"), folder / "Tom&amp;Jerry.xml");
-  EXPECT_EQ(set->FileProperties(6, "KEINE"), "");
-  for (int32_t outside : {0, 7}) {
+  EXPECT_EQ(set->FileProperties(5, "FILENAME"), folder / "Tom&amp;Jerry.xml");
+  for (int32_t outside : {0, 6}) {
     EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(outside, "DATABASE"); }),
               kSubscriptOutOfRange);
   }
 }
 
-// LoadFileSet reads each file's start once and keeps its header lines for the next
-// ReadFileSetProperties, which must parse the lines that reading the files anew gives - at
-// every kind of line end, at the ends of the reads and beyond them - unless the folder has
-// changed since. The tag parser here hands out every line it is given as the value of "Z".
+// The header lines LoadFileSet keeps are those the files give anew, unless the folder changed.
 TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
   class EchoParser : public XMLParser {
     void ParseSingleTag(const std::string& line, std::string& name, std::string& value) override {
@@ -252,8 +210,7 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
       folder.Path(), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
   ASSERT_EQ(set->FileCount(), static_cast<int32_t>(files.size()));
-  // Rewritten in place: the folder stays as it was, so the first reading takes the header
-  // that LoadFileSet read, a second one the file's.
+  // Rewritten in place, the folder unchanged: the first reading takes the kept header.
   folder.WriteBytes("witness.xml", head + "<DATABASE>neu</DATABASE>\r\n</HEAD>\r\n");
   set->ReadFileSetProperties();
   auto withMarkers = headers();
@@ -274,12 +231,12 @@ TEST_F(HeaderReading, TheHeadersReadWithTheMarkersAreThoseOfTheFiles) {
 
 using ContentCache = FileSetTest;
 
-// One object per file, not read again; a failed load caches nothing, so a repeated call
-// tries again; ejecting lets the set and its logs go.
-TEST_F(ContentCache, HandsOutOneObjectPerFile) {
+// One object per file, never read twice; a failed load caches nothing; reload and eject drop all.
+TEST_F(ContentCache, HandsOutOneObjectPerFileUntilReloadOrEject) {
   WriteLog("a.xml", "01.12.2026");
   WriteLog("b.xml", "02.12.2026");
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
+  set->ReadFileSetProperties();
   const auto first = set->LogContent(2);
   std::filesystem::remove(folder / "b.xml");  // not read again
   EXPECT_EQ(set->LogContent(2), first);
@@ -291,6 +248,12 @@ TEST_F(ContentCache, HandsOutOneObjectPerFile) {
   std::filesystem::remove(folder / "a.xml");
   EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kFileNotFound);
   WriteLog("a.xml", "01.12.2026");
+  WriteLog("b.xml", "02.12.2026", "B");
+  ASSERT_TRUE(set->LoadFileSet(folder.Path()));
+  EXPECT_EQ(ErrorNumberOf([&] { set->FileProperties(1, "DATABASE"); }), kObjectNotSet);
+  EXPECT_NE(set->LogContent(2), first);
+  set->ReadFileSetProperties();
+  EXPECT_EQ(set->FileProperties(2, "DATABASE"), "B");
   std::weak_ptr<LogData> log = set->LogContent(1);
   EXPECT_TRUE(log.lock()->IsLoaded());
   set->EjectFileset();  // breaks the cycle with the cache
@@ -300,37 +263,29 @@ TEST_F(ContentCache, HandsOutOneObjectPerFile) {
 
 using OldLogRemoval = FileSetTest;
 
-// Older than the date goes (the headers are read first); the same moment, no date or an
-// unreadable one stays; a file that cannot be deleted stays on disk but leaves the set. The
-// cached logs follow the remaining files.
+// Older sessions go, undated ones stay; an undeletable file leaves the set; the cache follows.
 TEST_F(OldLogRemoval, DeletesTheFilesOlderThanTheDate) {
-  WriteLog("a.xml", "01.12.2026 10:00:00");
   WriteLog("b.xml", "03.12.2026 10:00:00", "B");
   WriteLog("c.xml", "2026-12-02 09:59:59");
   WriteLog("d.xml", "02.12.2026 10:00:00");
-  WriteLog("e.xml", "");
-  WriteLog("f.xml", "gestern");
-  folder.WriteLines("g.xml", {"x", "<TarveskDataLayerLog>"});  // no SESSIONTIME at all
+  WriteLog("e.xml", "gestern");
   WriteLog("h.xml", "01.12.2026");
   std::filesystem::permissions(folder / "h.xml", std::filesystem::perms::owner_read);
   ASSERT_TRUE(set->LoadFileSet(folder.Path()));
-  const auto d = set->LogContent(4);
-  set->LogContent(3);
+  set->LogContent(2);  // cached before d.xml's: a stale entry would be found first
+  const auto d = set->LogContent(3);
   EXPECT_TRUE(set->DeleteOldFiles(CDate("02.12.2026 10:00")));
-  const std::vector<std::string> kept = {"b.xml", "d.xml", "e.xml", "f.xml", "g.xml"};
+  const std::vector<std::string> kept = {"b.xml", "d.xml", "e.xml"};
   EXPECT_EQ(Names(), kept);
   EXPECT_EQ(set->FileProperties(1, "DATABASE"), "B");
   EXPECT_EQ(set->LogContent(2), d);
   EXPECT_EQ(d->FileIndex(), 2);
-  for (const char* name : {"a.xml", "c.xml"}) EXPECT_FALSE(std::filesystem::exists(folder / name));
+  EXPECT_FALSE(std::filesystem::exists(folder / "c.xml"));
   for (const auto& name : kept) EXPECT_TRUE(std::filesystem::exists(folder / name));
   EXPECT_TRUE(std::filesystem::exists(folder / "h.xml"));
 }
 
-// A log that its data-layer session (in another process) still holds, and one without its
-// end marker that changed just now, stay on disk and are reported; both leave the set, as
-// any file that cannot be deleted, and the result stays True. Once the session has ended,
-// and once the unfinished log has been quiet for a while, they go.
+// Locked and fresh unfinished logs stay on disk and are reported; once released, they go.
 TEST_F(OldLogRemoval, LiveLogsStayOnDiskAndAreReported) {
   TempFolder data;
   test::Spawned session({DATALAYER_SESSION_EXE, data / "shop.db", folder.Path(), "3"});
@@ -366,9 +321,7 @@ TEST_F(OldLogRemoval, LiveLogsStayOnDiskAndAreReported) {
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 }
 
-// Empty content is stored (and written back) as the placeholder, which reads as empty; an
-// empty name adds nothing; repeated names keep their entries, lookups find the first, with
-// no limit on the size.
+// Empty content is stored as the placeholder, reads as empty; the first of repeated names wins.
 TEST(PropertyStore, StoresPlaceholdersAndFindsTheFirstOfRepeatedNames) {
   PropertyCollection store;
   std::string empty, placeholder = "!###!", lost = "Wert", first = "1", second = "2";
@@ -384,15 +337,10 @@ TEST(PropertyStore, StoresPlaceholdersAndFindsTheFirstOfRepeatedNames) {
   EXPECT_EQ(store.PropertyContent("ID"), "1");
   EXPECT_EQ(store.PropertyNameByIndex(4) + store.PropertyValueByIndex(4), "ID2");
   EXPECT_EQ(store.PropertyContent("id"), "");
-  for (int32_t index : {0, 5, -1, INT32_MAX}) {
+  for (int32_t index : {0, 5}) {
     EXPECT_EQ(ErrorNumberOf([&] { store.PropertyNameByIndex(index); }), kSubscriptOutOfRange);
     EXPECT_EQ(ErrorNumberOf([&] { store.PropertyValueByIndex(index); }), kSubscriptOutOfRange);
   }
-  for (int i = 0; i < 70000; ++i) {
-    std::string value = std::to_string(i);
-    store.AddProperty("N" + value, value);
-  }
-  EXPECT_EQ(store.PropertyContent("N69999"), "69999");
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-// The common fixture of the front-end tests: a test environment whose folder picker answers
-// as scripted and whose views record what the presenter tells them, the thread's window
-// (which each test starts without), and log files written as the data layer writes them.
+// The front tests' fixture: scripted folder picker, recording views, the thread's window reset.
 #pragma once
 
 #include <gmock/gmock.h>
@@ -9,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fileset/FileSet.h"
@@ -35,15 +34,15 @@ struct PickerScript {
 class FakeFolderPicker : public IFolderPicker {
  public:
   explicit FakeFolderPicker(PickerScript& script) : s_(script) { ++s_.created; }
-  void SetShowDirectoryOnly(bool v) override { Note("bolShowDirectoryOnly=", v); }
-  void SetHideIcon(bool v) override { Note("bolHideIcon=", v); }
+  void SetShowDirectoryOnly(bool v) override { Note("bolShowDirectoryOnly=" + Bool(v)); }
+  void SetHideIcon(bool v) override { Note("bolHideIcon=" + Bool(v)); }
   void SetDefaultPath(const std::string& path) override { Note("strDefaultPath=" + path); }
   void SetFormCaption(const std::string& text) override { Note("strFormCaption=" + text); }
   void DisplayFileManager() override { Note("DisplayFileManager"); }
   std::string ResultFullPath() override { return Note("strResultFullPath"), s_.answer; }
 
  private:
-  void Note(const std::string& call, bool v) { Note(call + (v ? "True" : "False")); }
+  static std::string Bool(bool v) { return v ? "True" : "False"; }
   void Note(std::string call) { s_.calls.push_back(std::move(call)); }
   PickerScript& s_;
 };
@@ -75,8 +74,7 @@ class FakeView : public IViewerWindowView {
   ViewRecord& r_;
 };
 
-// An action of record id as the data layer writes it: an update of one field, or a new
-// record when no field is given.
+// An action as the data layer writes it: an update of one field, or a new record without one.
 inline Lines Action(int id, const std::string& table, const std::string& field = "",
                     const std::string& oldValue = "", const std::string& newValue = "") {
   const std::string n = std::to_string(id), kind = field.empty() ? "NEWRECORD" : "UPDATE";
@@ -105,8 +103,7 @@ class FrontTest : public ::testing::Test {
     env.views = [this](frmLogManager& window) { return std::make_unique<FakeView>(window, view); };
     frmLogManager::DiscardCurrentThreadWindow();
   }
-  ~FrontTest() override {
-    // A set with cached logs keeps itself alive; empty it so that nothing leaks.
+  ~FrontTest() override {  // a set with cached logs keeps itself alive: empty it
     if (manager) manager->FileSetManager()->EjectFileset();
     for (const auto& set : setsToEject) set->EjectFileset();
     frmLogManager::DiscardCurrentThreadWindow();
@@ -140,11 +137,7 @@ class FrontTest : public ::testing::Test {
            (Seen(fmeNextActions) ? "N" : "-");
   }
   // The view events recorded since the last call.
-  Lines TakeViewLog() {
-    Lines taken(view.log.begin() + static_cast<long>(viewLogRead), view.log.end());
-    viewLogRead = view.log.size();
-    return taken;
-  }
+  Lines TakeViewLog() { return std::exchange(view.log, {}); }
   // Title and text of the only message shown since the last call.
   std::string TakeMessage() {
     EXPECT_EQ(messages.shown.size(), 1u);
@@ -157,7 +150,6 @@ class FrontTest : public ::testing::Test {
   TestEnvironment env;
   ScriptedMessages& messages = env.messages;
   ViewRecord view;
-  size_t viewLogRead = 0;
   PickerScript picker;
   TempFolder folder;
   std::shared_ptr<LogManager> manager;
