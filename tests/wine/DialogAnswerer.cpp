@@ -1,7 +1,6 @@
-// Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER... Answers the message boxes (class
-// #32770) other processes show: appends each one's title, a tab and its text (CR LF as "\n") to
-// RECORDFILE in UTF-8 and presses the k-th ANSWER (ok, yes, no, cancel; the last one repeats)
-// on the k-th box, until STOPFILE exists or SECONDS have passed.
+// dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...: appends each message box's title, a tab
+// and its text to RECORDFILE and presses the k-th ANSWER (ok, yes, no, cancel; the last one
+// repeats) on the k-th box, until STOPFILE exists or SECONDS have passed.
 #include <windows.h>
 
 #include <algorithm>
@@ -26,10 +25,7 @@ std::string TextOf(HWND window) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...\n");
-    return 2;
-  }
+  if (argc < 5) return 2;
   const std::wstring record = argv[1], stop = argv[2];
   const DWORD deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[3])) * 1000;
   std::vector<int> buttons;

@@ -1,6 +1,5 @@
-// test_folder_picker.dll: the GUI tests' stand-in for TarveskFileManager.clsFileManager (same
-// class): DisplayFileManager answers TARVESK_TEST_PICKER_ANSWER ("" or unset: cancelled) and
-// leaves what it was given in TARVESK_TEST_PICKER_SEEN: caption, a tab, start folder.
+// test_folder_picker.dll, a stand-in for clsFileManager: DisplayFileManager answers
+// TARVESK_TEST_PICKER_ANSWER and leaves caption, a tab, start folder in TARVESK_TEST_PICKER_SEEN.
 #include "com/components/FolderPickerObject.h"
 #include "com/components/TarveskFileManager.h"
 #include "com/kit/ComServer.h"
