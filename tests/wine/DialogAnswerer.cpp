@@ -26,7 +26,6 @@ std::string TextOf(HWND window) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 5) return 2;
-  const std::wstring record = argv[1], stop = argv[2];
   const DWORD deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[3])) * 1000;
   std::vector<int> buttons;
   for (const std::wstring& a : std::vector<std::wstring>(argv + 4, argv + argc)) {
@@ -34,14 +33,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   std::set<HWND> answered;
   size_t next = 0;
-  while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
+  while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES &&
          static_cast<LONG>(deadline - GetTickCount()) > 0) {
     for (HWND dialog = nullptr; (dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr));) {
       if (!IsWindowVisible(dialog) || answered.count(dialog)) continue;
       Sleep(200);  // let the box finish building its controls
       // A message box's text is its control 0xFFFF.
       const std::string line = TextOf(dialog) + "\t" + TextOf(GetDlgItem(dialog, 0xFFFF)) + "\n";
-      const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(record.c_str(), L"ab"),
+      const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(argv[1], L"ab"),
                                                                &std::fclose);
       if (file) std::fwrite(line.data(), 1, line.size(), file.get());
       const int button = buttons[std::min(next++, buttons.size() - 1)];

@@ -121,15 +121,14 @@ class ForeignFileSet : public IUnknown {
   STDMETHODIMP_(ULONG) Release() override { return 1; }
 };
 
-// The first log of a new set loaded from FOLDER; COUNT, when given, gets the set's size.
-ComPtr<_LogData> FirstLog(const std::string& folder, long* count = nullptr) {
+// The first log of a new set loaded from FOLDER.
+ComPtr<_LogData> FirstLog(const std::string& folder) {
   auto fs = Create<_FileSet>(CLSID_FileSet);
   Bstr path(folder);
   VARIANT_BOOL loaded = VARIANT_FALSE;
   long index = 1;
   ComPtr<_LogData> log;
-  if (fs && SUCCEEDED(fs->LoadFileSet(path.OutKeep(), &loaded)) && loaded == -1 &&
-      (!count || SUCCEEDED(fs->get_FileCount(count)))) {
+  if (fs && SUCCEEDED(fs->LoadFileSet(path.OutKeep(), &loaded)) && loaded == -1) {
     fs->get_LogContent(&index, log.Out());
   }
   return log;
@@ -137,22 +136,13 @@ ComPtr<_LogData> FirstLog(const std::string& folder, long* count = nullptr) {
 
 // Calls through the vtables: variant arguments, results, error results and the error object.
 void Calls(const std::string& folder) {
-  long count = 0, entries = 0, index = 0;
-  ComPtr<_LogData> first = FirstLog(folder, &count);
+  long index = 0;
+  ComPtr<_LogData> first = FirstLog(folder);
   auto pc = Create<_PropertyCollection>(CLSID_PropertyCollection);
   auto handler = Create<_ActionHandler>(CLSID_ActionHandler);
-  Check("created; LoadFileSet gives -1 for True, FileCount, LogContent",
-        first && count == 2 && pc && handler);
-  if (!first || !pc || !handler) return;
+  if (!first || !pc || !handler) return Check("created; LoadFileSet gives -1 for True", false);
   Bstr query, text;
-  VariantOwner result, item, position;
-  ComPtr<_Collection> list;
-  FromCore(tarvesk::Variant(1), position.Out());
-  Check("GetActionList: Count and Item(1)",
-        SUCCEEDED(first->GetActionList(list.Out())) && list && SUCCEEDED(list->Count(&entries)) &&
-            entries == 3 && SUCCEEDED(list->Item(&position.Get(), item.Out())) &&
-            V_VT(&item.Get()) == VT_BSTR &&
-            BstrToUtf8(V_BSTR(&item.Get())).rfind("1: UPDATE", 0) == 0);
+  VariantOwner result, position;
   FromCore(tarvesk::Variant("1"), position.Out());  // any whole number a variant holds
   Check("RetrieveActionQueryString with a variant position, left as it was",
         SUCCEEDED(first->RetrieveActionQueryString(&position.Get(), query.Out())) &&
@@ -178,25 +168,19 @@ void Calls(const std::string& folder) {
             V_VT(&result.Get()) == VT_EMPTY);
 }
 
-// An outside component's error keeps its number and text: a VB error, an HRESULT of its own.
+// An outside component's error keeps its number: an HRESULT of its own (with its text, on to the
+// host unchanged), a VB error in wCode. The text of an EXCEPINFO crosses in the undo suite.
 void OutsideErrorsPassThrough() {
   using tarvesk::com::ErrorFromResult;
-  using tarvesk::com::ReportError;
   const HRESULT own = static_cast<HRESULT>(0x80040203);  // vbObjectError + 515
-  ReportError(tarvesk::Error(static_cast<int32_t>(own), "Satz 12 ist gesperrt", "Fremd"),
-              IID_IDispatch);
+  tarvesk::com::ReportError(tarvesk::Error(own, "Satz 12 ist gesperrt", "Fremd"), IID_IDispatch);
   const tarvesk::Error passed = ErrorFromResult(own);
   tarvesk::com::ExcepInfoOwner exception;
   exception.info.wCode = tarvesk::kFileNotFound;
-  exception.info.bstrDescription = SysAllocString(L"Datei fehlt");
-  const tarvesk::Error vb = ErrorFromResult(DISP_E_EXCEPTION, &exception.info);
-  Check(
-      "an own HRESULT keeps its number and text, and goes on to the host unchanged; a VB "
-      "error keeps its number and text",
-      passed.Number() == static_cast<int32_t>(own) &&
-          passed.Description() == "Satz 12 ist gesperrt" &&
-          ReportError(passed, IID_IDispatch) == own && vb.Number() == tarvesk::kFileNotFound &&
-          vb.Description() == "Datei fehlt");
+  Check("an own HRESULT and a VB error keep their numbers",
+        passed.Number() == own && passed.Description() == "Satz 12 ist gesperrt" &&
+            tarvesk::com::ReportError(passed, IID_IDispatch) == own &&
+            ErrorFromResult(DISP_E_EXCEPTION, &exception.info).Number() == tarvesk::kFileNotFound);
 }
 
 // A number written and a SESSIONTIME (1.12.2026 08:30) read as the user's locale writes them.
@@ -260,10 +244,7 @@ void UnloadRule(const std::wstring& dllPath) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc != 6) {
-    std::printf("usage: early_bound_host LOGFOLDER\\ BIGLOGFOLDER\\ DLLPATH HALF SESSIONTIME\n");
-    return 2;
-  }
+  if (argc != 6) return 2;  // the arguments are in the opening comment
   std::string args[6];
   for (int i = 1; i < 6; ++i) args[i] = tarvesk::com::WideToUtf8(argv[i], wcslen(argv[i]));
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);

@@ -25,9 +25,7 @@ Sub Main()
   For Each position In Array(1, 9, 17, 25, 30)
     Undo fs, "log_undo", position, 0
   Next
-  ' Refused before anything is asked: a missing database, a query the data layer refuses.
-  Undo fs, "log_zmissing", 1, 53
-  Check "missing database named", InStr(errDescription, "wurde nicht gefunden") > 0, True
+  ' Refused before anything is asked: a query the data layer refuses.
   Undo fs, "log_guard", 1, 5
   Check "reason (" & errDescription & ")", InStr(errDescription, "rekursive Abfragen") > 0, True
 

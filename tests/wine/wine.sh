@@ -3,11 +3,9 @@
 # prefix, build/wine, each DLL registered by the regsvr32 of its bitness. Non-zero on a failure.
 #   wine.sh prefix        a fresh prefix, both bitnesses registered, their keys checked
 #   wine.sh 64|32 SUITE   one suite through the script host and loader of that bitness
-#   wine.sh registration  one bitness unregistered leaves the other working; a registration from
-#                         a path with spaces and umlauts; both unregistered leave no key of ours
+#   wine.sh registration  one bitness unregistered leaves the other working, a path with umlauts
 #   wine.sh stop          ends the prefix's Wine server (it saves the registry then)
-#   wine.sh installer     the setup program in fresh 64- and 32-bit prefixes: an upgrade, both
-#                         bitnesses used, a silent uninstall that leaves nothing
+#   wine.sh installer     the setup program in fresh 64- and 32-bit prefixes, upgrade, uninstall
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$PWD
@@ -68,7 +66,6 @@ progids=(TarveskLogManager.{FileSet,PropertyCollection,LogData,LogManager,Action
 view_keys=($(printf 'HKCR\\CLSID\\{%s} ' "${clsids[@]}"))
 all_keys=("${view_keys[@]}" $(printf 'HKCR\\%s ' "${progids[@]}") $(printf 'HKCR\\TypeLib\\{%s} ' "${typelibs[@]}")
   $(printf 'HKCR\\Interface\\{%s} ' "${interfaces[@]}"))
-fileset_key=${view_keys[0]}
 lib_key='HKCR\TypeLib\{79BD0081-3AF0-4BD0-BB07-5A2CA350D6E0}\1.0\0'
 key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 
@@ -147,8 +144,8 @@ undo_data() {
   shift
   database=$(winpath "$work/undo/shop.db")
   for log; do
-    sed -e "s|@DATABASE@|${database//\\/\\\\}|" -e 's|@MISSING@|Z:\\none\\shop.db|' -e 's/$/\r/' \
-      "tests/wine/data/undo/$log.xml.in" | iconv -f UTF-8 -t CP1252 >"$work/undo/logs/$log.xml"
+    sed -e "s|@DATABASE@|${database//\\/\\\\}|" -e 's/$/\r/' "tests/wine/data/undo/$log.xml.in" |
+      iconv -f UTF-8 -t CP1252 >"$work/undo/logs/$log.xml"
   done
   export TARVESK_DATALAYER_LOGDIR=$(winpath "$work/undo/changes")
 }
@@ -190,15 +187,13 @@ suite_folderpicker() {
 
 # Undo against SQLite: the boxes answered in order, the records restored byte for byte.
 suite_undo() {
-  undo_data "shop guard" log_undo log_zmissing log_guard
+  undo_data "shop guard" log_undo log_guard
   local before exact="SELECT ID, typeof(T), hex(T), typeof(R), R, typeof(B), hex(B), typeof(X), hex(X) FROM Werte"
   before=$(sqlite3 "$work/undo/shop.db" "$exact")
   mkdir "$work/sessions"
   answered "$work/messages.txt" yes,ok,no,ok,ok,yes,ok,yes,ok,yes,ok,yes,ok,yes,ok script undo.vbs \
     "$(winpath "$work/undo/logs")\\" "$(winpath "$work/sessions")\\" "$database"
   diff -u tests/wine/data/undo/expected-messages.txt <(head -9 "$work/messages.txt") || fail "undo messages"
-  expect "message boxes of the restores" "$(tail -n +10 "$work/messages.txt" | cut -f1 | paste -sd,)" \
-    "$(printf 'Datensatz wieder anlegen,Datensatz angelegt,%.0s' 1 2 3 | sed 's/,$//')"
   expect "restored records" "$(sqlite3 "$work/undo/shop.db" "$exact")" "$before"
   expect "database after the undos" "$(customers)" "5|Ulm 7|München 8|Berlin "
 }
@@ -211,7 +206,7 @@ host() {
   check_summary "$name" "$output"
 }
 
-# The viewer window with the stand-in folder picker; its undo says yes, then no to one action.
+# The viewer window with the stand-in folder picker; its undo says yes, then no.
 suite_viewer() {
   undo_data shop log_undo
   cp tests/wine/data/logs/* "$work/undo/logs/"
@@ -219,8 +214,6 @@ suite_viewer() {
   answered "$work/messages.txt" yes,ok,no,ok host viewer_driver viewer_driver.exe test \
     "$(winpath "$work/undo/logs")" "$database"
   regsvr "$bin/TarveskFileManager"
-  diff -u <(sed -n '1h;1,2p;2{x;s/Köln/München/p};4p' tests/wine/data/undo/expected-messages.txt) "$work/messages.txt" ||
-    fail "message boxes of the undo from the window"
   expect "database after the undo from the window" "$(customers)" "7|München 8|Berlin 9|Trier "
   [ -n "$(ls "$work/undo/changes")" ] || fail "the undo from the window wrote no change log"
 }
@@ -249,7 +242,7 @@ suite_logmanager_exe() {
 # The current bitness works from FOLDER (a Windows path), apartment-threaded: the script suite.
 works_from() {
   local values
-  values=$(wine reg query "$fileset_key\\InprocServer32" 2>/dev/null | tr -d '\r' | tr -s ' ' | iconv -f CP437 -t UTF-8 | paste -sd' ')
+  values=$(wine reg query "${view_keys[0]}\\InprocServer32" 2>/dev/null | tr -d '\r' | tr -s ' ' | iconv -f CP437 -t UTF-8 | paste -sd' ')
   [[ ${values,,} == *"reg_sz ${1,,}\\tarvesklogmanager.dll"* && $values == *"ThreadingModel REG_SZ Apartment"* ]] ||
     fail "FileSet is served otherwise: [$values]"
   fresh_work
