@@ -121,7 +121,6 @@ class ForeignFileSet : public IUnknown {
   STDMETHODIMP_(ULONG) Release() override { return 1; }
 };
 
-// The first log of a new set loaded from FOLDER.
 ComPtr<_LogData> FirstLog(const std::string& folder) {
   auto fs = Create<_FileSet>(CLSID_FileSet);
   Bstr path(folder);

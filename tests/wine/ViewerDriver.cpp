@@ -132,7 +132,6 @@ void Expect(const std::string& what, const std::string& shown) {
   Check(what + ": shows " + Shown(), Shown() == shown);
 }
 
-// A list scrolls sideways as far as its widest entry reaches.
 bool ScrollsToWidestEntry(ControlId list) {
   HDC dc = GetDC(Control(list));
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(Send(list, WM_GETFONT)));
@@ -180,9 +179,9 @@ constexpr std::tuple<const char*, LONG, LONG> kLooks[] = {
 // The window as drawn from the layout in twips at the screen's DPI, its colours and tab order.
 void CheckWindow() {
   HWND viewer = FindThreadViewerWindow();
-  Check("window shown", viewer && IsWindowVisible(viewer));
+  Check("window shown: " + TextOf(viewer),
+        viewer && IsWindowVisible(viewer) && TextOf(viewer) == tarvesk::kWindowCaption);
   if (!viewer) return;
-  Check("caption: " + TextOf(viewer), TextOf(viewer) == tarvesk::kWindowCaption);
   HDC dc = GetDC(viewer);
   auto pixels = [dpi = GetDeviceCaps(dc, LOGPIXELSX)](int twips) {
     return MulDiv(twips, dpi, 1440);
@@ -219,7 +218,6 @@ void CheckWindow() {
   LOGBRUSH fill{};
   Check("path box light grey",
         brush && GetObjectW(brush, sizeof fill, &fill) && fill.lbColor == RGB(192, 192, 192));
-  // Tab goes from the path box to the load button, into the file list and so on.
   std::vector<ControlId> tabOrder;
   for (HWND at = GetNextDlgTabItem(viewer, path, FALSE); at && at != path && tabOrder.size() < 20;
        at = GetNextDlgTabItem(viewer, at, FALSE)) {
