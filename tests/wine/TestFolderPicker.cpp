@@ -7,12 +7,6 @@
 namespace tarvesk::com {
 namespace {
 
-std::string Environment(const wchar_t* name) {
-  wchar_t value[2048] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 2048);
-  return length == 0 || length >= 2048 ? std::string() : WideToUtf8(value, length);
-}
-
 class TestFileManagerObject : public FolderPickerObject {
  public:
   STDMETHODIMP DisplayFileManager(VARIANT* Result) override {
@@ -22,7 +16,9 @@ class TestFileManagerObject : public FolderPickerObject {
       const std::string seen = formCaption_ + "\t" + defaultPath_ +
                                (showDirectoryOnly_ && hideIcon_ ? "" : "\t(not folders only)");
       SetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", Utf8ToWide(seen).c_str());
-      resultFullPath_ = Environment(L"TARVESK_TEST_PICKER_ANSWER");
+      wchar_t answer[2048] = {};
+      const DWORD length = GetEnvironmentVariableW(L"TARVESK_TEST_PICKER_ANSWER", answer, 2048);
+      resultFullPath_ = length < 2048 ? WideToUtf8(answer, length) : std::string();
     });
   }
 };

@@ -64,14 +64,6 @@ DispatchCaller DisplayedLogManager() {
   return logManager;
 }
 
-// What the stand-in picker was given last: caption, a tab, start folder.
-std::string PickerSeen() {
-  wchar_t value[2048] = {};
-  GetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", value, 2048);
-  SetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", nullptr);
-  return Utf8(value);
-}
-
 HWND ChildWithId(HWND parent, int id) {
   for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (GetDlgCtrlID(child) == id) return child;
@@ -260,8 +252,10 @@ void RunScenarios(const std::string& logs, const std::string& database) {
 
   // A second Display by another LogManager: the same window, back in its start state.
   Load(logs);
+  wchar_t seen[2048] = {};  // what the stand-in picker was given last
+  GetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", seen, 2048);
   Check("picker asked as the viewer asks, in the chosen folder",
-        PickerSeen() == std::string(tarvesk::kPickerCaption) + "\t" + logs);
+        Utf8(seen) == std::string(tarvesk::kPickerCaption) + "\t" + logs);
   Choose(lstFileSet, 0);
   std::optional<DispatchCaller> second(DisplayedLogManager());
   Check("one window for the thread", FindThreadViewerWindow() == viewer);

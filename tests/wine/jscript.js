@@ -32,7 +32,6 @@ function main(folder) {
   check("Enumerator", entries, 3);
   list.Add("b", undefined, 1);
   check("undefined skips the key: inserted before entry 1", list.Item(1), "b");
-  check("a position as a number", ld.RetrieveActionQueryString(1), "SELECT * FROM Kunden WHERE ID = 7");
   var loose = new ActiveXObject("TarveskLogManager.LogData");
   loose.Parent = fs;
   loose.Parent = null;
