@@ -43,7 +43,6 @@ Sub Main
     Next
   Next
   out.Close
-  ' The environment variable the foreign parser counts its calls in.
   Check WScript.Arguments(2) & " parser called by name", _
       CreateObject("WScript.Shell").Environment("PROCESS")("TARVESK_TEST_PARSER_CALLS") <> "", _
       WScript.Arguments(2) = "foreign"
