@@ -1,7 +1,6 @@
-// Usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER... Answers the message boxes (class
-// #32770) other processes show: appends each one's title, a tab and its text (CR LF as "\n") to
-// RECORDFILE in UTF-8 and presses the k-th ANSWER (ok, yes, no, cancel; the last one repeats)
-// on the k-th box, until STOPFILE exists or SECONDS have passed.
+// dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...: appends each message box's title, a tab
+// and its text to RECORDFILE and presses the k-th ANSWER (ok, yes, no, cancel; the last one
+// repeats) on the k-th box, until STOPFILE exists or SECONDS have passed.
 #include <windows.h>
 
 #include <algorithm>
@@ -26,11 +25,7 @@ std::string TextOf(HWND window) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  if (argc < 5) {
-    std::fprintf(stderr, "usage: dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...\n");
-    return 2;
-  }
-  const std::wstring record = argv[1], stop = argv[2];
+  if (argc < 5) return 2;
   const DWORD deadline = GetTickCount() + static_cast<DWORD>(_wtoi(argv[3])) * 1000;
   std::vector<int> buttons;
   for (const std::wstring& a : std::vector<std::wstring>(argv + 4, argv + argc)) {
@@ -38,14 +33,14 @@ int wmain(int argc, wchar_t** argv) {
   }
   std::set<HWND> answered;
   size_t next = 0;
-  while (GetFileAttributesW(stop.c_str()) == INVALID_FILE_ATTRIBUTES &&
+  while (GetFileAttributesW(argv[2]) == INVALID_FILE_ATTRIBUTES &&
          static_cast<LONG>(deadline - GetTickCount()) > 0) {
     for (HWND dialog = nullptr; (dialog = FindWindowExW(nullptr, dialog, L"#32770", nullptr));) {
       if (!IsWindowVisible(dialog) || answered.count(dialog)) continue;
       Sleep(200);  // let the box finish building its controls
       // A message box's text is its control 0xFFFF.
       const std::string line = TextOf(dialog) + "\t" + TextOf(GetDlgItem(dialog, 0xFFFF)) + "\n";
-      const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(record.c_str(), L"ab"),
+      const std::unique_ptr<FILE, decltype(&std::fclose)> file(_wfopen(argv[1], L"ab"),
                                                                &std::fclose);
       if (file) std::fwrite(line.data(), 1, line.size(), file.get());
       const int button = buttons[std::min(next++, buttons.size() - 1)];

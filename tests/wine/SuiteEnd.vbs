@@ -1,5 +1,4 @@
-' The end of every VBScript suite: runs Main, counts an error that escaped it, prints the host
-' process's architecture (the bitness that ran) and the summary the test script reads.
+' The end of every VBScript suite: Main, an error that escaped it, the bitness, the summary.
 On Error Resume Next
 Main
 If Err.Number <> 0 Then

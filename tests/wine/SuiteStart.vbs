@@ -1,5 +1,4 @@
-' The start of every VBScript suite, put before it by the test script: counters, the
-' checks and the error capture the suites share.
+' The start of every VBScript suite: the counters and checks the suites share.
 Option Explicit
 Dim checks, failures, errDescription, errSource
 checks = 0
@@ -25,8 +24,7 @@ Sub Check(what, actual, expected)
   End If
 End Sub
 
-' Under On Error Resume Next: the error of the last statement (0: none) against the expected
-' number; cleared, with its description kept in errDescription and its source in errSource.
+' Under On Error Resume Next: the last error's number checked, then cleared (its texts kept).
 Sub CheckError(what, expectedNumber)
   errDescription = Err.Description
   errSource = Err.Source

@@ -1,18 +1,11 @@
-// test_folder_picker.dll: the GUI tests' stand-in for TarveskFileManager.clsFileManager (same
-// class): DisplayFileManager answers TARVESK_TEST_PICKER_ANSWER ("" or unset: cancelled) and
-// leaves what it was given in TARVESK_TEST_PICKER_SEEN: caption, a tab, start folder.
+// test_folder_picker.dll, a stand-in for clsFileManager: DisplayFileManager answers
+// TARVESK_TEST_PICKER_ANSWER and leaves caption, a tab, start folder in TARVESK_TEST_PICKER_SEEN.
 #include "com/components/FolderPickerObject.h"
 #include "com/components/TarveskFileManager.h"
 #include "com/kit/ComServer.h"
 
 namespace tarvesk::com {
 namespace {
-
-std::string Environment(const wchar_t* name) {
-  wchar_t value[2048] = {};
-  const DWORD length = GetEnvironmentVariableW(name, value, 2048);
-  return length == 0 || length >= 2048 ? std::string() : WideToUtf8(value, length);
-}
 
 class TestFileManagerObject : public FolderPickerObject {
  public:
@@ -23,7 +16,9 @@ class TestFileManagerObject : public FolderPickerObject {
       const std::string seen = formCaption_ + "\t" + defaultPath_ +
                                (showDirectoryOnly_ && hideIcon_ ? "" : "\t(not folders only)");
       SetEnvironmentVariableW(L"TARVESK_TEST_PICKER_SEEN", Utf8ToWide(seen).c_str());
-      resultFullPath_ = Environment(L"TARVESK_TEST_PICKER_ANSWER");
+      wchar_t answer[2048] = {};
+      const DWORD length = GetEnvironmentVariableW(L"TARVESK_TEST_PICKER_ANSWER", answer, 2048);
+      resultFullPath_ = length < 2048 ? WideToUtf8(answer, length) : std::string();
     });
   }
 };

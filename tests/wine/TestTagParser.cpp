@@ -1,6 +1,5 @@
-// test_tag_parser.dll: a tag parser of the tests' own, registered over TarveskXMLHandler.XMLParser:
-// it answers as ours does but only through IDispatch, as another maker's would, so the log
-// manager calls it by name; it counts its calls in TARVESK_TEST_PARSER_CALLS.
+// test_tag_parser.dll: a tag parser registered over ours that answers only through IDispatch, as
+// another maker's would; it counts its calls in TARVESK_TEST_PARSER_CALLS.
 #include <string>
 
 #include "com/components/TarveskXMLHandler.h"

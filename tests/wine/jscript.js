@@ -1,9 +1,5 @@
-// The classes driven from JScript, as scripts on Windows use such components: properties
-// read without parentheses and methods called with them (and the other way round), an
-// Enumerator over a collection, undefined for a skipped optional argument, null to clear an
-// object reference, errors as exceptions with the HRESULT in e.number. What VBScript sees
-// too is fileset.vbs's. Argument: the folder of the test logs. Prints "FAIL ..." per failed
-// check, then the process architecture and the summary.
+// What JScript alone sends: a method read without parentheses and a property called with them, an
+// Enumerator, undefined and null, errors as exceptions. Argument: the folder of the test logs.
 var checks = 0, failures = 0;
 function check(what, actual, expected) {
   checks++;
@@ -24,22 +20,18 @@ function errorOf(call) {
 
 function main(folder) {
   var lm = new ActiveXObject("TarveskLogManager.LogManager");
-  check("EjectFileset without a set raises 91", errorOf(function () { lm.EjectFileset(); }), 91);
   var fs = lm.FileSetManager;
   check("LoadFileSet", fs.LoadFileSet(folder), true);
-  check("FileCount as a property", fs.FileCount, 2);
   check("FileCount as a method", fs.FileCount(), 2);
 
   var ld = fs.LogContent(1);
   var list = ld.GetActionList();
   check("GetActionList without parentheses", ld.GetActionList.Count, 3);
-  check("Count as a method", list.Count(), 3);
   var entries = 0;
   for (var e = new Enumerator(list); !e.atEnd(); e.moveNext()) entries++;
   check("Enumerator", entries, 3);
   list.Add("b", undefined, 1);
   check("undefined skips the key: inserted before entry 1", list.Item(1), "b");
-  check("a position as a number", ld.RetrieveActionQueryString(1), "SELECT * FROM Kunden WHERE ID = 7");
   var loose = new ActiveXObject("TarveskLogManager.LogData");
   loose.Parent = fs;
   loose.Parent = null;

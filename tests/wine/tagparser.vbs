@@ -1,6 +1,5 @@
-' Writes what the log manager reads through the registered tag parser ("own" or "foreign", the
-' third argument) from the logs' folder to the output file (headers, action lists, each action's
-' details and query, the errors outside a log), for the test script to compare the two runs.
+' What the log manager reads through the registered tag parser ("own" or "foreign") written to
+' a file for wine.sh to compare. Arguments: the logs' folder, the output file, own|foreign.
 Dim out
 
 ' The details and query string at a position, or the errors they raise.
@@ -44,7 +43,6 @@ Sub Main
     Next
   Next
   out.Close
-  ' The environment variable the foreign parser counts its calls in.
   Check WScript.Arguments(2) & " parser called by name", _
       CreateObject("WScript.Shell").Environment("PROCESS")("TARVESK_TEST_PARSER_CALLS") <> "", _
       WScript.Arguments(2) = "foreign"
