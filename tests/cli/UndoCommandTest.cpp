@@ -49,9 +49,9 @@ class UndoCommand : public ::testing::Test {
 TEST_F(UndoCommand, AnswersOnTheTerminalAndTheUndosLog) {
   TempFolder elsewhere;
   Expect({
-      {"undo @ 1 9", "\n", 3, "[j/N]? "},      // UPDATE
-      {"undo @ 2 1", "nein\n", 3, "[j/N]? "},  // NEWRECORD
-      {"undo @ 3 1", "vielleicht\n\n", 3,      // DELETE_inDB
+      {"undo @ 1 9", "\n", 3, "[j/N]? === Keine Aktion"},      // UPDATE
+      {"undo @ 2 1", "nein\n", 3, "[j/N]? === Keine Aktion"},  // NEWRECORD
+      {"undo @ 3 1", "vielleicht\n\n", 3,                      // DELETE_inDB
        "[j/N]? Bitte j (Ja) oder n (Nein) eingeben, Eingabetaste für Nein: "},
       {"undo @ 1 9", "\x04", 3, "[j/N]? "},  // end of input
       {"undo @ 1 9", "", 3, "[j/N]? "},      // no terminal
