@@ -33,8 +33,7 @@ class UndoCommand : public ::testing::Test {
     EXPECT_EQ(result["outcome"], "done") << command << " " << file;
     return std::filesystem::path(result["logFile"].get<std::string>()).filename().string();
   }
-  // The database's pages laid out afresh: equal for equal content, whatever the writes that
-  // led there (SQLite counts every commit in the file's header).
+  // The pages laid out afresh: equal for equal content (the header counts every commit).
   std::string Compacted(const std::string& name) {
     Connection(db_).Exec("VACUUM INTO '" + folder_ / name + "'");
     return Bytes(folder_ / name);

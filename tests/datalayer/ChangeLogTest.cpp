@@ -91,8 +91,7 @@ TEST_F(LoggingSession, AnUpdateWritesOneBlockPerChangedField) {
   layer_.SetFieldValue("Rabatt", "");
   layer_.Save();
 
-  // The lines joined by "|"; session time, user and computer (lines 5 to 7) and the times of
-  // the actions are left out.
+  // The lines joined by "|", without session time, user, computer (lines 5-7) and action times.
   const Lines lines = LogLines();
   ASSERT_GT(lines.size(), 7u);
   EXPECT_TRUE(ParseDate(lines[4].substr(13, 19)).has_value()) << lines[4];  // SESSIONTIME

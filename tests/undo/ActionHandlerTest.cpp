@@ -33,8 +33,7 @@ enum class After { Restored, Kept, Written };
 
 // A session makes change, arrange runs, the log's first action is undone with answer.
 struct Scene {
-  std::string change;   // "table id field=value...": no field deletes, id 0 adds; "": the
-                        // database and log as the scene before left them
+  std::string change;   // as UndoTest::Change; "": as the scene before left them
   std::string arrange;  // SQL run before the undo
   MessageAnswer answer = Yes;
   std::string titles;  // of the messages shown, in order
@@ -67,8 +66,7 @@ const Scene kScenes[] = {
      "Der Datensatz wurde wieder angelegt. Neue ID ist: 3"},
     {"", "", Yes, "Datensatz wieder anlegen, Fehler bei Ausführung", "",
      "Eine Bedingung der Datenbank wurde verletzt", After::Kept},  // the id is taken
-    // The current value as the locale writes it (NULL as nothing); an empty old value
-    // writes NULL.
+    // The current value as the locale writes it (NULL as nothing); an empty old value writes NULL.
     {"Kunden 1 Rabatt=", "", Yes, kUpdated, kAsk + "Rabatt: \r\nÜberschreiben mit Wert: 0.05"},
     {"Kunden 1 Rabatt=0.25", "", Yes, kUpdated,
      kAsk + "Rabatt: 0,25\r\nÜberschreiben mit Wert: 0.05"},
@@ -85,8 +83,7 @@ const Scene kScenes[] = {
      kNotFound, "", After::Kept},
     {"Bestellungen 2 Menge=1", "DROP TABLE Bestellungen", Yes, kGoneFailed, "", "no such table",
      After::Kept},
-    // Another program changes the record while the question is open: the undo writes only
-    // when the record still holds what the question showed, and raises error 5 otherwise.
+    // Changed while asked: written only over what the question showed, else error 5.
     {"Kunden 1 Ort=Köln", "", Yes, "Aktion durchführen", "", "", After::Kept,
      "UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1", kInvalidProcedureCall},
     {"Kunden 1 Ort=Köln", "", Yes, kUpdated, "", "", After::Restored,

@@ -59,8 +59,7 @@ TEST_F(RoundTrip, StorageClassesSurviveADeleteAndRestoreAndAnUpdateToNullAndBack
   }
 }
 
-// The writer rewrites the tail behind each block: a write cut at any byte reads as its
-// complete actions (each with its details), whatever of the old tail is left behind it.
+// A write cut at any byte, old tail behind it, reads as its complete actions with their details.
 TEST_F(RoundTrip, EveryCutOfEveryLogWriteKeepsTheCompleteActions) {
   ChangeLogWriter writer(logs_, {"C:\\db\\shop.db", DateValue{46000.5}, "u", "c", "a"});
   std::vector<std::string> states;
