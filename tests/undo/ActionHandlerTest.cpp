@@ -24,8 +24,6 @@ const std::string kNotFound =
     "Datensatz in der Zwischenzeit gelöscht und dann müssen Sie zuerst diese Aktion rückgängig "
     "machen.";
 const std::string kUpdated = "Aktion durchführen, Aktion";
-const std::string kUpdateFailed = "Aktion durchführen, Fehler bei Ausführung";
-const std::string kGoneFailed = "Aktion nicht möglich, Fehler bei Ausführung";
 constexpr auto No = MessageAnswer::No, Yes = MessageAnswer::Yes;
 
 // The database after the undo: as created, as when the question was answered, or else.
@@ -75,14 +73,14 @@ const Scene kScenes[] = {
     {"Artikel 1 Bestand=10",
      "UPDATE Artikel SET Bestand = 20 WHERE ID = 1; CREATE TRIGGER nein BEFORE UPDATE ON "
      "Artikel BEGIN SELECT RAISE(ABORT, 'gesperrt'); END",
-     Yes, kUpdateFailed, "",
+     Yes, "Aktion durchführen, Fehler bei Ausführung", "",
      "Folgende Fehler wurden gemeldet: \r\nDer Datensatz konnte nicht gespeichert werden: Eine "
      "Bedingung der Datenbank wurde verletzt (gesperrt).",
      After::Kept},
     {"Kunden 3 Ort=Essen", "DELETE FROM Kunden WHERE ID = 3", Yes, "Aktion nicht möglich",
      kNotFound, "", After::Kept},
-    {"Bestellungen 2 Menge=1", "DROP TABLE Bestellungen", Yes, kGoneFailed, "", "no such table",
-     After::Kept},
+    {"Bestellungen 2 Menge=1", "DROP TABLE Bestellungen", Yes,
+     "Aktion nicht möglich, Fehler bei Ausführung", "", "no such table", After::Kept},
     // Changed while asked: written only over what the question showed, else error 5.
     {"Kunden 1 Ort=Köln", "", Yes, "Aktion durchführen", "", "", After::Kept,
      "UPDATE Kunden SET Ort = 'Bonn' WHERE ID = 1", kInvalidProcedureCall},
