@@ -63,7 +63,6 @@ TEST_F(UndoCommand, AnswersOnTheTerminalAndTheUndosLog) {
            "durchgeführt!\n|Protokoll dieser Rückgängig-Aktion: " +
            logs_ + "/DataLayer_",
        Db | Log},
-      {"actions @ 4", "", 0, "UPDATE Kunden ID 4, Rabatt: (leer) → 0"},
   });
   const RunResult moved = Logmanager("--json -y undo @ 1 9", logs_,
                                      {.env = {"TARVESK_DATALAYER_LOGDIR=" + elsewhere.Path()}});
