@@ -53,7 +53,6 @@ TEST_F(UndoCommand, AnswersOnTheTerminalAndTheUndosLog) {
       {"undo @ 3 1", "vielleicht\n\n", 3,                      // DELETE_inDB
        "[j/N]? Bitte j (Ja) oder n (Nein) eingeben, Eingabetaste für Nein: "},
       {"undo @ 1 9", "\x04", 3, "[j/N]? "},  // end of input
-      {"undo @ 1 9", "", 3, "[j/N]? "},      // no terminal
       {"-n undo @ 1 9", "j\n", 3, "[j/N]? "},
       {"--json --no undo @ 1 1", "", 3, "\"answer\": \"Nein\"|\"outcome\": \"declined\""},
       {"undo @ 1 41", "j\n", 0,
