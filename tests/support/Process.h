@@ -1,5 +1,4 @@
-// Test support: runs a program of the build with arguments, environment changes and stdin,
-// its output caught, or on a pseudo-terminal of its own; or starts one beside the test.
+// Test support: runs a program with its output caught or on a pseudo-terminal, or beside the test.
 #pragma once
 
 #include <sys/types.h>

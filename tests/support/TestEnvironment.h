@@ -1,5 +1,4 @@
-// The tests' environment: the reference components in a registry of the test's own, the
-// message fake, and the viewer's views a test makes (none unless it says so).
+// The tests' environment: the reference components, the message fake, the views a test makes.
 #pragma once
 
 #include <functional>

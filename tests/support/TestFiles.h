@@ -27,8 +27,7 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
-// A complete log as the data layer writes it: marker, header (DATABASE and SESSIONTIME, each
-// left out when "-"), <LOGDATA>, body, tail with the error information if given.
+// A complete log as the data layer writes it ("-" leaves DATABASE or SESSIONTIME out).
 std::vector<std::string> LogLines(const std::string& database, const std::string& sessionTime,
                                   const std::vector<std::string>& body,
                                   const std::string& errorInfo = "");

@@ -1,5 +1,4 @@
-// Test support: an SQLite VFS over the system's whose n-th write fails once armed (a full
-// disk, a failing device); the default VFS while it lives, so the data layer goes through it.
+// Test support: the default SQLite VFS while it lives, whose n-th write fails once armed.
 #pragma once
 
 #include <sqlite3.h>
@@ -17,8 +16,7 @@ class FaultyVfs {
       FaultyVfs& self = *current_;
       const int rc = self.real_->xOpen(self.real_, name, file, flags, out);
       if (file->pMethods) {
-        // A copy of the file's methods (a database's and a journal's differ) in version 1: no
-        // shared memory (no WAL), no memory mapping, so that every write goes through xWrite.
+        // Version 1 of the file's methods (no WAL, no mmap): every write goes through xWrite.
         sqlite3_io_methods& methods = self.methods_[file->pMethods];
         methods = *file->pMethods;
         methods.iVersion = 1;

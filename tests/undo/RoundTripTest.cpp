@@ -8,15 +8,7 @@
 namespace tarvesk {
 namespace {
 
-class RoundTrip : public testing::UndoTest {
- protected:
-  // Undoes every action of log 1 in logs_, last first.
-  void UndoAll() {
-    const auto positions = ActionPositions(*Logs(logs_)->LogContent(1));
-    for (auto it = positions.rbegin(); it != positions.rend(); ++it) Undo(*it);
-    Seen();  // each message with its icon; a failed undo shows in the content
-  }
-};
+using RoundTrip = testing::UndoTest;
 
 // Every storage class and odd column names: delete and restore, NULL and back, byte for byte.
 TEST_F(RoundTrip, StorageClassesSurviveADeleteAndRestoreAndAnUpdateToNullAndBack) {
@@ -54,13 +46,14 @@ TEST_F(RoundTrip, StorageClassesSurviveADeleteAndRestoreAndAnUpdateToNullAndBack
     ASSERT_EQ(layer->errorstatus().AsString(), "");
     layer.reset();
     ASSERT_NE(exact(), start);
-    UndoAll();
+    const auto positions = ActionPositions(*Logs(logs_)->LogContent(1));
+    for (auto it = positions.rbegin(); it != positions.rend(); ++it) Undo(*it);  // last first
+    Seen();  // each message with its icon; a failed undo shows in the content
     EXPECT_EQ(exact(), start) << (remove ? "restored" : "updated back");
   }
 }
 
-// The writer rewrites the tail behind each block: a write cut at any byte reads as its
-// complete actions (each with its details), whatever of the old tail is left behind it.
+// A write cut at any byte, old tail behind it, reads as its complete actions with their details.
 TEST_F(RoundTrip, EveryCutOfEveryLogWriteKeepsTheCompleteActions) {
   ChangeLogWriter writer(logs_, {"C:\\db\\shop.db", DateValue{46000.5}, "u", "c", "a"});
   std::vector<std::string> states;

@@ -49,8 +49,7 @@ class UndoTest : public ::testing::Test {
     layer->SetDatabaseByPath(db_);
     return layer;
   }
-  // A session of its own that changes a record: "table id field=value ..." sets the fields
-  // of record id (0: a new record), or deletes the record when no field is given.
+  // A session of its own: "table id field=value ..." sets fields (id 0 adds; no field deletes).
   void Change(const std::string& what) {
     std::istringstream words(what);
     std::string table;
@@ -91,8 +90,7 @@ class UndoTest : public ::testing::Test {
     handler.SetActionHandle(position);
     EXPECT_TRUE(handler.UndoAction().IsEmpty());
   }
-  // The titles shown since the last call, joined by ", "; a question asks Yes or No, the
-  // rest tell, each with the icon of its title.
+  // The titles shown since the last call, joined by ", ", each with its title's icon and buttons.
   std::string Seen() {
     const std::string questions = "|Aktion durchführen|Datensatz löschen|Datensatz wieder anlegen|";
     const std::string stops = "|Aktion nicht möglich|Komponente nicht verfügbar!|";

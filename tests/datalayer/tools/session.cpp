@@ -1,6 +1,5 @@
-// datalayer_session DB LOGDIR COUNT: changes the shop at DB (made if missing) COUNT times,
-// logging into LOGDIR, in a process of its own. Prints "log PATH" once the log exists and
-// "done" after the last change, then holds its log open until stdin closes.
+// datalayer_session DB LOGDIR COUNT: COUNT logged changes of the shop; prints "log PATH" at
+// the first and "done" after the last, then holds its log open until stdin closes.
 #include <iostream>
 
 #include "components/datalayer/DataLayer.h"
