@@ -1,5 +1,7 @@
 // logmanager undo and redo on the example that make_example builds.
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "tests/cli/CliSupport.h"
 #include "tests/datalayer/SqliteFixtures.h"
@@ -14,7 +16,13 @@ constexpr int Db = 1, Log = 2;  // what a run leaves: a changed database, a log 
 
 class UndoCommand : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(RunProgram({MAKE_EXAMPLE_EXE, folder_.Path()}).status, 0); }
+  // Log names start with the second they were written in, then the process id: the next
+  // second begins before the first run, so the example's logs stay 1 to 3 in the listing.
+  void SetUp() override {
+    ASSERT_EQ(RunProgram({MAKE_EXAMPLE_EXE, folder_.Path()}).status, 0);
+    const auto now = std::chrono::system_clock::now();
+    std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now));
+  }
   size_t LogCount() {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(logs_), {}));
   }
