@@ -92,8 +92,9 @@ TEST(TextConversion, DecodesWindows1252AndRoundTripsUtf16) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), "\xEF\xBF\xBDx");
 }
 
-// Lines end at CR and CR LF only; positions count characters, not bytes.
-TEST(LineSplitting, EndsLinesAtCrAndCrLfOnlyAndCountsCharacters) {
+// Lines end at CR and CR LF only, positions count characters; files read as their text splits,
+// across the 1 MiB chunks and past the buffer; errors name the cause.
+TEST(LineReading, EndsLinesAtCrAndCrLfOnlyInTextsAndFilesAndNamesTheCauseOfErrors) {
   EXPECT_EQ(SplitLines("a\r\nb\rc\nd\r\n\r\n"), (Lines{"a", "b", "c\nd", ""}));
   EXPECT_EQ(SplitLines("\r\r\n"), (Lines{"", ""}));
   EXPECT_TRUE(SplitLines("").empty());
@@ -108,10 +109,6 @@ TEST(LineSplitting, EndsLinesAtCrAndCrLfOnlyAndCountsCharacters) {
   EXPECT_EQ(CharCount("Köln"), 4u);
   EXPECT_EQ(CharSubstr("Müller", 1, 3), "üll");
   EXPECT_EQ(TrimBlanks("  \tx y \t "), "\tx y \t");
-}
-
-// Read as the text splits, across the 1 MiB chunks and past the buffer; errors name the cause.
-TEST(FileReading, SplitsLikeTheTextAndNamesTheCauseOfErrors) {
   test::TempFolder folder;
   std::string bytes;
   for (int i = 0; bytes.size() < (3u << 20); ++i) {

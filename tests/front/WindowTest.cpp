@@ -91,7 +91,7 @@ TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndCloseUnloadsIt) {
 }
 
 // One set until EjectFileset (emptied) or Display (released); without a set, EjectFileset is 91.
-TEST_F(WindowLifecycle, LogManagerHasOneSetAndTheWindowKeepsTheObjectThatDisplayedLastAlive) {
+TEST_F(WindowLifecycle, OneSetPerObjectTheLastDisplayingObjectKeptAliveAndOneWindowPerThread) {
   Write("a.xml", "db", "01.01.2026", {});
   NewManager()->FileSetManager();  // an object that never displayed makes no window at its end
   EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
@@ -139,10 +139,10 @@ TEST_F(WindowLifecycle, LogManagerHasOneSetAndTheWindowKeepsTheObjectThatDisplay
   EXPECT_TRUE(setGoneAtClose);
   EXPECT_FALSE(Window().IsLoaded());
   EXPECT_EQ(Window().LogManagerObject(), fourth);
-}
-
-TEST_F(WindowLifecycle, EachThreadHasItsOwnWindowWhichEndsWithTheThreadOrADiscard) {
-  frmLogManager& mine = Open();
+  // Each thread has its own window, which ends with the thread or a discard.
+  manager = std::move(fourth);
+  manager->Display();
+  frmLogManager& mine = Window();
   frmLogManager* theirs = nullptr;
   std::weak_ptr<LogManager> theirManager;
   std::thread worker([&] {
@@ -159,11 +159,11 @@ TEST_F(WindowLifecycle, EachThreadHasItsOwnWindowWhichEndsWithTheThreadOrADiscar
   EXPECT_TRUE(theirManager.expired());
   EXPECT_TRUE(mine.IsLoaded());
   EXPECT_EQ(mine.LogManagerObject(), manager);
-  std::weak_ptr<LogManager> watched = manager;
+  std::weak_ptr<LogManager> ours = manager;
   manager->FileSetManager()->EjectFileset();
   manager.reset();
   frmLogManager::DiscardCurrentThreadWindow();
-  EXPECT_TRUE(watched.expired());
+  EXPECT_TRUE(ours.expired());
   EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
 }
 
