@@ -91,11 +91,29 @@ TEST_F(Browsing, OffersUndoForActionsOfLogsThatAreNotOffline) {
   }
 }
 
+// The real data layer, noting the queries it loads.
+class NotingDataLayer : public DataLayer {
+ public:
+  explicit NotingDataLayer(Lines& queries) : queries_(queries) {}
+  Variant GetRecordset(std::string& query) override {
+    queries_.push_back(query);
+    return DataLayer::GetRecordset(query);
+  }
+
+ private:
+  Lines& queries_;
+};
+
 // One picker per command, its path the next default; files in set order under their own names;
-// whatever ends the command, no list of the ejected set stays to click on.
-TEST_F(FrontTest, TheLoadCommandListsTheSetOrLeavesNoListOfTheEjectedOne) {
-  Write("a.xml", R"(C:\Daten\kunden.mdb)", "06.12.2026 11:36:43",
-        Action(7, "Kunden", "Name", "Müller", "Meier"));
+// undo hands the selected action to the handler, the screen unchanged, no selection is 5;
+// whatever ends the load command, no list of the ejected set stays to click on.
+TEST_F(FrontTest, TheLoadAndUndoCommands) {
+  Lines queries;
+  env.Components().Register<IDataLayer>(kDataLayerProgId,
+                                        [&] { return std::make_unique<NotingDataLayer>(queries); });
+  folder.WriteBytes("kunden.mdb", "");  // an empty file: a database without the log's tables
+  Write("a.xml", folder / "kunden.mdb", "06.12.2026 11:36:43",
+        Concat({Action(8, "Kunden"), Action(7, "Kunden", "Name", "Müller", "Meier")}));
   Write("b.xml", "OFFLINE", "05.12.2026 08:00:00", Action(8, "Kunden"));
   Open();
   Load(folder.Path());
@@ -106,10 +124,22 @@ TEST_F(FrontTest, TheLoadCommandListsTheSetOrLeavesNoListOfTheEjectedOne) {
   EXPECT_EQ(Window().Text(txtPath), folder.Path());
   // a.xml holds the later session: the list keeps the set's order, not the time's.
   EXPECT_THAT(Entries(lstFileSet),
-              ElementsAre(R"(06.12.2026 11:36:43: C:\Daten\kunden.mdb (a.xml))",
+              ElementsAre("06.12.2026 11:36:43: " + folder / "kunden.mdb" + " (a.xml)",
                           "05.12.2026 08:00:00: OFFLINE (b.xml)"));
   EXPECT_EQ(Window().ListIndex(lstFileSet), -1);
   Choose(lstFileSet, 0);
+  Choose(lstAction, 1);  // the update at position 6
+  TakeViewLog();
+  Window().Click(cmdUndo);
+  EXPECT_THAT(queries, ElementsAre("SELECT * FROM Kunden WHERE ID=7"));
+  EXPECT_EQ(messages.shown.size(), 2u);  // "not found" and its report
+  messages.shown.clear();
+  EXPECT_TRUE(TakeViewLog().empty());  // every change of a control reaches the view
+  Window().SelectListEntry(lstAction, -1);
+  Window().cmdUndo_Click();
+  EXPECT_EQ(TakeMessage(),
+            "Fehler: Laufzeitfehler 5: Unzulässiger Prozeduraufruf oder ungültiges Argument");
+  EXPECT_EQ(queries.size(), 1u);
   Lines ownName = LogLines("-", "-", Action(3, "Orte"));
   ownName.insert(ownName.begin() + 3, "<FILENAME>eigener</FILENAME>");
   folder.WriteLines("a.xml", ownName);
@@ -154,45 +184,6 @@ TEST_F(FrontTest, TheLoadCommandListsTheSetOrLeavesNoListOfTheEjectedOne) {
     EXPECT_THAT(row.message.empty() ? "" : TakeMessage(), StartsWith(row.message));
     EXPECT_TRUE(messages.shown.empty());
   }
-}
-
-// The real data layer, noting the queries it loads.
-class NotingDataLayer : public DataLayer {
- public:
-  explicit NotingDataLayer(Lines& queries) : queries_(queries) {}
-  Variant GetRecordset(std::string& query) override {
-    queries_.push_back(query);
-    return DataLayer::GetRecordset(query);
-  }
-
- private:
-  Lines& queries_;
-};
-
-// Undo hands the selected action to the handler, the screen unchanged; no selection is 5.
-TEST_F(FrontTest, TheUndoCommandUndoesTheSelectedAction) {
-  Lines queries;
-  env.Components().Register<IDataLayer>(kDataLayerProgId,
-                                        [&] { return std::make_unique<NotingDataLayer>(queries); });
-  folder.WriteBytes("kunden.mdb", "");  // an empty file: a database without the log's tables
-  Write("a.xml", folder / "kunden.mdb", "06.12.2026", Action(3, "Orte", "Ort", "Bern", "Basel"));
-  Write("b.xml", folder / "kunden.mdb", "07.12.2026",
-        Concat({Action(8, "Kunden"), Action(7, "Kunden", "Name", "Müller", "Meier")}));
-  Open();
-  Load(folder.Path());
-  Choose(lstFileSet, 1);
-  Choose(lstAction, 1);  // the update at position 6
-  TakeViewLog();
-  Window().Click(cmdUndo);
-  EXPECT_THAT(queries, ElementsAre("SELECT * FROM Kunden WHERE ID=7"));
-  EXPECT_EQ(messages.shown.size(), 2u);  // "not found" and its report
-  messages.shown.clear();
-  EXPECT_TRUE(TakeViewLog().empty());  // every change of a control reaches the view
-  Window().SelectListEntry(lstAction, -1);
-  Window().cmdUndo_Click();
-  EXPECT_EQ(TakeMessage(),
-            "Fehler: Laufzeitfehler 5: Unzulässiger Prozeduraufruf oder ungültiges Argument");
-  EXPECT_EQ(queries.size(), 1u);
 }
 
 }  // namespace
