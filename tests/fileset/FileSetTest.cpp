@@ -246,10 +246,8 @@ TEST_F(FileSetTest, HandsOutOneObjectPerFileUntilReloadOrEject) {
   set->ReadFileSetProperties();
   EXPECT_EQ(set->FileProperties(2, "DATABASE"), "B");
   std::weak_ptr<LogData> log = set->LogContent(1);
-  EXPECT_TRUE(log.lock()->IsLoaded());
   set->EjectFileset();  // breaks the cycle with the cache
   EXPECT_TRUE(log.expired());
-  EXPECT_EQ(set->FileCount(), 0);
 }
 
 // Older sessions go, undated ones stay; an undeletable file leaves the set; the cache follows.
