@@ -15,24 +15,22 @@ namespace {
 using test::ErrorNumberOf;
 using Lines = std::vector<std::string>;
 
-// The number before the first non-number, inner blanks skipped, halves to even; 32 bits.
-TEST(LeadingNumberReading, TakesTheNumberBeforeTheFirstNonNumber) {
-  const std::pair<const char*, int32_t> cases[] = {
+// Numbers read: the number before the first non-number, inner blanks skipped, halves to even,
+// 32 bits; values written as a German system does.
+TEST(NumberConversion, ReadsTheLeadingNumberAndWritesValuesInGermanForm) {
+  const std::pair<const char*, int32_t> readings[] = {
       {"12: UPDATE", 12}, {"  42abc", 42}, {"1 2 3", 123}, {"-17", -17}, {"abc", 0},
       {"1e3x", 1000},     {"7e", 7},       {"2.5", 2},     {"3.5", 4},   {"2.51", 3}};
-  for (const auto& [text, number] : cases) EXPECT_EQ(LeadingNumber(text), number) << text;
+  for (const auto& [text, number] : readings) EXPECT_EQ(LeadingNumber(text), number) << text;
   for (const char* text : {"2147483648", "1e999"}) {
     EXPECT_EQ(ErrorNumberOf([&] { LeadingNumber(text); }), kOverflow) << text;
   }
   EXPECT_EQ(LeadingNumber("-2147483648"), INT32_MIN);
   EXPECT_DOUBLE_EQ(Val("3,75"), 3);  // the decimal point is "." whatever the locale
-}
-
-TEST(TextForm, WritesValuesAsAGermanSystemDoes) {
-  const std::pair<Variant, const char*> cases[] = {
+  const std::pair<Variant, const char*> forms[] = {
       {Variant(), ""},       {Variant(true), "Wahr"},  {Variant(false), "Falsch"},
       {Variant(3.5), "3,5"}, {Variant(1e20), "1E+20"}, {Variant(0.00001), "1E-05"}};
-  for (const auto& [value, text] : cases) EXPECT_EQ(CStr(value), text);
+  for (const auto& [value, text] : forms) EXPECT_EQ(CStr(value), text);
   EXPECT_EQ(CStr(Variant(1.0 / 3)), "0,333333333333333");
   EXPECT_EQ(CStr(Variant(int64_t{9007199254740993})), "9007199254740993");
   EXPECT_EQ(ErrorNumberOf([] { CStr(Variant::Null()); }), kInvalidUseOfNull);
