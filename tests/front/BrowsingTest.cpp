@@ -155,8 +155,6 @@ TEST_F(FrontTest, TheLoadAndUndoCommands) {
     std::string message;  // title and start of the one message, "" for none
   } rows[] = {
       {[&] { Load(""); }, "", ""},
-      {[&] { Load(folder.Path() + "/gone"); }, folder.Path() + "/gone",
-       "Fehler: Laufzeitfehler 76: Pfad nicht gefunden"},
       {[&] {
          env.Components().Unregister(kFileManagerProgId);
          Window().Click(cmdFileManager);
