@@ -106,7 +106,6 @@ TEST_F(FileSetTest, UnreadableFilesMissingComponentsAndIrregularFiles) {
   EXPECT_EQ(ErrorNumberOf([&] { set->ReadFileSetProperties(); }), kObjectNotSet);
   EXPECT_EQ(ErrorNumberOf([&] { set->LogContent(1); }), kObjectNotSet);
   ASSERT_EQ(env.messages.shown.size(), 3u);
-  EXPECT_NE(env.messages.shown[0].text, env.messages.shown[1].text);
   // FIFOs, devices, folders and link loops are no logs, and opening them never waits.
   ASSERT_EQ(mkfifo((folder / "fifo.xml").c_str(), 0600), 0);
   std::filesystem::create_symlink("/dev/zero", folder / "device.xml");
