@@ -81,9 +81,6 @@ TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndCloseUnloadsIt) {
   setsToEject.push_back(manager->FileSetManager());
   manager->Display();
   ExpectStartState();
-  picker.calls.clear();
-  Load("");
-  EXPECT_EQ(picker.calls.at(2), "strDefaultPath=");
 }
 
 // One set until EjectFileset (emptied) or Display (released); without a set, EjectFileset is 91.
