@@ -136,7 +136,6 @@ class FrontTest : public ::testing::Test {
     return std::string(Seen(fmeActions) ? "A" : "-") + (Seen(fmeDetails) ? "D" : "-") +
            (Seen(fmeNextActions) ? "N" : "-");
   }
-  // The view events recorded since the last call.
   Lines TakeViewLog() { return std::exchange(view.log, {}); }
   // Title and text of the only message shown since the last call.
   std::string TakeMessage() {

