@@ -220,8 +220,7 @@ TEST_F(UndoTest, AFailedWriteLeavesTheDatabaseAsItWasAndShowsNoSuccess) {
         folder_.WriteBytes("shop.db", before);
         vfs.Arm(n, code);
         Undo(1, file);
-        vfs.Disarm();
-        if (!vfs.Fired()) break;
+        if (!vfs.Disarm()) break;
         SCOPED_TRACE("file " + std::to_string(file) + ", code " + std::to_string(code) + ", n " +
                      std::to_string(n));
         ASSERT_FALSE(messages_.shown.empty());
