@@ -9,13 +9,10 @@
 namespace tarvesk {
 namespace {
 
+using test::EntriesIn;
 using test::ErrorNumberOf;
 using testing::Bytes;
 using testing::UndoTest;
-
-size_t FilesIn(const std::string& folder) {
-  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
-}
 
 const std::string kAsk =
     "Sie möchten Sie die folgende Aktion durchführen:\r\nAktueller Wert des Felds ";
@@ -120,7 +117,7 @@ TEST_F(UndoTest, EachSceneAsksReportsAndWritesAsItShould) {
     writes += s.after != After::Kept || s.titles.ends_with("Fehler bei Ausführung");
   }
   // Each write, done or failed, in a data-layer session of its own with a log of its own.
-  EXPECT_EQ(FilesIn(undoLogs_), writes);
+  EXPECT_EQ(EntriesIn(undoLogs_), writes);
 }
 
 // Blocks of a hand-written log, their lines joined by CR LF.
@@ -191,13 +188,13 @@ TEST_F(UndoTest, RefusalsComeBeforeAnyQuestionAndLeaveTheDatabaseAlone) {
     std::string database = c.database;
     if (const size_t at = database.find('@'); at != std::string::npos) database.replace(at, 1, db_);
     HandLog(database, {c.body});
-    const size_t files = FilesIn(folder_.Path());
+    const size_t files = EntriesIn(folder_.Path());
     EXPECT_EQ(ErrorNumberOf([&] { Undo(c.position); }), c.number);
     const std::string text = test::ErrorTextOf([&] { Undo(c.position); });
     EXPECT_NE(text.find(c.part), std::string::npos) << text;
     EXPECT_TRUE(messages_.shown.empty());
     EXPECT_EQ(Bytes(db_), before);
-    EXPECT_EQ(FilesIn(folder_.Path()), files);
+    EXPECT_EQ(EntriesIn(folder_.Path()), files);
   }
 }
 
