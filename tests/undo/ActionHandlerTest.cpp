@@ -155,39 +155,37 @@ TEST_F(UndoTest, WhatTheHandlerLeavesAloneOrFailsOn) {
 // Refusals come before any question: an error, no message, no byte or file written.
 TEST_F(UndoTest, RefusalsComeBeforeAnyQuestionAndLeaveTheDatabaseAlone) {
   const struct {
-    std::string database;  // "@" stands for the shop's path
+    std::string database;
     std::string body;
     int32_t number;
     const char* part;
     int32_t position = 1;
   } cases[] = {// The database the log names.
-               {"@.weg", UpdateBlock(), kFileNotFound, "nicht gefunden"},
+               {db_ + ".weg", UpdateBlock(), kFileNotFound, "nicht gefunden"},
                {"shop.db", UpdateBlock(), kBadFileName, "kein vollständiger Pfad"},
-               {"@&#0;.alt", UpdateBlock(), kBadFileName, "Steuerzeichen"},
+               {db_ + "&#0;.alt", UpdateBlock(), kBadFileName, "Steuerzeichen"},
                // The query (the data layer's guard, with one record at most for the undo).
-               {"@", UpdateBlock("4711", "SELECT * FROM Kunden"), kInvalidProcedureCall,
+               {db_, UpdateBlock("4711", "SELECT * FROM Kunden"), kInvalidProcedureCall,
                 "mehr als einen Datensatz"},
-               {"@", UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name"),
+               {db_, UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name"),
                 kInvalidProcedureCall, "nicht unverändert als Spalte"},
-               {"@", UpdateBlock("1", kOne, "Ort&quot; &#61; 'x', &quot;Name"),
+               {db_, UpdateBlock("1", kOne, "Ort&quot; &#61; 'x', &quot;Name"),
                 kInvalidProcedureCall, "ist keine Spalte der Tabelle \"Kunden\""},
-               {"@",
+               {db_,
                 Block("DELETE_inDB RECORDID=9", "SELECT * FROM Kunden WHERE ID = 9",
                       "<Name>Neu</Name>\r\n<Telefon>0221</Telefon>\r\n<USER>u</USER>\r\n"
                       "<COMPUTER>c</COMPUTER>\r\n<APPLICATION>a</APPLICATION>\r\n"
                       "<ROWSAFFECTED>1</ROWSAFFECTED>"),
                 kInvalidProcedureCall, "\"Telefon\" ist keine Spalte"},
-               {"@", UpdateBlock("99999999999"), kOverflow, ""},
+               {db_, UpdateBlock("99999999999"), kOverflow, ""},
                // The position.
-               {"@", UpdateBlock(), kSubscriptOutOfRange,
+               {db_, UpdateBlock(), kSubscriptOutOfRange,
                 "an der Position 2 des Logfiles beginnt keine Aktion", 2},
-               {"@", UpdateBlock(), kSubscriptOutOfRange, "", 99}};
+               {db_, UpdateBlock(), kSubscriptOutOfRange, "", 99}};
   const std::string before = Bytes(db_);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body + " " + c.database);
-    std::string database = c.database;
-    if (const size_t at = database.find('@'); at != std::string::npos) database.replace(at, 1, db_);
-    HandLog(database, {c.body});
+    HandLog(c.database, {c.body});
     const size_t files = EntriesIn(folder_.Path());
     EXPECT_EQ(ErrorNumberOf([&] { Undo(c.position); }), c.number);
     const std::string text = test::ErrorTextOf([&] { Undo(c.position); });
