@@ -135,9 +135,7 @@ void QueryGuard(std::string_view bytes) {
     layer.GetRecordset(query);
   } catch (const Error&) {
   }
-  const auto files = std::filesystem::directory_iterator(Folder().Path());
-  if (std::distance(begin(files), end(files)) != 1 || testing::Bytes(database) != before)
-    std::abort();
+  if (test::EntriesIn(Folder().Path()) != 1 || testing::Bytes(database) != before) std::abort();
 }
 
 }  // namespace fuzz

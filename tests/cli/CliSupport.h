@@ -41,8 +41,7 @@ struct Row {
 
 inline RunResult ExpectRun(const Row& row, const std::string& folder = kExamples) {
   const bool terminal = !row.typed.empty();
-  const RunResult run = Logmanager(
-      row.words, folder, {.input = row.typed, .onTerminal = terminal, .redirectStdout = true});
+  const RunResult run = Logmanager(row.words, folder, {.input = row.typed, .onTerminal = terminal});
   const std::string shown = terminal                                             ? run.terminal
                             : run.status == 0 || row.words.starts_with("--json") ? run.out
                                                                                  : run.err;

@@ -23,16 +23,13 @@ class UndoCommand : public ::testing::Test {
     const auto now = std::chrono::system_clock::now();
     std::this_thread::sleep_until(std::chrono::ceil<std::chrono::seconds>(now));
   }
-  size_t LogCount() {
-    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(logs_), {}));
-  }
   void Expect(const std::vector<Row>& rows) {
     for (const Row& row : rows) {
       const std::string before = Bytes(db_);
-      const size_t logs = LogCount();
+      const size_t logs = EntriesIn(logs_);
       ExpectRun(row, logs_);
       EXPECT_EQ(Bytes(db_) != before, (row.leaves & Db) != 0) << row.words;
-      EXPECT_EQ(LogCount(), logs + ((row.leaves & Log) != 0)) << row.words;
+      EXPECT_EQ(EntriesIn(logs_), logs + ((row.leaves & Log) != 0)) << row.words;
     }
   }
   // A whole log undone or redone with --yes; the name of the log the run wrote.
@@ -75,7 +72,7 @@ TEST_F(UndoCommand, AnswersOnTheTerminalAndTheUndosLog) {
                                      {.env = {"TARVESK_DATALAYER_LOGDIR=" + elsewhere.Path()}});
   EXPECT_TRUE(Has(moved.out, "\"logFile\": \"" + elsewhere.Path() + "/DataLayer_")) << moved.out;
   EXPECT_TRUE(Has(moved.out, "\"field\": \"Ort\"") && Has(moved.out, "\"outcome\": \"done\""));
-  EXPECT_EQ(LogCount(), 4u);
+  EXPECT_EQ(EntriesIn(logs_), 4u);
 }
 
 // Dry runs, conflicts (--yes refuses, --force goes on), failing steps and refusals: exit 1.

@@ -18,9 +18,8 @@ using TempFolder = test::TempFolder;
 // A connection of the test's own, outside the data layer.
 class Connection {
  public:
-  explicit Connection(const std::string& path, bool create = false) {
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+  explicit Connection(const std::string& path) {
+    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
       throw std::runtime_error("cannot open " + path);
     }
   }
@@ -67,7 +66,7 @@ class Connection {
 
 // The shop: customers, articles and orders with dates, numbers, NULLs and umlauts.
 inline void CreateShop(const std::string& path) {
-  Connection db(path, true);
+  Connection db(path);
   db.Exec(R"(
     CREATE TABLE Kunden (ID INTEGER PRIMARY KEY, Name TEXT NOT NULL, Vorname TEXT, Ort TEXT,
                          Geburtsdatum TEXT, Rabatt REAL, Punkte INTEGER);

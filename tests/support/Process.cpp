@@ -10,7 +10,6 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <stdexcept>
 
@@ -18,11 +17,8 @@ namespace tarvesk::test {
 namespace {
 
 // Starts argv through env(1) with the changes on fds (the test's own are all close-on-exec).
-pid_t Start(const std::vector<std::string>& argv, std::vector<std::string> env,
+pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env,
             std::array<int, 3> fds) {
-  std::stable_partition(env.begin(), env.end(), [](const std::string& change) {
-    return change.find('=') == std::string::npos;  // env takes every -u before a NAME=value
-  });
   std::vector<std::string> words = {"/usr/bin/env"};
   for (const std::string& change : env) {
     if (change.find('=') == std::string::npos) words.push_back("-u");
@@ -73,7 +69,7 @@ RunResult RunProgram(const std::vector<std::string>& argv, const RunOptions& opt
     mode.c_oflag &= ~static_cast<tcflag_t>(ONLCR);
     tcsetattr(terminal, TCSANOW, &mode);
     fcntl(master, F_SETFD, FD_CLOEXEC), fcntl(terminal, F_SETFD, FD_CLOEXEC);
-    fds = {terminal, options.redirectStdout ? out : terminal, terminal};
+    fds = {terminal, out, terminal};
   }
   // The input fits the pipe's or the terminal's buffer; timeout(1) ends a run that hangs.
   (void)!write(options.onTerminal ? master : in[1], options.input.data(), options.input.size());

@@ -10,9 +10,8 @@ namespace tarvesk::test {
 
 struct RunOptions {
   std::string input{};             // written to stdin (the terminal when onTerminal)
-  std::vector<std::string> env{};  // "NAME=value" sets, "NAME" unsets
-  bool onTerminal = false;         // stdin, stdout and stderr on a pseudo-terminal
-  bool redirectStdout = false;     // with onTerminal: stdout to a file, as "> file"
+  std::vector<std::string> env{};  // "NAME" unsets, then "NAME=value" sets
+  bool onTerminal = false;  // stdin and stderr on a pseudo-terminal, stdout to a file ("> file")
 };
 
 struct RunResult {

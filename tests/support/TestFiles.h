@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,10 @@ class TempFolder {
  private:
   std::filesystem::path path_;
 };
+
+inline size_t EntriesIn(const std::string& folder) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
 
 // A complete log as the data layer writes it ("-" leaves DATABASE or SESSIONTIME out).
 std::vector<std::string> LogLines(const std::string& database, const std::string& sessionTime,

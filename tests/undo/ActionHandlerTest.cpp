@@ -9,13 +9,10 @@
 namespace tarvesk {
 namespace {
 
+using test::EntriesIn;
 using test::ErrorNumberOf;
 using testing::Bytes;
 using testing::UndoTest;
-
-size_t FilesIn(const std::string& folder) {
-  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
-}
 
 const std::string kAsk =
     "Sie möchten Sie die folgende Aktion durchführen:\r\nAktueller Wert des Felds ";
@@ -120,7 +117,7 @@ TEST_F(UndoTest, EachSceneAsksReportsAndWritesAsItShould) {
     writes += s.after != After::Kept || s.titles.ends_with("Fehler bei Ausführung");
   }
   // Each write, done or failed, in a data-layer session of its own with a log of its own.
-  EXPECT_EQ(FilesIn(undoLogs_), writes);
+  EXPECT_EQ(EntriesIn(undoLogs_), writes);
 }
 
 // Blocks of a hand-written log, their lines joined by CR LF.
@@ -158,46 +155,44 @@ TEST_F(UndoTest, WhatTheHandlerLeavesAloneOrFailsOn) {
 // Refusals come before any question: an error, no message, no byte or file written.
 TEST_F(UndoTest, RefusalsComeBeforeAnyQuestionAndLeaveTheDatabaseAlone) {
   const struct {
-    std::string database;  // "@" stands for the shop's path
+    std::string database;
     std::string body;
     int32_t number;
     const char* part;
     int32_t position = 1;
   } cases[] = {// The database the log names.
-               {"@.weg", UpdateBlock(), kFileNotFound, "nicht gefunden"},
+               {db_ + ".weg", UpdateBlock(), kFileNotFound, "nicht gefunden"},
                {"shop.db", UpdateBlock(), kBadFileName, "kein vollständiger Pfad"},
-               {"@&#0;.alt", UpdateBlock(), kBadFileName, "Steuerzeichen"},
+               {db_ + "&#0;.alt", UpdateBlock(), kBadFileName, "Steuerzeichen"},
                // The query (the data layer's guard, with one record at most for the undo).
-               {"@", UpdateBlock("4711", "SELECT * FROM Kunden"), kInvalidProcedureCall,
+               {db_, UpdateBlock("4711", "SELECT * FROM Kunden"), kInvalidProcedureCall,
                 "mehr als einen Datensatz"},
-               {"@", UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name"),
+               {db_, UpdateBlock("1", "SELECT ID, Ort AS Name FROM Kunden WHERE ID = 1", "Name"),
                 kInvalidProcedureCall, "nicht unverändert als Spalte"},
-               {"@", UpdateBlock("1", kOne, "Ort&quot; &#61; 'x', &quot;Name"),
+               {db_, UpdateBlock("1", kOne, "Ort&quot; &#61; 'x', &quot;Name"),
                 kInvalidProcedureCall, "ist keine Spalte der Tabelle \"Kunden\""},
-               {"@",
+               {db_,
                 Block("DELETE_inDB RECORDID=9", "SELECT * FROM Kunden WHERE ID = 9",
                       "<Name>Neu</Name>\r\n<Telefon>0221</Telefon>\r\n<USER>u</USER>\r\n"
                       "<COMPUTER>c</COMPUTER>\r\n<APPLICATION>a</APPLICATION>\r\n"
                       "<ROWSAFFECTED>1</ROWSAFFECTED>"),
                 kInvalidProcedureCall, "\"Telefon\" ist keine Spalte"},
-               {"@", UpdateBlock("99999999999"), kOverflow, ""},
+               {db_, UpdateBlock("99999999999"), kOverflow, ""},
                // The position.
-               {"@", UpdateBlock(), kSubscriptOutOfRange,
+               {db_, UpdateBlock(), kSubscriptOutOfRange,
                 "an der Position 2 des Logfiles beginnt keine Aktion", 2},
-               {"@", UpdateBlock(), kSubscriptOutOfRange, "", 99}};
+               {db_, UpdateBlock(), kSubscriptOutOfRange, "", 99}};
   const std::string before = Bytes(db_);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body + " " + c.database);
-    std::string database = c.database;
-    if (const size_t at = database.find('@'); at != std::string::npos) database.replace(at, 1, db_);
-    HandLog(database, {c.body});
-    const size_t files = FilesIn(folder_.Path());
+    HandLog(c.database, {c.body});
+    const size_t files = EntriesIn(folder_.Path());
     EXPECT_EQ(ErrorNumberOf([&] { Undo(c.position); }), c.number);
     const std::string text = test::ErrorTextOf([&] { Undo(c.position); });
     EXPECT_NE(text.find(c.part), std::string::npos) << text;
     EXPECT_TRUE(messages_.shown.empty());
     EXPECT_EQ(Bytes(db_), before);
-    EXPECT_EQ(FilesIn(folder_.Path()), files);
+    EXPECT_EQ(EntriesIn(folder_.Path()), files);
   }
 }
 
@@ -220,8 +215,7 @@ TEST_F(UndoTest, AFailedWriteLeavesTheDatabaseAsItWasAndShowsNoSuccess) {
         folder_.WriteBytes("shop.db", before);
         vfs.Arm(n, code);
         Undo(1, file);
-        vfs.Disarm();
-        if (!vfs.Fired()) break;
+        if (!vfs.Disarm()) break;
         SCOPED_TRACE("file " + std::to_string(file) + ", code " + std::to_string(code) + ", n " +
                      std::to_string(n));
         ASSERT_FALSE(messages_.shown.empty());

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 
 #include <map>
+#include <utility>
 
 namespace tarvesk::testing {
 
@@ -22,7 +23,7 @@ class FaultyVfs {
         methods.iVersion = 1;
         methods.xWrite = [](sqlite3_file* f, const void* data, int n, sqlite3_int64 at) {
           FaultyVfs& self = *current_;
-          if (self.armed_ && --self.remaining_ == 0) return self.fired_ = true, self.code_;
+          if (self.remaining_ > 0 && --self.remaining_ == 0) return self.code_;
           for (const auto& [real, copy] : self.methods_) {
             if (&copy == f->pMethods) return real->xWrite(f, data, n, at);
           }
@@ -42,17 +43,15 @@ class FaultyVfs {
   FaultyVfs& operator=(const FaultyVfs&) = delete;
 
   // Fails the n-th write from now on (1-based) with `code`.
-  void Arm(int n, int code) { armed_ = true, fired_ = false, remaining_ = n, code_ = code; }
-  void Disarm() { armed_ = false; }
-  // Whether the armed failure has been given.
-  bool Fired() const { return fired_; }
+  void Arm(int n, int code) { remaining_ = n, code_ = code; }
+  // Whether the armed failure was given; no later write fails.
+  bool Disarm() { return std::exchange(remaining_, 0) == 0; }
 
  private:
   static inline FaultyVfs* current_ = nullptr;
   sqlite3_vfs* real_;
   sqlite3_vfs vfs_;
   std::map<const sqlite3_io_methods*, sqlite3_io_methods> methods_;  // by the real ones
-  bool armed_ = false, fired_ = false;
   int remaining_ = 0, code_ = SQLITE_IOERR;
 };
 
