@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 #include "automation/Conversions.h"
@@ -64,7 +65,7 @@ class LoggingSession : public ::testing::Test {
     const std::string bytes = files.size() == 1 ? testing::Bytes(files[0]) : "";
     Lines lines;
     for (size_t start = 0, end; start < bytes.size(); start = end + 2) {
-      end = bytes.find("\r\n", start);
+      end = std::min(bytes.find("\r\n", start), bytes.size());  // a last line without CR LF
       lines.push_back(bytes.substr(start, end - start));
       EXPECT_EQ(lines.back().find_first_of("\r\n"), std::string::npos) << lines.back();
     }
