@@ -52,21 +52,20 @@ fresh_prefix() {
   "$wineserver" -p  # kept between the steps until the stop step ends it
 }
 
-# Our keys: the classes in each bitness's own registry view, the rest shared by both views.
-clsids=(CEC52904-0D83-40AD-AFD2-6F3121431F7B 58DF28A8-CD67-457E-895F-679909D658CE
-  A02205DE-2E14-495E-B785-00E89E379891 14514CB6-F68F-4E34-839A-B56D83EEBA0F
-  988535BC-D916-4DF6-A552-E5014EA455C4)
-typelibs=(79BD0081-3AF0-4BD0-BB07-5A2CA350D6E0 8442C403-7835-4DCE-8827-33F585B827EF
-  9B911AFC-3372-44E5-B0D9-C26A113020B5 2BD332B6-13DF-4AF5-BE58-261D5F31ABC8)
-interfaces=(1720201E-48BB-4312-B33A-9EFC0F6EE3EF 74E707B3-E74D-4058-B44D-11BAACE8B40F
-  CB60F74E-3428-4E8A-8434-D792B1282302 A8AD3945-C19D-4518-89C3-2D2218C2E0C8
-  4F9D2D62-CB00-4EE0-9AC9-F3BD45D7CC20 20EC6D58-D0A8-4CFD-ABCB-DC0A6848A7E5)
-progids=(TarveskLogManager.{FileSet,PropertyCollection,LogData,LogManager,ActionHandler}
-  TarveskXMLHandler.XMLParser TarveskFileManager.{FileSystem,clsFileManager} TarveskDataLayer.DataLayer)
-view_keys=($(printf 'HKCR\\CLSID\\{%s} ' "${clsids[@]}"))
-all_keys=("${view_keys[@]}" $(printf 'HKCR\\%s ' "${progids[@]}") $(printf 'HKCR\\TypeLib\\{%s} ' "${typelibs[@]}")
-  $(printf 'HKCR\\Interface\\{%s} ' "${interfaces[@]}"))
-lib_key='HKCR\TypeLib\{79BD0081-3AF0-4BD0-BB07-5A2CA350D6E0}\1.0\0'
+# Our keys, read from the type libraries' sources: each library, its dual interfaces, its creatable
+# classes and their ProgIDs. The classes and a library's platform subkey are in each bitness's
+# own registry view, the rest is shared by both views.
+classes=() libs=() shared=()
+for idl in com/kit/Collection.idl com/{logmanager,components}/Tarvesk*.idl; do
+  while read -r uuid kind name attributes; do
+    case $kind in
+      library) lib=$name libs+=("HKCR\\TypeLib\\{$uuid}") ;;
+      interface) shared+=("HKCR\\Interface\\{$uuid}") ;;
+      *) [[ $attributes == *noncreatable* ]] || classes+=("HKCR\\CLSID\\{$uuid}") shared+=("HKCR\\$lib.$name") ;;
+    esac
+  done < <(tr '\n' ' ' <"$idl" | grep -oE 'uuid\([^]]*\] *(library|interface|coclass) \w+' |
+    sed -E 's/uuid\(([^)]*)\)(.*)\] *(\w+) (\w+)/\1 \3 \4 \2/')
+done
 key_exists() { wine reg query "$1" >/dev/null 2>&1; }
 
 # regsvr [/u] DLL...: each DLL (path without .dll) through the current bitness's regsvr32.
@@ -78,8 +77,8 @@ regsvr() {
 
 # check_keys present|absent view|all: the current bitness's view has, or lacks, our keys.
 check_keys() {
-  local key state keys=("${view_keys[@]}" "$lib_key\\win$bits")
-  [ "$2" == view ] || keys+=("${all_keys[@]}")
+  local key state keys=("${classes[@]}" "${libs[@]/%/\\1.0\\0\\win$bits}")
+  [ "$2" == view ] || keys+=("${libs[@]}" "${shared[@]}")
   for key in "${keys[@]}"; do
     # A fresh prefix has once answered the first query of a run with nothing: asked again.
     key_exists "$key" || { [ "$1" == present ] && sleep 2 && key_exists "$key"; } && state=present || state=absent
@@ -242,9 +241,9 @@ suite_logmanager_exe() {
 # The current bitness works from FOLDER (a Windows path), apartment-threaded: the script suite.
 works_from() {
   local values
-  values=$(wine reg query "${view_keys[0]}\\InprocServer32" 2>/dev/null | tr -d '\r' | tr -s ' ' | iconv -f CP437 -t UTF-8 | paste -sd' ')
+  values=$(wine reg query "${classes[0]}\\InprocServer32" 2>/dev/null | tr -d '\r' | tr -s ' ' | iconv -f CP437 -t UTF-8 | paste -sd' ')
   [[ ${values,,} == *"reg_sz ${1,,}\\tarvesklogmanager.dll"* && $values == *"ThreadingModel REG_SZ Apartment"* ]] ||
-    fail "FileSet is served otherwise: [$values]"
+    fail "LogManager is served otherwise: [$values]"
   fresh_work
   suite_fileset
 }
