@@ -45,12 +45,7 @@ function main(folder) {
   check("a cleared FileSetObject: UndoAction raises 91", errorOf(function () { ah.UndoAction(); }), 91);
 }
 
-try {
-  main(WScript.Arguments(0));
-} catch (e) {
-  failures++;
-  WScript.Echo("FAIL unexpected error " + (e.number & 0xFFFF) + ": " + e.description);
-}
+check("error escaping main", errorOf(function () { main(WScript.Arguments(0)); }), 0);
 WScript.Echo("PROCESS " +
              new ActiveXObject("WScript.Shell").Environment("PROCESS")("PROCESSOR_ARCHITECTURE"));
 WScript.Echo("SUMMARY checks=" + checks + " failures=" + failures);
