@@ -1,5 +1,4 @@
-' The classes late-bound from a script host: what crosses COM (by-reference arguments, conversions,
-' errors, identity, collections, dates, objects). Argument: a copy of the test logs (it is changed).
+' The classes late-bound: what crosses COM. Argument: a copy of the test logs (it is changed).
 Sub PropertyCollectionCalls()
   Dim pc, name, content, index, x, c
   Set pc = CreateObject("TarveskLogManager.PropertyCollection")

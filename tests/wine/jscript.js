@@ -1,5 +1,4 @@
-// What JScript alone sends: a method read without parentheses and a property called with them, an
-// Enumerator, undefined and null, errors as exceptions. Argument: the folder of the test logs.
+// What JScript alone sends: calls without/with parentheses, Enumerator, undefined, null, throws.
 var checks = 0, failures = 0;
 function check(what, actual, expected) {
   checks++;

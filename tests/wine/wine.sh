@@ -52,9 +52,7 @@ fresh_prefix() {
   "$wineserver" -p  # kept between the steps until the stop step ends it
 }
 
-# Our keys, read from the type libraries' sources: each library, its dual interfaces, its creatable
-# classes and their ProgIDs. The classes and a library's platform subkey are in each bitness's
-# own registry view, the rest is shared by both views.
+# Our keys from the type libraries' sources; classes and a library's platform subkey are per view.
 classes=() libs=() shared=()
 for idl in com/kit/Collection.idl com/{logmanager,components}/Tarvesk*.idl; do
   while read -r uuid kind name attributes; do
@@ -134,8 +132,7 @@ fresh_work() {
   logs=$(winpath "$work/logs")
 }
 
-# undo_data "SQL..." LOG...: work/undo/shop.db from the SQL files, the logs from their
-# templates naming it (CR LF, ANSI), and the data layer's change logs kept in work/undo/changes.
+# undo_data "SQL..." LOG...: work/undo/shop.db, the logs (CR LF, ANSI) naming it, change logs kept.
 undo_data() {
   local sql log
   mkdir -p "$work/undo/logs" "$work/undo/changes"
@@ -164,8 +161,8 @@ suite_tagparser() {
     fail "the foreign tag parser read otherwise: $(diff <(iconv -f UTF-16 "$work/own.txt") <(iconv -f UTF-16 "$work/foreign.txt") | head -5)"
 }
 
-# The file-system component unregistered in both bitnesses (Wine would serve it from the other
-# one's registration through a surrogate): its message once, then the operation fails.
+# The file-system component unregistered in both bitnesses (Wine would use the other through a
+# surrogate): its message once, then the operation fails.
 suite_factories() {
   local mine=$bits
   for bits in 64 32; do use_bits $bits && regsvr /u "$bin/TarveskFileManager"; done
