@@ -87,8 +87,7 @@ check_keys() {
 # A suite's output must end in a summary of some checks, none failed (cscript's exit code lies).
 check_summary() {
   echo "$2" | grep -v '^SUMMARY' || true
-  local summary
-  summary=$(echo "$2" | grep '^SUMMARY' | tail -1) || true
+  local summary=$(echo "$2" | grep '^SUMMARY' | tail -1)
   echo "$1 ($bits-bit): ${summary:-no summary}"
   [[ $summary =~ ^SUMMARY\ checks=([0-9]+)\ failures=0$ ]] && [ "${BASH_REMATCH[1]}" -gt 0 ] ||
     fail "$1"
@@ -111,17 +110,17 @@ script() {
   check_summary "$file" "$(echo "$output" | grep -v '^PROCESS ')"
 }
 
-# answered RECORD ANSWERS COMMAND...: the message boxes of COMMAND answered (ok,yes,...) and recorded.
+# answered ANSWERS COMMAND...: the message boxes of COMMAND answered (ok,yes,...), in work/messages.txt.
 answered() {
-  local record=$1 answers=$2 answerer
-  shift 2
-  rm -f "$record" "$work/stop"
-  wine "$bin/dialog_answerer.exe" "$(winpath "$record")" "$(winpath "$work/stop")" 240 ${answers//,/ } &
+  local answers=$1 answerer
+  shift
+  rm -f "$work/messages.txt" "$work/stop"
+  wine "$bin/dialog_answerer.exe" "$(winpath "$work/messages.txt")" "$(winpath "$work/stop")" 240 ${answers//,/ } &
   answerer=$!
   "$@"
   touch "$work/stop"
   wait "$answerer" || true
-  touch "$record"
+  touch "$work/messages.txt"
 }
 
 # A fresh work folder for the current bitness with a copy of the test logs ($logs: its path).
@@ -167,18 +166,17 @@ suite_factories() {
   local mine=$bits
   for bits in 64 32; do use_bits $bits && regsvr /u "$bin/TarveskFileManager"; done
   use_bits $mine
-  answered "$work/messages.txt" ok script factories.vbs "$logs\\"
+  answered ok script factories.vbs "$logs\\"
   expect "message of the missing component" "$(cat "$work/messages.txt")" "Komponente nicht verfügbar!"$'\t'"Die Komponente Tarvesk FileManager konnte nicht geladen werden. Ev. ist diese Software nicht korrekt installiert!"
   for bits in 64 32; do use_bits $bits && regsvr "$bin/TarveskFileManager"; done
 }
 
 suite_folderpicker() {
   vbs_timeout=60  # a dialog that an answer does not close waits for nobody
-  answered "$work/messages.txt" cancel script folderpicker.vbs "$logs" ""
+  answered cancel script folderpicker.vbs "$logs" ""
   expect "folder dialog" "$(cut -f1 "$work/messages.txt")" "Pfad für das oder die Logfiles auswählen"
-  answered "$work/messages.txt" ok script folderpicker.vbs "$logs" "$logs"
-  TARVESK_DATALAYER_LOGDIR=$(winpath "$work") answered "$work/messages.txt" ok \
-    script folderpicker.vbs "" "$(winpath "$work")"
+  answered ok script folderpicker.vbs "$logs" "$logs"
+  TARVESK_DATALAYER_LOGDIR=$(winpath "$work") answered ok script folderpicker.vbs "" "$(winpath "$work")"
 }
 
 # Undo against SQLite: the boxes answered in order, the records restored byte for byte.
@@ -187,7 +185,7 @@ suite_undo() {
   local before exact="SELECT ID, typeof(T), hex(T), typeof(R), R, typeof(B), hex(B), typeof(X), hex(X) FROM Werte"
   before=$(sqlite3 "$work/undo/shop.db" "$exact")
   mkdir "$work/sessions"
-  answered "$work/messages.txt" yes,ok,no,ok,ok,yes,ok,yes,ok,yes,ok,yes,ok,yes,ok script undo.vbs \
+  answered yes,ok,no,ok,ok,yes,ok,yes,ok,yes,ok,yes,ok,yes,ok script undo.vbs \
     "$(winpath "$work/undo/logs")\\" "$(winpath "$work/sessions")\\" "$database"
   diff -u tests/wine/data/undo/expected-messages.txt <(head -9 "$work/messages.txt") || fail "undo messages"
   expect "restored records" "$(sqlite3 "$work/undo/shop.db" "$exact")" "$before"
@@ -195,23 +193,17 @@ suite_undo() {
 }
 
 # host NAME PROGRAM ARG...: a test program of the current bitness's build; checks its summary.
-host() {
-  local name=$1 output
-  shift
-  output=$(timeout 300 "${loaders[$bits]}" "$bin/$@" 2>&1 | tr -d '\r') || true
-  check_summary "$name" "$output"
-}
+host() { check_summary "$1" "$(timeout 300 "${loaders[$bits]}" "$bin/${@:2}" 2>&1 | tr -d '\r')"; }
 
 # The viewer window with the stand-in folder picker; its undo says yes, then no.
 suite_viewer() {
   undo_data shop log_undo
   cp tests/wine/data/logs/* "$work/undo/logs/"
   regsvr "$bin/test_folder_picker"
-  answered "$work/messages.txt" yes,ok,no,ok host viewer_driver viewer_driver.exe test \
+  answered yes,ok,no,ok host viewer_driver viewer_driver.exe test \
     "$(winpath "$work/undo/logs")" "$database"
   regsvr "$bin/TarveskFileManager"
   expect "database after the undo from the window" "$(customers)" "7|München 8|Berlin 9|Trier "
-  [ -n "$(ls "$work/undo/changes")" ] || fail "the undo from the window wrote no change log"
 }
 
 # The C++ host, early-bound, in a German and an English locale; big: a log of 4,000 actions.
@@ -267,8 +259,7 @@ step_registration() {
   unregistered 32 "${bins[32]}" 64 "${bins[64]}"
   echo "-- a 32-bit registration from a folder with spaces and non-ASCII letters"
   use_bits 32
-  mkdir -p "$installed"
-  cp "$bin"/*.dll "$installed/"
+  mkdir -p "$installed" && cp "$bin"/*.dll "$installed/"
   regsvr "${dlls[@]/#/$installed/}"
   works_from "$(winpath "$installed")"
   unregistered 64 "${bins[64]}" 32 "$installed"
