@@ -1,6 +1,5 @@
-// dialog_answerer RECORDFILE STOPFILE SECONDS ANSWER...: appends each message box's title, a tab
-// and its text to RECORDFILE and presses the k-th ANSWER (ok, yes, no, cancel; the last one
-// repeats) on the k-th box, until STOPFILE exists or SECONDS have passed.
+// dialog_answerer RECORD STOP SECONDS ANSWER...: records each message box (title, tab, text) and
+// presses the k-th ANSWER (ok/yes/no/cancel, the last repeats) until STOP exists or time is up.
 #include <windows.h>
 
 #include <algorithm>

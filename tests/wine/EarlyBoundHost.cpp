@@ -1,6 +1,5 @@
-// A C++ host using TarveskLogManager.dll early-bound, through its interfaces' vtables.
-// Arguments: the test logs' folder, a 1.5 MB log's folder (both ending in "\"), the DLL, and
-// 1.5 and 1.12.2026 08:30 as the locale writes them. Prints FAIL lines, then the summary.
+// A C++ host calling TarveskLogManager.dll through its vtables. Arguments: the test logs' folder, a
+// 1.5 MB log's folder (both ending in "\"), the DLL, 1.5 and 1.12.2026 08:30 in the locale.
 #include <windows.h>
 // after windows.h
 #include <oleauto.h>
@@ -73,8 +72,7 @@ std::wstring SlotsOf(ITypeLib* lib, const IID& iid) {
   return slots;
 }
 
-// Each class: created, dual, one identity, error objects, nothing foreign; and its slots,
-// which compiled hosts call by position: the order must never change.
+// Each class: created, dual, one identity, error objects, nothing foreign; its slots never move.
 void EveryInterface() {
   ComPtr<ITypeLib> lib;
   Check("type library registered",
@@ -164,8 +162,7 @@ void Calls(const std::string& folder) {
         BstrToUtf8(text.Get()) == "Index außerhalb des gültigen Bereichs");
 }
 
-// An outside component's error keeps its number: an HRESULT of its own (with its text, on to the
-// host unchanged), a VB error in wCode. The text of an EXCEPINFO crosses in the undo suite.
+// An outside component's own HRESULT (with its text) and a VB error in wCode keep their numbers.
 void OutsideErrorsPassThrough() {
   using tarvesk::com::ErrorFromResult;
   const HRESULT own = static_cast<HRESULT>(0x80040203);  // vbObjectError + 515
@@ -195,8 +192,7 @@ SIZE_T CommittedBytes() {
   return counters.PagefileUsage;  // the commit charge; Wine leaves PrivateUsage 0
 }
 
-// A set of FOLDER (a 1.5 MB log) loaded, read and dropped without EjectFileset, 100 times: the
-// set and its cached logs must not keep each other alive.
+// Sets and their cached logs dropped without EjectFileset must not keep each other alive.
 void DroppedSetsAreFreed(const std::string& folder) {
   bool all = FirstLog(folder) && FirstLog(folder);
   const SIZE_T before = CommittedBytes();

@@ -1,6 +1,5 @@
-// Drives the viewer a host opens (LogManager.Display, late-bound) with the messages of a user's
-// clicks and reads back what it shows. Modes (see wmain): test (the scenarios), pose (a file's
-// action on the screen from READY until STOP exists), measure (times a listing).
+// Drives the viewer LogManager.Display opens with a user's clicks and reads what it shows. Modes:
+// test (the scenarios), pose (an action on the screen from READY until STOP exists), measure.
 #include <windows.h>
 
 #include <algorithm>

@@ -1,5 +1,4 @@
-' The file-system component unregistered: the factory tells the user once (recorded by the
-' dialog answerer) and the operation that needed it fails. Argument: the test logs' folder.
+' The file-system component unregistered: the operation that needs it fails. Argument: the logs.
 Sub Main()
   Dim fs, loaded
   Set fs = CreateObject("TarveskLogManager.FileSet")

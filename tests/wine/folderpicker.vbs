@@ -1,5 +1,4 @@
-' The folder picker as the viewer drives it, answered by the test script (its caption checked):
-' cancelled or confirmed. Arguments: the start folder ("": none), the folder chosen ("": none).
+' The folder picker as the viewer drives it. Arguments: start folder, folder chosen ("": none).
 Sub Main()
   Dim picker
   Set picker = CreateObject("TarveskFileManager.clsFileManager")

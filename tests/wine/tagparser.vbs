@@ -1,5 +1,4 @@
-' What the log manager reads through the registered tag parser ("own" or "foreign") written to
-' a file for wine.sh to compare. Arguments: the logs' folder, the output file, own|foreign.
+' What the registered tag parser gives, for wine.sh to compare. Args: logs, output, own|foreign.
 Dim out
 
 ' The details and query string at a position, or the errors they raise.

@@ -1,5 +1,4 @@
-' Undo against SQLite through the data layer (wine.sh checks the boxes and the database).
-' Arguments: the undo logs' folder, an empty folder for session logs, the database.
+' Undo through the data layer. Arguments: the undo logs, an empty folder for session logs, database.
 
 ' A fresh handler, as the viewer makes it, undoes the action at POSITION of the log named LOG.
 Sub Undo(fs, log, position, expected)
