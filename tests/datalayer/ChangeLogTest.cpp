@@ -48,15 +48,6 @@ class LoggingSession : public ::testing::Test {
     layer.SetFieldValue("Ort", ort);
     return layer.Save();
   }
-  // The one log of the session, read back as the log manager reads it.
-  std::shared_ptr<LogData> ReadBack() {
-    if (set_) set_->EjectFileset();
-    set_ = std::make_shared<FileSet>(env_);
-    EXPECT_TRUE(set_->LoadFileSet(logs_));
-    EXPECT_EQ(set_->FileCount(), 1);
-    set_->ReadFileSetProperties();
-    return set_->LogContent(1);
-  }
   // The lines of the one log, each ended by CR LF, with no other CR or LF.
   Lines LogLines() {
     const auto files = LogFiles(logs_);
@@ -123,7 +114,11 @@ TEST_F(LoggingSession, NotedErrorsGoIntoTheTail) {
   EXPECT_EQ(Lines(lines.end() - 4, lines.end()),
             (Lines{"</LOGDATA>", lines[lines.size() - 3], "<ERRORCOUNT>2</ERRORCOUNT>",
                    "</TarveskDataLayerLog>"}));
-  auto log = ReadBack();
+  set_ = std::make_shared<FileSet>(env_);  // read back as the log manager reads it
+  EXPECT_TRUE(set_->LoadFileSet(logs_));
+  EXPECT_EQ(set_->FileCount(), 1);
+  set_->ReadFileSetProperties();
+  const auto log = set_->LogContent(1);
   EXPECT_EQ(log->ErrorInfo(), layer_.errorstatus().AsString());
   ASSERT_EQ(log->GetActionList().size(), 2u);
   EXPECT_EQ(log->GetActionList()[1], kErrorEntry);
