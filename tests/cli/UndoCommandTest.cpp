@@ -16,8 +16,7 @@ constexpr int Db = 1, Log = 2;  // what a run leaves: a changed database, a log 
 
 class UndoCommand : public ::testing::Test {
  protected:
-  // Log names start with the second they were written in, then the process id: the next
-  // second begins before the first run, so the example's logs stay 1 to 3 in the listing.
+  // Logs are named by their second: runs start in a new one, after the example's logs 1 to 3.
   void SetUp() override {
     ASSERT_EQ(RunProgram({MAKE_EXAMPLE_EXE, folder_.Path()}).status, 0);
     const auto now = std::chrono::system_clock::now();
