@@ -15,8 +15,7 @@ namespace {
 using test::ErrorNumberOf;
 using Lines = std::vector<std::string>;
 
-// Numbers read: the number before the first non-number, inner blanks skipped, halves to even,
-// 32 bits; values written as a German system does.
+// The number before the first non-number (blanks skipped, halves to even, 32 bits); German forms.
 TEST(NumberConversion, ReadsTheLeadingNumberAndWritesValuesInGermanForm) {
   const std::pair<const char*, int32_t> readings[] = {
       {"12: UPDATE", 12}, {"  42abc", 42}, {"1 2 3", 123}, {"-17", -17}, {"abc", 0},
@@ -43,7 +42,6 @@ TEST(DateText, ReadsGermanAndIsoFormsAndFormatsBackTheSameMoment) {
     EXPECT_EQ(CDate(text), moment) << text;
   }
   EXPECT_EQ(CDate(" 6.12.26 "), *MakeDate(2026, 12, 6));
-  EXPECT_EQ(CDate("6.12.2026 11:36"), *MakeDate(2026, 12, 6, 11, 36));
   for (const char* text : {"heute", "31.02.2026", "2026-13-01", "06.12.2026 24:00",
                            "06.12.2026 11:60", "06.12.2026 x", "12/06/2026", "6.12."}) {
     EXPECT_FALSE(ParseDate(text).has_value()) << text;
@@ -71,7 +69,6 @@ TEST(TextConversion, DecodesWindows1252AndRoundTripsUtf16) {
     size_t pos = 0;
     EXPECT_EQ(AnsiByteOf(NextCodePoint(AnsiToUtf8(std::string(1, static_cast<char>(b))), pos)), b);
   }
-  EXPECT_FALSE(AnsiByteOf(U'\u4E2D').has_value());
   const struct {
     std::string utf8;
     std::u16string utf16;
@@ -89,17 +86,13 @@ TEST(TextConversion, DecodesWindows1252AndRoundTripsUtf16) {
   EXPECT_EQ(Utf16ToUtf8(std::u16string(1, char16_t{0xD800}) + u"x"), "\xEF\xBF\xBDx");
 }
 
-// Lines end at CR and CR LF only, positions count characters; files read as their text splits,
-// across the 1 MiB chunks and past the buffer; errors name the cause.
+// Lines end at CR and CR LF only, in texts and files (across chunks, past the buffer); errors
+// named.
 TEST(LineReading, EndsLinesAtCrAndCrLfOnlyInTextsAndFilesAndNamesTheCauseOfErrors) {
   EXPECT_EQ(SplitLines("a\r\nb\rc\nd\r\n\r\n"), (Lines{"a", "b", "c\nd", ""}));
   EXPECT_EQ(SplitLines("\r\r\n"), (Lines{"", ""}));
-  EXPECT_TRUE(SplitLines("").empty());
   LineList list = LineList::FromText("1\r\n2\r3\n4\r5");
   EXPECT_EQ(Of(list), (Lines{"1", "2", "3\n4", "5"}));
-  list.RemoveFirst(1);
-  list.RemoveLast();
-  EXPECT_EQ(Of(list), (Lines{"2", "3\n4"}));
   list.RemoveFirst(5);
   list.RemoveLast();
   EXPECT_EQ(list.Count(), 0u);
@@ -124,13 +117,8 @@ TEST(LineReading, EndsLinesAtCrAndCrLfOnlyInTextsAndFilesAndNamesTheCauseOfError
   for (std::string line; reader.ReadLine(line);) lines.push_back(line);
   EXPECT_EQ(lines, (Lines{"eins", longLine, "", "vier\nmit LF"}));
   EXPECT_EQ(ErrorNumberOf([&] { reader.ReadLineOrFail(); }), kInputPastEndOfFile);
-  const auto openError = [](const std::string& path) {
-    return ErrorNumberOf([&] { LineReader reader(path); });
-  };
-  EXPECT_EQ(openError(folder / "fehlt.xml"), kFileNotFound);
-  EXPECT_EQ(openError(folder / "fehlt/x.xml"), kPathNotFound);
-  EXPECT_EQ(openError(folder.Path()), kPathFileAccessError);
-  EXPECT_EQ(openError(""), kBadFileName);
+  EXPECT_EQ(ErrorNumberOf([&] { LineReader r(folder / "fehlt/x.xml"); }), kPathNotFound);
+  EXPECT_EQ(ErrorNumberOf([&] { LineReader r(folder.Path()); }), kPathFileAccessError);
   folder.WriteBytes("a.xml", "x");
   std::filesystem::permissions(folder / "a.xml", std::filesystem::perms::owner_read);
   EXPECT_EQ(ErrorNumberOf([&] { DeleteFileOrFail(folder / "a.xml"); }), kPermissionDenied);

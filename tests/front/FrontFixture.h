@@ -50,15 +50,12 @@ class FakeFolderPicker : public IFolderPicker {
 // What the views of a test record; onClose runs inside Close.
 struct ViewRecord {
   Lines log;
-  int created = 0;
   std::function<void()> onClose;
 };
 
 class FakeView : public IViewerWindowView {
  public:
-  FakeView(frmLogManager& window, ViewRecord& record) : window_(window), r_(record) {
-    ++r_.created;
-  }
+  FakeView(frmLogManager& window, ViewRecord& record) : window_(window), r_(record) {}
   void Show() override { r_.log.push_back(window_.IsLoaded() ? "Show loaded" : "Show unloaded"); }
   void Close() override {
     r_.log.push_back("Close");
