@@ -86,11 +86,6 @@ inline Lines Action(int id, const std::string& table, const std::string& field =
   lines.push_back("</ACTION>");
   return lines;
 }
-inline Lines Concat(std::initializer_list<Lines> parts) {
-  Lines all;
-  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 class FrontTest : public ::testing::Test {
  protected:

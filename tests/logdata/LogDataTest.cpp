@@ -14,6 +14,7 @@
 namespace tarvesk {
 namespace {
 
+using test::Concat;
 using test::ErrorNumberOf;
 using Lines = std::vector<std::string>;
 
@@ -27,12 +28,6 @@ Lines Update(int id, const std::string& field, const std::string& oldValue) {
           "<OldValue>" + oldValue + "</OldValue>",
           "<NewValue>neu</NewValue>",
           "</ACTION>"};
-}
-
-Lines Concat(std::initializer_list<Lines> parts) {
-  Lines all;
-  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
 }
 
 Lines Properties(const std::shared_ptr<PropertyCollection>& properties) {

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -40,4 +41,11 @@ std::vector<std::string> LogLines(const std::string& database, const std::string
 // The number and the description of the error that call raises; 0 and "" for none.
 int32_t ErrorNumberOf(const std::function<void()>& call);
 std::string ErrorTextOf(const std::function<void()>& call);
+
+inline std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts) {
+  std::vector<std::string> all;
+  for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
 }  // namespace tarvesk::test
