@@ -101,5 +101,5 @@ sleep 1
 window=$(xdotool search --name '^Log Manager$' 2>/dev/null | head -1 || true)
 import -window "${window:-root}" "$screenshot"
 touch "$signal/stop"
-wait "$driver" || true
+wait "$driver" || { echo "the viewer driver failed; the picture may not show the viewer" >&2; exit 1; }
 echo "-- screenshot: $screenshot"
